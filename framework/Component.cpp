@@ -1,0 +1,38 @@
+#include "framework/Component.h"
+
+#include <algorithm>
+
+TComponent::TComponent(TComponent* owner) : owner_(owner) {
+  if (owner_) owner_->InsertComponent(this);
+}
+
+TComponent::~TComponent() {
+  destroying_ = true;
+  DestroyComponents();
+  if (owner_) owner_->RemoveComponent(this);
+}
+
+TComponent* TComponent::FindComponent(const std::string& name) const {
+  for (TComponent* component : components_)
+    if (component->Name() == name) return component;
+  return nullptr;
+}
+
+void TComponent::Loaded() {}
+
+void TComponent::InsertComponent(TComponent* component) { components_.push_back(component); }
+
+void TComponent::RemoveComponent(TComponent* component) {
+  auto it = std::find(components_.begin(), components_.end(), component);
+  if (it != components_.end()) components_.erase(it);
+  if (component->owner_ == this) component->owner_ = nullptr;
+}
+
+void TComponent::DestroyComponents() {
+  while (!components_.empty()) {
+    TComponent* last = components_.back();
+    components_.pop_back();
+    last->owner_ = nullptr;
+    delete last;
+  }
+}

@@ -1,0 +1,191 @@
+#include "framework/Control.h"
+
+#include <QColor>
+#include <QPalette>
+#include <QWidget>
+#include <algorithm>
+
+namespace {
+
+QColor ToQColor(TColor color) {
+  const TColor rgb = ColorToRGB(color);
+  return QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb));
+}
+
+}  // namespace
+
+TControl::TControl(TComponent* owner, QWidget* widget) : TComponent(owner), widget_(widget) {
+  controlStyle_ = {csCaptureMouse, csClickEvents, csSetCaption, csDoubleClicks};
+  font_.OnChange = [this] {
+    parentFont_ = false;
+    FontChanged();
+  };
+  widget_->hide();
+  ApplyPalette();
+}
+
+TControl::~TControl() {
+  SetParent(nullptr);
+  font_.OnChange = nullptr;
+  delete widget_;
+}
+
+void TControl::SetParent(TWinControl* parent) {
+  if (parent == parent_) return;
+  if (parent_) parent_->RemoveControl(this);
+  parent_ = parent;
+  if (parent_) {
+    parent_->InsertControl(this);
+    widget_->setParent(parent_->ClientWidget());
+    if (parentColor_) ParentColorChanged();
+    if (parentFont_) ParentFontChanged();
+    BoundsChanged();
+    widget_->setVisible(visible_);
+  } else {
+    widget_->setParent(nullptr);
+    widget_->hide();
+  }
+}
+
+void TControl::SetBounds(int left, int top, int width, int height) {
+  if (left == left_ && top == top_ && width == width_ && height == height_) return;
+  left_ = left;
+  top_ = top;
+  width_ = width;
+  height_ = height;
+  BoundsChanged();
+}
+
+void TControl::BoundsChanged() {
+  widget_->setGeometry(left_, top_, std::max(width_, 0), std::max(height_, 0));
+}
+
+void TControl::SetVisible(bool visible) {
+  if (visible == visible_) return;
+  visible_ = visible;
+  if (parent_ || !visible) widget_->setVisible(visible);
+}
+
+void TControl::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  widget_->setEnabled(enabled);
+}
+
+void TControl::SetColor(TColor color) {
+  parentColor_ = false;
+  if (color == color_) return;
+  color_ = color;
+  ColorChanged();
+}
+
+void TControl::SetParentColor(bool parentColor) {
+  if (parentColor == parentColor_) return;
+  parentColor_ = parentColor;
+  if (parentColor_) ParentColorChanged();
+}
+
+void TControl::SetParentFont(bool parentFont) {
+  if (parentFont == parentFont_) return;
+  parentFont_ = parentFont;
+  if (parentFont_) ParentFontChanged();
+}
+
+void TControl::ParentColorChanged() {
+  if (!parent_ || !parentColor_) return;
+  if (parent_->Color() == color_) return;
+  color_ = parent_->Color();
+  ColorChanged();
+}
+
+void TControl::ParentFontChanged() {
+  if (!parent_ || !parentFont_) return;
+  if (font_ == parent_->Font()) return;
+  font_.OnChange = nullptr;
+  font_.Assign(parent_->Font());
+  font_.OnChange = [this] {
+    parentFont_ = false;
+    FontChanged();
+  };
+  FontChanged();
+}
+
+void TControl::SetText(const std::string& text) {
+  if (text == text_) return;
+  text_ = text;
+  TextChanged();
+}
+
+void TControl::TextChanged() {}
+
+void TControl::ColorChanged() { ApplyPalette(); }
+
+void TControl::FontChanged() {
+  widget_->setFont(font_.ToQFont());
+  ApplyPalette();
+}
+
+void TControl::ApplyPalette() {
+  QPalette palette = widget_->palette();
+  const QColor background = ToQColor(color_);
+  const QColor foreground = ToQColor(font_.Color());
+  palette.setColor(QPalette::Window, background);
+  palette.setColor(QPalette::Base, background);
+  palette.setColor(QPalette::Button, background);
+  palette.setColor(QPalette::WindowText, foreground);
+  palette.setColor(QPalette::Text, foreground);
+  palette.setColor(QPalette::ButtonText, foreground);
+  widget_->setPalette(palette);
+}
+
+void TControl::Click() {
+  if (OnClick) OnClick(this);
+}
+
+void TControl::Invalidate() { widget_->update(); }
+
+void TControl::Update() { widget_->repaint(); }
+
+void TControl::Repaint() {
+  if (HasStyle(csOpaque)) {
+    widget_->repaint();
+  } else {
+    Invalidate();
+    Update();
+  }
+}
+
+TWinControl::TWinControl(TComponent* owner, QWidget* widget) : TControl(owner, widget) {}
+
+TWinControl::~TWinControl() {
+  // Children that are not owned by this control outlive it; they lose their parent.
+  while (!controls_.empty()) controls_.back()->SetParent(nullptr);
+}
+
+QWidget* TWinControl::ClientWidget() const { return Widget(); }
+
+void TWinControl::InsertControl(TControl* control) { controls_.push_back(control); }
+
+void TWinControl::RemoveControl(TControl* control) {
+  auto it = std::find(controls_.begin(), controls_.end(), control);
+  if (it != controls_.end()) controls_.erase(it);
+}
+
+void TWinControl::SetTabOrder(int order) {
+  tabOrder_ = order;
+  tabStop_ = true;
+}
+
+void TWinControl::SetFocus() { Widget()->setFocus(Qt::OtherFocusReason); }
+
+bool TWinControl::Focused() const { return Widget()->hasFocus(); }
+
+void TWinControl::ColorChanged() {
+  TControl::ColorChanged();
+  for (TControl* control : controls_) control->ParentColorChanged();
+}
+
+void TWinControl::FontChanged() {
+  TControl::FontChanged();
+  for (TControl* control : controls_) control->ParentFontChanged();
+}

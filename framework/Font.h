@@ -1,0 +1,53 @@
+#pragma once
+// Fonts as controls and canvases use them. Height follows the classic convention: negative is
+// the character height in pixels, positive the cell height.
+
+#include <functional>
+#include <string>
+
+#include "framework/Color.h"
+
+class QFont;
+
+enum class TFontStyle { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut = 8 };
+
+class TFont {
+ public:
+  TFont();
+
+  const std::string& Name() const { return name_; }
+  void SetName(const std::string& name);
+  int Height() const { return height_; }
+  void SetHeight(int height);
+  // Size in points at 96 pixels per inch.
+  int Size() const;
+  void SetSize(int points);
+  TColor Color() const { return color_; }
+  void SetColor(TColor color);
+  int Charset() const { return charset_; }
+  void SetCharset(int charset);
+  int Style() const { return style_; }  // TFontStyle bits
+  void SetStyle(int style);
+
+  void Assign(const TFont& other);
+  bool operator==(const TFont& other) const;
+
+  // Called after every change.
+  std::function<void()> OnChange;
+
+  // The toolkit font standing in for this one: installed families replace those that the
+  // original desktop had (see Font.cpp).
+  QFont ToQFont() const;
+
+ private:
+  void Changed();
+
+  std::string name_;
+  int height_;
+  TColor color_;
+  int charset_;
+  int style_;
+};
+
+// The installed family used for a requested family name.
+std::string FontStandIn(const std::string& family);

@@ -1,0 +1,20 @@
+// Test entry point for tests that need the application object: one TApplication for the whole
+// test program, on Qt's offscreen platform unless the environment names another.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "framework/Application.h"
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  testing::InitGoogleTest(&argc, argv);
+  int appArgc = 1;
+  static char name[] = "tests";
+  static char* appArgv[] = {name, nullptr};
+  auto* application = new TApplication(appArgc, appArgv);
+  application->Initialize();
+  const int result = RUN_ALL_TESTS();
+  delete application;
+  return result;
+}
