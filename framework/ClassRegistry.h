@@ -42,7 +42,7 @@ struct TPropertyValue {
 using TPropertySetter = std::function<void(TComponent&, const TPropertyValue&)>;
 
 struct TPublishedProperty {
-  std::string name;          // "Width", "Font.Height", "OnClick"
+  std::string name;  // "Width", "Font.Height", "OnClick"
   TPropertySetter setter;
   std::string defaultValue;  // as a form description would write it; empty when none
 };
@@ -109,9 +109,8 @@ TPropertySetter BoolSetter(void (T::*set)(bool)) {
 }
 template <class T>
 TPropertySetter StringSetter(void (T::*set)(const std::string&)) {
-  return [set](TComponent& c, const TPropertyValue& v) {
-    (dynamic_cast<T&>(c).*set)(v.AsString());
-  };
+  return
+      [set](TComponent& c, const TPropertyValue& v) { (dynamic_cast<T&>(c).*set)(v.AsString()); };
 }
 template <class T>
 TPropertySetter ColorSetter(void (T::*set)(TColor)) {

@@ -24,7 +24,9 @@ constexpr TColor clFuchsia = 0xFF00FF;
 constexpr TColor clAqua = 0xFFFF00;
 constexpr TColor clWhite = 0xFFFFFF;
 
-constexpr TColor SystemColor(int index) { return static_cast<TColor>(0x80000000u | index); }
+constexpr TColor SystemColor(int index) {
+  return static_cast<TColor>(0x80000000u | index);
+}
 constexpr TColor clScrollBar = SystemColor(0);
 constexpr TColor clBackground = SystemColor(1);
 constexpr TColor clActiveCaption = SystemColor(2);
@@ -51,10 +53,18 @@ constexpr TColor clBtnHighlight = SystemColor(20);
 // desktop scheme listed in Color.cpp, so screens and tests look the same everywhere.
 TColor ColorToRGB(TColor color);
 
-inline int GetRValue(TColor rgb) { return rgb & 0xFF; }
-inline int GetGValue(TColor rgb) { return (rgb >> 8) & 0xFF; }
-inline int GetBValue(TColor rgb) { return (rgb >> 16) & 0xFF; }
-inline TColor RGB(int r, int g, int b) { return (b << 16) | (g << 8) | r; }
+inline int GetRValue(TColor rgb) {
+  return rgb & 0xFF;
+}
+inline int GetGValue(TColor rgb) {
+  return (rgb >> 8) & 0xFF;
+}
+inline int GetBValue(TColor rgb) {
+  return (rgb >> 16) & 0xFF;
+}
+inline TColor RGB(int r, int g, int b) {
+  return (b << 16) | (g << 8) | r;
+}
 
 // "clLime" and the like, as form descriptions write them.
 std::optional<TColor> ColorFromIdent(const std::string& ident);

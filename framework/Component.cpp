@@ -20,7 +20,9 @@ TComponent* TComponent::FindComponent(const std::string& name) const {
 
 void TComponent::Loaded() {}
 
-void TComponent::InsertComponent(TComponent* component) { components_.push_back(component); }
+void TComponent::InsertComponent(TComponent* component) {
+  components_.push_back(component);
+}
 
 void TComponent::RemoveComponent(TComponent* component) {
   auto it = std::find(components_.begin(), components_.end(), component);

@@ -118,7 +118,9 @@ void TControl::SetText(const std::string& text) {
 
 void TControl::TextChanged() {}
 
-void TControl::ColorChanged() { ApplyPalette(); }
+void TControl::ColorChanged() {
+  ApplyPalette();
+}
 
 void TControl::FontChanged() {
   widget_->setFont(font_.ToQFont());
@@ -142,9 +144,13 @@ void TControl::Click() {
   if (OnClick) OnClick(this);
 }
 
-void TControl::Invalidate() { widget_->update(); }
+void TControl::Invalidate() {
+  widget_->update();
+}
 
-void TControl::Update() { widget_->repaint(); }
+void TControl::Update() {
+  widget_->repaint();
+}
 
 void TControl::Repaint() {
   if (HasStyle(csOpaque)) {
@@ -162,9 +168,13 @@ TWinControl::~TWinControl() {
   while (!controls_.empty()) controls_.back()->SetParent(nullptr);
 }
 
-QWidget* TWinControl::ClientWidget() const { return Widget(); }
+QWidget* TWinControl::ClientWidget() const {
+  return Widget();
+}
 
-void TWinControl::InsertControl(TControl* control) { controls_.push_back(control); }
+void TWinControl::InsertControl(TControl* control) {
+  controls_.push_back(control);
+}
 
 void TWinControl::RemoveControl(TControl* control) {
   auto it = std::find(controls_.begin(), controls_.end(), control);
@@ -176,9 +186,13 @@ void TWinControl::SetTabOrder(int order) {
   tabStop_ = true;
 }
 
-void TWinControl::SetFocus() { Widget()->setFocus(Qt::OtherFocusReason); }
+void TWinControl::SetFocus() {
+  Widget()->setFocus(Qt::OtherFocusReason);
+}
 
-bool TWinControl::Focused() const { return Widget()->hasFocus(); }
+bool TWinControl::Focused() const {
+  return Widget()->hasFocus();
+}
 
 void TWinControl::ColorChanged() {
   TControl::ColorChanged();

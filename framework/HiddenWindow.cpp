@@ -6,7 +6,9 @@ THiddenWindow::THiddenWindow(TObject* sender) : sender_(sender) {
   handle_ = CreateMessageWindow([this](TMessage& message) { Dispatch(message); });
 }
 
-THiddenWindow::~THiddenWindow() { DestroyMessageWindow(handle_); }
+THiddenWindow::~THiddenWindow() {
+  DestroyMessageWindow(handle_);
+}
 
 void THiddenWindow::Dispatch(TMessage& message) {
   try {

@@ -85,7 +85,9 @@ LRESULT SendMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   return message.Result;
 }
 
-LRESULT DefWindowProc(HWND, UINT, WPARAM, LPARAM) { return 0; }
+LRESULT DefWindowProc(HWND, UINT, WPARAM, LPARAM) {
+  return 0;
+}
 
 bool IsMessageWindow(HWND window) {
   std::lock_guard<std::mutex> guard(RegistryLock());

@@ -22,7 +22,9 @@ constexpr UINT WM_NULL = 0x0000;
 constexpr UINT WM_SIZE = 0x0005;  // LParam: new client width (low word) and height (high word)
 constexpr UINT WM_USER = 0x0400;
 
-inline WORD LoWord(LPARAM value) { return static_cast<WORD>(static_cast<uintptr_t>(value) & 0xFFFF); }
+inline WORD LoWord(LPARAM value) {
+  return static_cast<WORD>(static_cast<uintptr_t>(value) & 0xFFFF);
+}
 inline WORD HiWord(LPARAM value) {
   return static_cast<WORD>((static_cast<uintptr_t>(value) >> 16) & 0xFFFF);
 }

@@ -1,0 +1,30 @@
+#pragma once
+// A one-line edit. Its text is zero-terminated, as the edit controls of the classic desktop
+// hold it: a text with a zero byte ends there.
+
+#include "framework/Control.h"
+
+class TEdit : public TWinControl {
+ public:
+  explicit TEdit(TComponent* owner);
+  std::string ClassName() const override { return "TEdit"; }
+
+  void SetText(const std::string& text) override;
+  // Copies at most size - 1 characters and a terminating zero into buffer; returns the count.
+  int GetTextBuf(char* buffer, int size) const;
+
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool readOnly);
+  int MaxLength() const { return maxLength_; }
+  void SetMaxLength(int maxLength);
+
+  TNotifyEvent OnChange;
+
+ protected:
+  void TextChanged() override;
+
+ private:
+  bool readOnly_ = false;
+  int maxLength_ = 0;
+  bool settingText_ = false;
+};

@@ -1,0 +1,160 @@
+#include "framework/Form.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QPixmap>
+#include <QWidget>
+#include <algorithm>
+
+#include "framework/Application.h"
+#include "framework/FormReader.h"
+
+namespace {
+// The window frame of the classic desktop around the client area: borders and caption.
+constexpr int kFrameWidth = 16;
+constexpr int kFrameHeight = 36;
+}  // namespace
+
+class FormWidget : public QWidget {
+ public:
+  explicit FormWidget(TForm* form) : form_(form) { setAttribute(Qt::WA_DeleteOnClose, false); }
+  void Detach() { form_ = nullptr; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override {
+    if (form_ && !form_->CloseRequestedByWindow()) {
+      event->ignore();
+      return;
+    }
+    event->accept();
+  }
+
+ private:
+  TForm* form_;
+};
+
+TForm::TForm(TComponent* owner) : TWinControl(owner, new FormWidget(this)) {
+  Widget()->setAutoFillBackground(true);
+  ApplyPalette();
+}
+
+TForm::~TForm() {
+  if (OnDestroy) {
+    try {
+      OnDestroy(this);
+    } catch (...) {
+      if (Application) Application->HandleException(this);
+    }
+  }
+  static_cast<FormWidget*>(Widget())->Detach();
+  // Owned controls go first: they sit on this form's widget.
+  DestroyComponents();
+}
+
+void TForm::AfterConstruction() {
+  if (!OnCreate) return;
+  try {
+    OnCreate(this);
+  } catch (...) {
+    if (Application) Application->HandleException(this);
+  }
+}
+
+void TForm::ReadDescription(const std::string& text) {
+  ReadFormDescription(*this, text);
+}
+
+void TForm::BindField(const std::string& name, TComponent* component) {
+  auto it = fields_.find(name);
+  if (it != fields_.end()) it->second(component);
+}
+
+QWidget* TForm::ClientWidget() const {
+  return Widget();
+}
+
+void TForm::Show() {
+  SetVisible(true);
+  Widget()->show();
+  Widget()->raise();
+}
+
+bool TForm::Showing() const {
+  return Widget()->isVisible();
+}
+
+bool TForm::CloseRequestedByWindow() {
+  Close();
+  // The widget itself is hidden by Close when the action says so.
+  return false;
+}
+
+void TForm::Close() {
+  TCloseAction action = TCloseAction::caHide;
+  if (OnClose) {
+    try {
+      OnClose(this, action);
+    } catch (...) {
+      if (Application) Application->HandleException(this);
+      return;
+    }
+  }
+  if (action == TCloseAction::caNone) return;
+  if (Application && Application->MainForm() == this) {
+    Application->Terminate();
+    return;
+  }
+  Hide();
+  Widget()->hide();
+}
+
+void TForm::SetAutoSize(bool autoSize) {
+  if (autoSize == autoSize_) return;
+  autoSize_ = autoSize;
+  if (autoSize_ && !IsLoading()) FitToControls();
+}
+
+void TForm::SetClientWidth(int width) {
+  SetWidth(width + kFrameWidth);
+}
+
+void TForm::SetClientHeight(int height) {
+  SetHeight(height + kFrameHeight);
+}
+
+TRect TForm::ClientRect() const {
+  if (clientWidth_ > 0 || clientHeight_ > 0) return Rect(0, 0, clientWidth_, clientHeight_);
+  return Rect(0, 0, std::max(Width() - kFrameWidth, 0), std::max(Height() - kFrameHeight, 0));
+}
+
+void TForm::FitToControls() {
+  int right = 0;
+  int bottom = 0;
+  for (int i = 0; i < ControlCount(); ++i) {
+    TControl* control = Controls(i);
+    if (!control->Visible()) continue;
+    right = std::max(right, control->Left() + control->Width());
+    bottom = std::max(bottom, control->Top() + control->Height());
+  }
+  SetBounds(Left(), Top(), right + kFrameWidth, bottom + kFrameHeight);
+}
+
+void TForm::Loaded() {
+  TWinControl::Loaded();
+  if (autoSize_) FitToControls();
+}
+
+void TForm::BoundsChanged() {
+  clientWidth_ = std::max(Width() - kFrameWidth, 0);
+  clientHeight_ = std::max(Height() - kFrameHeight, 0);
+  Widget()->move(Left(), Top());
+  Widget()->resize(clientWidth_, clientHeight_);
+}
+
+void TForm::TextChanged() {
+  Widget()->setWindowTitle(QString::fromLatin1(Caption()));
+}
+
+void TForm::SetIconImage(const char* const* xpm) {
+  Widget()->setWindowIcon(QIcon(QPixmap(xpm)));
+}

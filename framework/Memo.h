@@ -1,0 +1,50 @@
+#pragma once
+// A multi-line text view. Lines end in "\r\n" in its text. It can be read-only for the user
+// while the user can still place the caret and select text with the mouse; the program
+// replaces the selection at the caret.
+
+#include <string>
+#include <vector>
+
+#include "framework/Control.h"
+
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+class TMemo : public TWinControl {
+ public:
+  explicit TMemo(TComponent* owner);
+  std::string ClassName() const override { return "TMemo"; }
+
+  // The whole text with "\r\n" line ends. Setting it puts the caret at the start; setting the
+  // text already shown changes nothing.
+  std::string GetText() const;
+  void SetText(const std::string& text) override;
+  void SetLines(const std::vector<std::string>& lines);
+  int LineCount() const;
+
+  // Selection and caret, counted in characters of the "\r\n" text.
+  int SelStart() const;
+  void SetSelStart(int position);
+  int SelLength() const;
+  void SetSelLength(int length);
+  std::string SelText() const;
+  // Puts the text in place of the selection (or at the caret); the caret ends behind it.
+  void ReplaceSelection(const std::string& text);
+
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool readOnly);
+  bool WordWrap() const { return wordWrap_; }
+  void SetWordWrap(bool wordWrap);
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle scrollBars);
+
+  TNotifyEvent OnChange;
+
+ private:
+  int ToWindowsPosition(int documentPosition) const;
+  int ToDocumentPosition(int windowsPosition) const;
+
+  bool readOnly_ = false;
+  bool wordWrap_ = true;
+  TScrollStyle scrollBars_ = TScrollStyle::ssNone;
+};

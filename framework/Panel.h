@@ -1,0 +1,28 @@
+#pragma once
+// A panel: a filled, bevelled area that holds other controls.
+
+#include "framework/Control.h"
+
+enum class TBevelCut { bvNone, bvLowered, bvRaised, bvSpace };
+
+class TPanel : public TWinControl {
+ public:
+  explicit TPanel(TComponent* owner);
+  std::string ClassName() const override { return "TPanel"; }
+
+  TBevelCut BevelOuter() const { return bevelOuter_; }
+  void SetBevelOuter(TBevelCut bevel);
+  TBevelCut BevelInner() const { return bevelInner_; }
+  void SetBevelInner(TBevelCut bevel);
+  int BevelWidth() const { return bevelWidth_; }
+  void SetBevelWidth(int width);
+
+ protected:
+  void TextChanged() override;
+
+ private:
+  friend class PanelWidget;
+  TBevelCut bevelOuter_ = TBevelCut::bvRaised;
+  TBevelCut bevelInner_ = TBevelCut::bvNone;
+  int bevelWidth_ = 1;
+};
