@@ -1,0 +1,8 @@
+#pragma once
+// The calling thread's last error code, as the operating-system calls of this layer leave it.
+// Codes are the C library's errno values.
+
+#include "platform/WinTypes.h"
+
+DWORD GetLastError();
+void SetLastError(DWORD code);

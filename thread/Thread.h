@@ -1,0 +1,128 @@
+#pragma once
+// Worker threads: TThread owns one OS thread that runs the derived class's Run once, reports
+// its end and, if asked, deletes itself. A worker touches windows and controls only through
+// RunInMainThread, which hands a call to the main thread and blocks until it has run there.
+//
+// Construct threads with TThread::Create<T>(...): it runs the post-construction step that starts
+// the thread once the whole constructor chain has finished, so Run never sees a half-built
+// object. A derived class with members that Run uses calls FinishBeforeDestruction() first
+// thing in its destructor, so that the thread has ended before those members go.
+
+#include <atomic>
+#include <exception>
+#include <functional>
+#include <utility>
+#include <vector>
+
+#include "framework/Component.h"
+#include "platform/ThreadPrimitives.h"
+
+enum TThreadPriority {
+  plIdle,
+  plLowest,
+  plBelowNormal,
+  plNormal,
+  plAboveNormal,
+  plHighest,
+  plTimeCritical
+};
+
+// A parameterless method bound to its object.
+using TThreadMethod = std::function<void()>;
+
+class TThread;
+
+// One queued hand-over, living on the stack of the worker that waits for it.
+struct PendingCall {
+  TThread* thread;
+  HEVENT signal;
+};
+
+// Called, under SyncLock, each time a call is queued; it must not block.
+using TWakeHook = std::function<void(TThread* queuingThread)>;
+
+class TThread : public TObject {
+ public:
+  explicit TThread(bool StartSuspended);
+  ~TThread() override;
+
+  // Constructs a thread object and runs its post-construction step. If that step fails the
+  // object is deleted and the exception passed on.
+  template <class T, class... Args>
+  static T* Create(Args&&... args) {
+    T* thread = new T(std::forward<Args>(args)...);
+    try {
+      thread->AfterConstruction();
+    } catch (...) {
+      delete thread;
+      throw;
+    }
+    return thread;
+  }
+  // The post-construction step: starts the thread unless it was created suspended. Runs once.
+  void AfterConstruction();
+
+  // Runs on the worker thread after Run; the base hands OnFinished to the main thread.
+  virtual void NotifyFinished();
+
+  // On the main thread the method runs at once. Elsewhere it is queued for the main thread and
+  // this returns once it has run there; what it threw there is thrown here.
+  void RunInMainThread(TThreadMethod method);
+  void RequestTerminate() { TerminateRequested = true; }
+  void ResumeExecution();
+  // Waits for the OS thread to end and returns its exit code. On the main thread, queued
+  // hand-over calls keep being served meanwhile.
+  DWORD WaitUntilFinished();
+  void SetPriorityLevel(TThreadPriority level);
+  // What NotifyFinished hands to the main thread.
+  void CallOnFinished();
+
+  static void RaiseThreadError(DWORD code);
+  static void CheckThreadCall(bool ok);
+
+  HTHREAD ThreadHandle = nullptr;
+  DWORD OsThreadId = 0;
+  bool StartSuspended = false;
+  // Set by RequestTerminate and never cleared; Run polls it.
+  std::atomic<bool> TerminateRequested{false};
+  std::atomic<bool> IsSuspended{false};
+  bool FreeOnFinish = false;
+  // Set once Run is over (or was skipped), before the end notification.
+  std::atomic<bool> HasFinished{false};
+  int ResultCode = 0;
+  // Called on the main thread when the thread ends.
+  TNotifyEvent OnFinished;
+  // The call being handed over and what it threw; guarded by SyncLock while queued.
+  TThreadMethod PendingMethod;
+  std::exception_ptr CallException;
+  // What escaped Run; kept, not reported.
+  std::exception_ptr EscapedException;
+
+ protected:
+  // The body, run once on the worker thread.
+  virtual void Run() = 0;
+  // Ends the thread as the destructor would (request, resume, wait) while the derived object is
+  // still whole. Safe to call more than once.
+  void FinishBeforeDestruction();
+
+ private:
+  static DWORD ThreadEntry(void* parameter);
+
+  bool constructed_ = false;
+};
+
+// Runs every queued hand-over call on the main thread, oldest first; true when there were any.
+// Throws EThread when called on another thread.
+bool CheckSynchronize();
+
+// The facility's process-wide state. It lives as long as the process, so that a worker still
+// running while the program ends never touches destroyed state.
+CRITICAL_SECTION& SyncLock();
+// The queue, or null before the first thread was constructed. Read it under SyncLock.
+const std::vector<PendingCall*>* PendingCalls();
+bool CallsPosted();
+int LiveThreadCount();
+
+// Sets or clears (empty function) the hook that wakes the main thread when a call is queued.
+void SetMainThreadWakeHook(TWakeHook hook);
+void RemoveWakeHook();
