@@ -8,7 +8,7 @@ packages=(
   libgtest-dev googletest libbenchmark-dev
   fonts-liberation fonts-dejavu-core
   xvfb xauth
-  clang-format
+  clang-format x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,125 @@
+#include "app/Form1.h"
+
+#include <ctime>
+
+#include "app/FormDescriptions.h"
+#include "app/RelayCommands.h"
+#include "app/SerialLink.h"
+#include "app/TallyvaneIcon.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+TTimeOfDay LocalTimeOfDay() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return TTimeOfDay{local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+}  // namespace
+
+std::function<TTimeOfDay()> TForm1::Clock = LocalTimeOfDay;
+
+TForm1::TForm1(TComponent* owner) : TForm(owner) {
+  Form1 = this;
+  Field("Panel3", Panel3);
+  Field("Label9", Label9);
+  Field("Label12", Label12);
+  Field("TabbedNotebook1", TabbedNotebook1);
+  Field("Memo1", Memo1);
+  Field("Edit2", Edit2);
+  Field("Panel1", Panel1);
+  Field("Panel2", Panel2);
+  Field("Panel4", Panel4);
+  Field("Panel5", Panel5);
+  Field("Panel6", Panel6);
+  Field("Panel7", Panel7);
+  Field("Panel8", Panel8);
+  Field("Panel9", Panel9);
+  Field("Label3", Label3);
+  Field("Panel10", Panel10);
+  Field("Panel11", Panel11);
+  Field("Panel12", Panel12);
+  Field("Panel13", Panel13);
+  Field("Panel14", Panel14);
+  Field("Panel15", Panel15);
+  Field("Panel16", Panel16);
+  Field("Panel17", Panel17);
+  Field("Label4", Label4);
+  Field("Label5", Label5);
+  Field("CheckBox2", CheckBox2);
+  Field("Button1", Button1);
+  Field("ComboBox1", ComboBox1);
+  Field("Label1", Label1);
+  Method<TCloseEvent>("FormClose",
+                      [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); });
+  Method<TNotifyEvent>("FormCreate", [this](TObject* sender) { FormCreate(sender); });
+  Method<TNotifyEvent>("Button1Click", [this](TObject* sender) { Button1Click(sender); });
+  Method<TNotifyEvent>("ComboBox1Change", [this](TObject* sender) { ComboBox1Change(sender); });
+  ReadDescription(kForm1Description);
+  SetIconImage(kTallyvaneIcon);
+}
+
+TPanel* TForm1::RelayIndicator(int relay) const {
+  TPanel* const indicators[kRelayCount] = {Panel1,  Panel2,  Panel4,  Panel5,  Panel6,  Panel7,
+                                           Panel8,  Panel9,  Panel10, Panel11, Panel12, Panel13,
+                                           Panel14, Panel15, Panel16, Panel17};
+  if (relay < 1 || relay > kRelayCount) return nullptr;
+  return indicators[relay - 1];
+}
+
+void TForm1::FormCreate(TObject*) {
+  for (const char* item : {"COM1", "COM2", "COM3", "COM4", "COM5", "COM6", "COM7", "COM8", "COM9"})
+    ComboBox1->AddItem(item);
+  // The program's own selection does not run ComboBox1Change: the buffer keeps "com1".
+  ComboBox1->SetItemIndex(0);
+  Memo1->SetText("");
+  OpenPort();
+  if (PortHandle == INVALID_HANDLE_VALUE) ShowPortNotFound();
+  ConfigurePort();
+  if (PortHandle == INVALID_HANDLE_VALUE) return;
+  Label9->SetCaption(kPortFoundText);
+  GreetBoard();
+  Panel3->SetColor(clLime);
+}
+
+void TForm1::FormClose(TObject*, TCloseAction&) {}
+
+void TForm1::Button1Click(TObject*) { Memo1->SetText("  "); }
+
+void TForm1::ComboBox1Change(TObject*) {
+  const std::string text = ComboBox1->GetText();
+  const size_t length = text.size() < kPortNameSize - 1 ? text.size() : kPortNameSize - 1;
+  text.copy(PortName, length);
+  PortName[length] = '\0';
+}
+
+void TForm1::AppendToLog(const std::string& text) { Memo1->ReplaceSelection(text); }
+
+void TForm1::AppendTimeStamp() {
+  if (!CheckBox2->Checked()) return;
+  const TTimeOfDay now = Clock();
+  AppendToLog(std::to_string(now.hour));
+  AppendToLog(":");
+  AppendToLog(std::to_string(now.minute));
+  AppendToLog(":");
+  AppendToLog(std::to_string(now.second));
+  AppendToLog(" ");
+}
+
+void TForm1::ShowPortNotFound() {
+  Label9->SetCaption(kPortNotFoundText);
+  Label12->SetCaption(" ");
+  Panel3->SetColor(clRed);
+}
+
+void TForm1::ShowPortFound() {
+  Label9->SetCaption(kPortFoundText);
+  Panel3->SetColor(clLime);
+}
+
+void RegisterRelayServerClasses() {
+  RegisterComponentClass({"TForm1", "TForm", nullptr, {}});
+}

@@ -1,0 +1,34 @@
+#include "app/Read.h"
+
+#include "app/Form1.h"
+#include "app/SerialLink.h"
+
+TRead* Read = nullptr;
+
+namespace {
+// The pause is on the GUI thread on purpose: the port is closed and reopened while nothing else
+// can use it.
+constexpr DWORD kReopenPauseMs = 250;
+constexpr DWORD kCyclePauseMs = 1000;
+}  // namespace
+
+void TRead::Run() {
+  FreeOnFinish = true;
+  while (!TerminateRequested) {
+    RunInMainThread([this] { ReopenPort(); });
+    Sleep(kCyclePauseMs);
+  }
+}
+
+void TRead::ReopenPort() {
+  Sleep(kReopenPauseMs);
+  ClosePort();
+  OpenPort();
+  if (PortHandle == INVALID_HANDLE_VALUE) {
+    Form1->ShowPortNotFound();
+    return;
+  }
+  Form1->Label9->SetCaption(kPortFoundText);
+  ConfigurePort();
+  Form1->Panel3->SetColor(clLime);
+}

@@ -1,0 +1,17 @@
+// The relay server's entry point: takes no options and always returns 0.
+#include "app/Form1.h"
+#include "framework/Application.h"
+
+int main(int argc, char** argv) {
+  auto* application = new TApplication(argc, argv);
+  try {
+    RegisterRelayServerClasses();
+    Application->Initialize();
+    Application->CreateForm(Form1);
+    Application->Run();
+  } catch (const Exception& e) {
+    Application->ShowException(e);
+  }
+  delete application;
+  return 0;
+}

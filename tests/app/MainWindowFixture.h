@@ -1,0 +1,56 @@
+#pragma once
+// Creates the relay server's main window for one test and removes it afterwards, with the
+// program-wide serial state put back to what a fresh start has.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/Form1.h"
+#include "app/SerialLink.h"
+#include "framework/Application.h"
+
+class MainWindowTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterRelayServerClasses();
+    ResetSerialState();
+    // No test may reach a real adapter: "com1" points at a path that does not exist unless a
+    // test redirects it to a pseudo-terminal first.
+    SetSerialDeviceRedirect("com1", "/nonexistent/tallyvane-test-port");
+    Application->OnException = [this](TObject*, const Exception& e) {
+      exceptions.push_back(e.Message());
+    };
+  }
+
+  void TearDown() override {
+    delete Form1;
+    Form1 = nullptr;
+    if (PortIsOpen()) CloseHandle(PortHandle);
+    ResetSerialState();
+    ClearSerialDeviceRedirects();
+    Application->OnException = nullptr;
+    TForm1::Clock = DefaultClock;
+  }
+
+  void CreateMainWindow() {
+    TForm1* form = nullptr;
+    Application->CreateForm(form);
+    ASSERT_EQ(form, Form1);
+  }
+
+  static void ResetSerialState() {
+    PortHandle = nullptr;
+    std::strcpy(PortName, "com1");
+    SavedTimeouts = {};
+    WorkingTimeouts = {};
+    LineConfiguration = {};
+  }
+
+  std::string LogText() const { return Form1->Memo1->GetText(); }
+
+  std::vector<std::string> exceptions;
+  const std::function<TTimeOfDay()> DefaultClock = TForm1::Clock;
+};

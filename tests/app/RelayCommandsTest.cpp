@@ -1,0 +1,93 @@
+#include <cstdio>
+
+#include "MainWindowFixture.h"
+#include "app/RelayCommands.h"
+
+namespace {
+
+class RelayCommandsTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    CreateMainWindow();
+    Form1->Button1Click(nullptr);  // log holds "  ", caret at the start
+  }
+  // What the log gained ahead of the two spaces that "Clear" left.
+  std::string Logged() const {
+    std::string text = LogText();
+    return text.substr(0, text.size() - 2);
+  }
+  std::vector<int> Tops() const {
+    std::vector<int> tops;
+    for (int relay = 1; relay <= kRelayCount; ++relay)
+      tops.push_back(Form1->RelayIndicator(relay)->Top());
+    return tops;
+  }
+};
+
+TEST_F(RelayCommandsTest, EveryRelayCommandLogsItsLineAndMovesOnlyItsPanel) {
+  for (int relay = 1; relay <= kRelayCount; ++relay) {
+    for (bool on : {true, false}) {
+      char command[8];
+      std::snprintf(command, sizeof command, "%02d%c//", relay, on ? '+' : '-');
+      const std::string number = std::to_string(relay);
+      // "switched" starts at the same column whatever the number of digits.
+      const std::string expectedLine = "Relay " + number + (relay < 10 ? "  " : " ") +
+                                       "switched " + (on ? "ON" : "OFF") + "\r\n";
+      Form1->Memo1->SetText("");
+      std::vector<int> before = Tops();
+      ApplyRelayCommand(command);
+      EXPECT_EQ(LogText(), expectedLine) << command;
+      std::vector<int> after = Tops();
+      before[relay - 1] = on ? 32 : 72;
+      EXPECT_EQ(after, before) << command;
+      EXPECT_EQ(Form1->RelayIndicator(relay)->Left(), 182 + 16 * (relay - 1));
+    }
+  }
+}
+
+TEST_F(RelayCommandsTest, RelayThreeIsPanelFourNotTheStatusLine) {
+  ApplyRelayCommand("03+//");
+  EXPECT_EQ(Form1->Panel4->Top(), 32);
+  EXPECT_EQ(Form1->Panel3->Top(), 352);
+  EXPECT_EQ(Logged(), "Relay 3  switched ON\r\n");
+  ApplyRelayCommand("10-//");
+  EXPECT_EQ(Logged(), "Relay 3  switched ON\r\nRelay 10 switched OFF\r\n");
+}
+
+TEST_F(RelayCommandsTest, AllOnAndAllOffMoveSixteenPanelsWithOneLine) {
+  ApplyRelayCommand("on//");
+  EXPECT_EQ(Tops(), std::vector<int>(16, 32));
+  EXPECT_EQ(Logged(), "All relays are swiched ON\r\n");
+  ApplyRelayCommand("off//");
+  EXPECT_EQ(Tops(), std::vector<int>(16, 72));
+  EXPECT_EQ(Logged(), "All relays are swiched ON\r\nAll relays are swiched OFF\r\n");
+}
+
+TEST_F(RelayCommandsTest, NearMissesMatchNothing) {
+  const std::vector<std::string> misses = {
+      "ON//",    "On//",         "oN//",    "1+//",    "00+//",      "17+//",
+      "03+/",    "03+//\r\n",    "01+//02+//", "",     " 03+//",     "03+// ",
+      std::string("01+//\0", 6), "off/",    "OFF//",   "3+//"};
+  for (const std::string& text : misses) ApplyRelayCommand(text);
+  EXPECT_EQ(Logged(), "");
+  EXPECT_EQ(Tops(), std::vector<int>(16, 72));
+}
+
+TEST_F(RelayCommandsTest, RepeatedCommandLogsTwiceAndLeavesThePanel) {
+  ApplyRelayCommand("05-//");
+  ApplyRelayCommand("05-//");
+  EXPECT_EQ(Logged(), "Relay 5  switched OFF\r\nRelay 5  switched OFF\r\n");
+  EXPECT_EQ(Form1->Panel6->Top(), 72);
+}
+
+TEST_F(RelayCommandsTest, TableHoldsThirtyFourDistinctCommands) {
+  const auto& table = RelayCommandTable();
+  ASSERT_EQ(table.size(), 34u);
+  EXPECT_STREQ(table[0].text, "on//");
+  EXPECT_STREQ(table[1].text, "off//");
+  for (size_t i = 0; i < table.size(); ++i)
+    for (size_t j = i + 1; j < table.size(); ++j) EXPECT_STRNE(table[i].text, table[j].text);
+}
+
+}  // namespace

@@ -1,0 +1,82 @@
+#include "support/ChildProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0 && status_ < 0) {
+    kill(pid_, SIGKILL);
+    WaitForExit(5000);
+  }
+  if (!stderrPath_.empty()) unlink(stderrPath_.c_str());
+}
+
+bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::string>& environment) {
+  char pathTemplate[] = "/tmp/tallyvane-child-XXXXXX";
+  const int errFd = mkstemp(pathTemplate);
+  if (errFd < 0) return false;
+  stderrPath_ = pathTemplate;
+  pid_ = fork();
+  if (pid_ < 0) return false;
+  if (pid_ == 0) {
+    dup2(errFd, STDERR_FILENO);
+    const int devNull = open("/dev/null", O_RDWR);
+    if (devNull >= 0) {
+      dup2(devNull, STDIN_FILENO);
+      dup2(devNull, STDOUT_FILENO);
+    }
+    for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(errFd);
+  return true;
+}
+
+void ChildProcess::Signal(int signal) const {
+  if (pid_ > 0) kill(pid_, signal);
+}
+
+int ChildProcess::WaitForExit(int timeoutMs) {
+  if (status_ >= 0) return status_;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (true) {
+    int status = 0;
+    const pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      return status_;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) return -1;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+bool ChildProcess::Running() { return pid_ > 0 && WaitForExit(0) < 0; }
+
+std::string ChildProcess::StandardError() const {
+  std::ifstream in(stderrPath_);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+bool HasSanitizerReport(const std::string& text) {
+  for (const char* marker : {"AddressSanitizer", "LeakSanitizer", "ThreadSanitizer",
+                             "UndefinedBehaviorSanitizer", "runtime error:"})
+    if (text.find(marker) != std::string::npos) return true;
+  return false;
+}
