@@ -87,7 +87,9 @@ void TForm1::FormCreate(TObject*) {
 
 void TForm1::FormClose(TObject*, TCloseAction&) {}
 
-void TForm1::Button1Click(TObject*) { Memo1->SetText("  "); }
+void TForm1::Button1Click(TObject*) {
+  Memo1->SetText("  ");
+}
 
 void TForm1::ComboBox1Change(TObject*) {
   const std::string text = ComboBox1->GetText();
@@ -96,7 +98,9 @@ void TForm1::ComboBox1Change(TObject*) {
   PortName[length] = '\0';
 }
 
-void TForm1::AppendToLog(const std::string& text) { Memo1->ReplaceSelection(text); }
+void TForm1::AppendToLog(const std::string& text) {
+  Memo1->ReplaceSelection(text);
+}
 
 void TForm1::AppendTimeStamp() {
   if (!CheckBox2->Checked()) return;

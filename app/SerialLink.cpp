@@ -7,8 +7,8 @@ COMMTIMEOUTS WorkingTimeouts = {};
 DCB LineConfiguration = {};
 
 void OpenPort() {
-  PortHandle = CreateFileA(PortName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
+  PortHandle =
+      CreateFileA(PortName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
 void ConfigurePort() {
@@ -40,4 +40,6 @@ void ClosePort() {
   CloseHandle(PortHandle);
 }
 
-bool PortIsOpen() { return PortHandle != nullptr && PortHandle != INVALID_HANDLE_VALUE; }
+bool PortIsOpen() {
+  return PortHandle != nullptr && PortHandle != INVALID_HANDLE_VALUE;
+}

@@ -20,7 +20,9 @@ namespace {
 // The newest messages kept while an exception dialog is open.
 constexpr size_t kMaxWaitingMessages = 100;
 
-std::string TitleFromExecutable(const char* path) {
+}  // namespace
+
+std::string TApplication::TitleOf(const char* path) {
   std::string name = path ? path : "";
   const size_t slash = name.find_last_of('/');
   if (slash != std::string::npos) name.erase(0, slash + 1);
@@ -30,6 +32,8 @@ std::string TitleFromExecutable(const char* path) {
     name[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(name[i])));
   return name;
 }
+
+namespace {
 
 QPointer<QMessageBox>& OpenDialog() {
   static QPointer<QMessageBox> dialog;
@@ -42,7 +46,7 @@ TApplication::TApplication(int& argc, char** argv) : TComponent(nullptr) {
   if (!QApplication::instance()) qtApp_ = std::make_unique<QApplication>(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   Application = this;
-  title_ = TitleFromExecutable(argc > 0 ? argv[0] : nullptr);
+  title_ = TitleOf(argc > 0 ? argv[0] : nullptr);
   window_ = std::make_unique<THiddenWindow>(this);
   window_->SetHandler(WM_NULL, [this](TMessage&) {
     if (wakeHandler_) wakeHandler_();

@@ -58,6 +58,7 @@ class TApplication : public TComponent {
 
   // The executable's file name, cut at its first full stop, all but the first letter lower case.
   const std::string& Title() const { return title_; }
+  static std::string TitleOf(const char* executablePath);
 
   TExceptionEvent OnException;
 

@@ -41,9 +41,8 @@ TEST(BinaryTest, ShowsItsWindowWithTheCaptionUnderAnXServer) {
   if (!Have("Xvfb") || !Have("xwininfo")) GTEST_SKIP() << "Xvfb or xwininfo not installed";
   const std::string display = ":" + std::to_string(90 + getpid() % 100);
   ChildProcess server;
-  ASSERT_TRUE(server.Start("/usr/bin/Xvfb", {display, "-screen", "0", "1024x768x24", "-nolisten",
-                                             "tcp"},
-                           {}));
+  ASSERT_TRUE(server.Start("/usr/bin/Xvfb",
+                           {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}));
   std::this_thread::sleep_for(std::chrono::milliseconds(800));
   ChildProcess program;
   ASSERT_TRUE(program.Start(TALLYVANE_BINARY, {},

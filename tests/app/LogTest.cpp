@@ -14,7 +14,9 @@ class LogTest : public MainWindowTest {
   }
 };
 
-TEST_F(LogTest, StartUpEmptiesTheDesignLine) { EXPECT_EQ(LogText(), ""); }
+TEST_F(LogTest, StartUpEmptiesTheDesignLine) {
+  EXPECT_EQ(LogText(), "");
+}
 
 TEST_F(LogTest, EntriesAfterClearGoAheadOfTheTwoSpaces) {
   Form1->AppendToLog("first\r\n");

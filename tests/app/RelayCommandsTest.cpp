@@ -32,8 +32,8 @@ TEST_F(RelayCommandsTest, EveryRelayCommandLogsItsLineAndMovesOnlyItsPanel) {
       std::snprintf(command, sizeof command, "%02d%c//", relay, on ? '+' : '-');
       const std::string number = std::to_string(relay);
       // "switched" starts at the same column whatever the number of digits.
-      const std::string expectedLine = "Relay " + number + (relay < 10 ? "  " : " ") +
-                                       "switched " + (on ? "ON" : "OFF") + "\r\n";
+      const std::string expectedLine = "Relay " + number + (relay < 10 ? "  " : " ") + "switched " +
+                                       (on ? "ON" : "OFF") + "\r\n";
       Form1->Memo1->SetText("");
       std::vector<int> before = Tops();
       ApplyRelayCommand(command);
@@ -65,10 +65,22 @@ TEST_F(RelayCommandsTest, AllOnAndAllOffMoveSixteenPanelsWithOneLine) {
 }
 
 TEST_F(RelayCommandsTest, NearMissesMatchNothing) {
-  const std::vector<std::string> misses = {
-      "ON//",    "On//",         "oN//",    "1+//",    "00+//",      "17+//",
-      "03+/",    "03+//\r\n",    "01+//02+//", "",     " 03+//",     "03+// ",
-      std::string("01+//\0", 6), "off/",    "OFF//",   "3+//"};
+  const std::vector<std::string> misses = {"ON//",
+                                           "On//",
+                                           "oN//",
+                                           "1+//",
+                                           "00+//",
+                                           "17+//",
+                                           "03+/",
+                                           "03+//\r\n",
+                                           "01+//02+//",
+                                           "",
+                                           " 03+//",
+                                           "03+// ",
+                                           std::string("01+//\0", 6),
+                                           "off/",
+                                           "OFF//",
+                                           "3+//"};
   for (const std::string& text : misses) ApplyRelayCommand(text);
   EXPECT_EQ(Logged(), "");
   EXPECT_EQ(Tops(), std::vector<int>(16, 72));

@@ -37,7 +37,8 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     execv(program.c_str(), argv.data());
     _exit(127);
@@ -65,7 +66,9 @@ int ChildProcess::WaitForExit(int timeoutMs) {
   }
 }
 
-bool ChildProcess::Running() { return pid_ > 0 && WaitForExit(0) < 0; }
+bool ChildProcess::Running() {
+  return pid_ > 0 && WaitForExit(0) < 0;
+}
 
 std::string ChildProcess::StandardError() const {
   std::ifstream in(stderrPath_);

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "framework/Application.h"
+#include "framework/HiddenWindow.h"
+
+namespace {
+
+TEST(ApplicationTest, DialogTextAddsAFullStopOnlyAfterCharactersAboveIt) {
+  EXPECT_EQ(TApplication::DialogText("Asynchronous socket error 10054"),
+            "Asynchronous socket error 10054.");
+  EXPECT_EQ(TApplication::DialogText("on API 'bind'"), "on API 'bind'");
+  EXPECT_EQ(TApplication::DialogText("Done."), "Done.");
+  EXPECT_EQ(TApplication::DialogText("list,"), "list,");
+  EXPECT_EQ(TApplication::DialogText(""), "");
+  EXPECT_EQ(TApplication::DialogText("ends in a space "), "ends in a space ");
+}
+
+TEST(ApplicationTest, TitleIsTheExecutableNameCutAtItsFirstFullStop) {
+  EXPECT_EQ(TApplication::TitleOf("/opt/bin/RELAY.Server.exe"), "Relay");
+  EXPECT_EQ(TApplication::TitleOf("tallyvane"), "tallyvane");
+  EXPECT_EQ(TApplication::TitleOf("./MyProg"), "Myprog");
+  EXPECT_EQ(Application->Title(), "tests");
+}
+
+TEST(ApplicationTest, HandleExceptionSkipsAbortsAndPassesOthersToOnException) {
+  std::vector<std::string> seen;
+  Application->OnException = [&](TObject*, const Exception& e) { seen.push_back(e.Message()); };
+  try {
+    throw EAbort("quiet");
+  } catch (...) {
+    Application->HandleException(nullptr);
+  }
+  try {
+    throw ERangeError("loud");
+  } catch (...) {
+    Application->HandleException(nullptr);
+  }
+  try {
+    throw std::runtime_error("foreign");
+  } catch (...) {
+    Application->HandleException(nullptr);
+  }
+  Application->OnException = nullptr;
+  EXPECT_EQ(seen, (std::vector<std::string>{"loud", "foreign"}));
+}
+
+TEST(ApplicationTest, OnlyOneExceptionDialogAtATimeAndWaitingOnesFollow) {
+  // Each dialog that opens raises another error from inside its nested loop, as a socket error
+  // storm would; the dialogs must follow one another instead of nesting.
+  int open = 0;
+  int maxOpen = 0;
+  int raised = 0;
+  QTimer poke;
+  QObject::connect(&poke, &QTimer::timeout, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (!dialog) return;
+    open = 0;
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (qobject_cast<QMessageBox*>(w) && w->isVisible()) ++open;
+    maxOpen = std::max(maxOpen, open);
+    if (raised < 5) {
+      ++raised;
+      try {
+        throw Exception("storm " + std::to_string(raised));
+      } catch (...) {
+        Application->HandleException(nullptr);
+      }
+    }
+    static_cast<QMessageBox*>(dialog)->accept();
+  });
+  poke.start(10);
+  const int before = Application->ShownDialogCount();
+  Application->ShowException(Exception("first"));
+  EXPECT_EQ(Application->ShownDialogCount() - before, 6);
+  EXPECT_EQ(maxOpen, 1);
+}
+
+TEST(HiddenWindowTest, PostedMessagesRunLaterInTheLoopFromAnyThread) {
+  THiddenWindow window(nullptr);
+  std::vector<WPARAM> received;
+  window.SetHandler(WM_USER + 7, [&](TMessage& m) { received.push_back(m.WParam); });
+  std::thread poster([&] {
+    for (WPARAM i = 0; i < 50; ++i) window.Post(WM_USER + 7, i, 0);
+  });
+  poster.join();
+  EXPECT_TRUE(received.empty());
+  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return received.size() == 50; }, 5000));
+  for (WPARAM i = 0; i < 50; ++i) EXPECT_EQ(received[i], i);
+}
+
+TEST(HiddenWindowTest, DestroyingTheWindowDropsWaitingMessagesAndLaterPostsFail) {
+  int delivered = 0;
+  auto* window = new THiddenWindow(nullptr);
+  window->SetHandler(WM_USER, [&](TMessage&) { ++delivered; });
+  EXPECT_TRUE(window->Post(WM_USER));
+  const HWND handle = window->Handle();
+  delete window;
+  EXPECT_EQ(PostMessage(handle, WM_USER, 0, 0), FALSE);
+  Application->ProcessMessages();
+  EXPECT_EQ(delivered, 0);
+}
+
+TEST(HiddenWindowTest, EscapedExceptionGoesToTheApplicationAndTheLoopGoesOn) {
+  THiddenWindow window(nullptr);
+  std::vector<std::string> seen;
+  int after = 0;
+  Application->OnException = [&](TObject*, const Exception& e) { seen.push_back(e.Message()); };
+  window.SetHandler(WM_USER + 1, [](TMessage&) { throw Exception("boom"); });
+  window.SetHandler(WM_USER + 2, [&](TMessage&) { ++after; });
+  window.Post(WM_USER + 1);
+  window.Post(WM_USER + 2);
+  Application->ProcessMessagesUntil([&] { return after == 1; }, 5000);
+  Application->OnException = nullptr;
+  EXPECT_EQ(seen, std::vector<std::string>{"boom"});
+  EXPECT_EQ(after, 1);
+}
+
+TEST(HiddenWindowTest, AHandlerMayDestroyItsOwnWindow) {
+  auto* window = new THiddenWindow(nullptr);
+  bool freed = false;
+  window->SetHandler(WM_USER + 3, [&](TMessage&) {
+    delete window;
+    freed = true;
+  });
+  window->Post(WM_USER + 3);
+  Application->ProcessMessagesUntil([&] { return freed; }, 5000);
+  EXPECT_TRUE(freed);
+}
+
+TEST(ApplicationTest, IdleStepsRunWhenTheLoopWaitsAndWakeUpsRunTheWakeHandler) {
+  std::atomic<int> wakes{0};
+  Application->SetWakeHandler([&] { ++wakes; });
+  std::thread([&] { Application->PostWakeMessage(); }).join();
+  Application->ProcessMessagesUntil([&] { return wakes == 1; }, 5000);
+  EXPECT_EQ(wakes, 1);
+  Application->SetWakeHandler(nullptr);
+}
+
+TEST(ApplicationTest, IdleStepRunsWhenTheLoopIsAboutToWait) {
+  static int idleRuns = 0;
+  Application->AddIdleStep([] {
+    ++idleRuns;
+    return false;
+  });
+  EXPECT_TRUE(Application->ProcessMessagesUntil([] { return idleRuns > 0; }, 5000));
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTest>
+
+#include "framework/Application.h"
+#include "framework/ComboBox.h"
+#include "framework/Edit.h"
+#include "framework/Form.h"
+#include "framework/Label.h"
+#include "framework/Memo.h"
+#include "framework/Panel.h"
+
+namespace {
+
+class ControlsTest : public testing::Test {
+ protected:
+  void SetUp() override { form = new TForm(nullptr); }
+  void TearDown() override { delete form; }
+  template <class T>
+  T* Make() {
+    T* control = new T(form);
+    control->SetParent(form);
+    return control;
+  }
+  TForm* form = nullptr;
+};
+
+TEST_F(ControlsTest, MemoKeepsCarriageReturnLineFeedAndReplacesAtTheCaret) {
+  TMemo* memo = Make<TMemo>();
+  memo->SetText("ab\r\ncd");
+  EXPECT_EQ(memo->GetText(), "ab\r\ncd");
+  EXPECT_EQ(memo->SelStart(), 0);
+  memo->SetSelStart(4);  // after "ab\r\n"
+  memo->ReplaceSelection("X\r\n");
+  EXPECT_EQ(memo->GetText(), "ab\r\nX\r\ncd");
+  EXPECT_EQ(memo->SelStart(), 7);
+  memo->SetSelStart(1);
+  memo->SetSelLength(5);  // "b\r\nX\r" is cut at the line break it ends inside
+  memo->ReplaceSelection("");
+  EXPECT_EQ(memo->LineCount(), 2);
+}
+
+TEST_F(ControlsTest, MemoSettingTheSameTextChangesNothing) {
+  TMemo* memo = Make<TMemo>();
+  memo->SetText("  ");
+  memo->SetSelStart(2);
+  memo->SetText("  ");
+  EXPECT_EQ(memo->SelStart(), 2);
+  memo->SetText("   ");
+  EXPECT_EQ(memo->SelStart(), 0);
+}
+
+TEST_F(ControlsTest, ReadOnlyMemoIgnoresTypingButTakesTheCaret) {
+  TMemo* memo = Make<TMemo>();
+  memo->SetReadOnly(true);
+  memo->SetText("abc");
+  auto* view = static_cast<QPlainTextEdit*>(memo->Widget());
+  QTest::keyClicks(view, "zz");
+  EXPECT_EQ(memo->GetText(), "abc");
+  memo->SetSelStart(2);
+  memo->ReplaceSelection("-");
+  EXPECT_EQ(memo->GetText(), "ab-c");
+}
+
+TEST_F(ControlsTest, EditHoldsTextUpToTheFirstZeroByte) {
+  TEdit* edit = Make<TEdit>();
+  edit->SetText(std::string("01+//\0tail", 10));
+  EXPECT_EQ(edit->Text(), "01+//");
+  char buffer[10];
+  edit->SetText("0123456789abc");
+  EXPECT_EQ(edit->GetTextBuf(buffer, sizeof buffer), 9);
+  EXPECT_STREQ(buffer, "012345678");
+}
+
+TEST_F(ControlsTest, ComboBoxChangeFiresForTheUserOnly) {
+  TComboBox* combo = Make<TComboBox>();
+  int changes = 0;
+  combo->OnChange = [&](TObject*) { ++changes; };
+  combo->AddItem("A");
+  combo->AddItem("B");
+  combo->SetItemIndex(1);
+  combo->SetText("typed by the program");
+  EXPECT_EQ(changes, 0);
+  auto* widget = static_cast<QComboBox*>(combo->Widget());
+  widget->lineEdit()->selectAll();
+  QTest::keyClicks(widget->lineEdit(), "xy");
+  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(combo->GetText(), "xy");
+  EXPECT_EQ(combo->ItemCount(), 2);
+  QTest::keyClick(widget->lineEdit(), Qt::Key_Return);  // Enter does not add an item either
+  EXPECT_EQ(combo->ItemCount(), 2);
+}
+
+TEST_F(ControlsTest, LabelsFollowTheirParentsColourUnlessGivenTheirOwn) {
+  TPanel* panel = Make<TPanel>();
+  auto* follows = new TLabel(form);
+  follows->SetParent(panel);
+  auto* own = new TLabel(form);
+  own->SetParent(panel);
+  own->SetColor(clBtnFace);
+  panel->SetColor(clRed);
+  EXPECT_EQ(follows->Color(), clRed);
+  EXPECT_EQ(own->Color(), clBtnFace);
+  panel->SetColor(clLime);
+  EXPECT_EQ(follows->Color(), clLime);
+}
+
+TEST_F(ControlsTest, OwnerDeletesWhatItOwns) {
+  static int destroyed = 0;
+  struct TCounted : TComponent {
+    using TComponent::TComponent;
+    ~TCounted() override { ++destroyed; }
+  };
+  auto* owner = new TComponent(nullptr);
+  new TCounted(owner);
+  auto* inner = new TCounted(owner);
+  new TCounted(inner);
+  EXPECT_EQ(owner->ComponentCount(), 2);
+  delete owner;
+  EXPECT_EQ(destroyed, 3);
+}
+
+}  // namespace

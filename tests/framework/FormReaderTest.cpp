@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "framework/Application.h"
+#include "framework/ClassRegistry.h"
+#include "framework/Form.h"
+#include "framework/Label.h"
+#include "framework/Panel.h"
+
+namespace {
+
+// Records the order in which its properties are written and when Loaded runs.
+class TProbe : public TComponent {
+ public:
+  explicit TProbe(TComponent* owner) : TComponent(owner) {}
+  std::string ClassName() const override { return "TProbe"; }
+  void SetFirst(int value) { Log("First=" + std::to_string(value)); }
+  void SetSecond(int value) { Log("Second=" + std::to_string(value)); }
+  void Loaded() override { Log("Loaded " + Name()); }
+  void Log(const std::string& entry) {
+    events.push_back(entry + (IsLoading() ? " (loading)" : ""));
+  }
+  static std::vector<std::string> events;
+};
+std::vector<std::string> TProbe::events;
+
+class TTestForm : public TForm {
+ public:
+  explicit TTestForm(TComponent* owner) : TForm(owner) {
+    Field("Panel", panel);
+    Field("Caption", caption);
+    Method<TNotifyEvent>("Clicked", [this](TObject*) { ++clicks; });
+  }
+  std::string ClassName() const override { return "TTestForm"; }
+  void Read(const std::string& text) { ReadDescription(text); }
+
+  TPanel* panel = nullptr;
+  TLabel* caption = nullptr;
+  int clicks = 0;
+};
+
+class FormReaderTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    RegisterComponentClass({"TTestForm", "TForm", nullptr, {}});
+    RegisterComponentClass({"TProbe",
+                            "TComponent",
+                            [](TComponent* owner) -> TComponent* { return new TProbe(owner); },
+                            {{"First", IntSetter(&TProbe::SetFirst), "0"},
+                             {"Second", IntSetter(&TProbe::SetSecond), "0"}}});
+    TProbe::events.clear();
+    form = new TTestForm(nullptr);
+  }
+  void TearDown() override { delete form; }
+
+  // Each description goes to a form of its own.
+  static std::string ErrorOf(const std::string& text) {
+    TTestForm fresh(nullptr);
+    try {
+      fresh.Read(text);
+    } catch (const EReadError& e) {
+      return e.Message();
+    }
+    return "";
+  }
+
+  TTestForm* form = nullptr;
+};
+
+TEST_F(FormReaderTest, CreatesControlsInTheirParentsAndBindsFields) {
+  form->Read(R"(Main: TTestForm {
+    Caption = "Test \"form\""
+    Panel: TPanel { Left = 5 Top = 6 Width = 70 Height = 20 Color = clRed
+      Caption: TLabel { Caption = "hi" Font.Color = 0x123456 }
+    }
+  })");
+  ASSERT_NE(form->panel, nullptr);
+  ASSERT_NE(form->caption, nullptr);
+  EXPECT_EQ(form->Caption(), "Test \"form\"");
+  EXPECT_EQ(form->panel->BoundsRect(), Rect(5, 6, 75, 26));
+  EXPECT_EQ(form->panel->Parent(), form);
+  EXPECT_EQ(form->caption->Parent(), form->panel);
+  EXPECT_EQ(form->caption->Owner(), form);
+  EXPECT_EQ(form->caption->Color(), clRed);  // a label follows its parent's colour
+  EXPECT_EQ(form->caption->Font().Color(), 0x123456);
+}
+
+TEST_F(FormReaderTest, WritesPropertiesInTheOrderGivenWhileLoadingThenRunsLoaded) {
+  form->Read(R"(Main: TTestForm {
+    A: TProbe { Second = 2 First = 1 }
+    B: TProbe { First = 3 }
+  })");
+  EXPECT_EQ(TProbe::events,
+            (std::vector<std::string>{"Second=2 (loading)", "First=1 (loading)",
+                                      "First=3 (loading)", "Loaded A", "Loaded B"}));
+}
+
+TEST_F(FormReaderTest, EventPropertiesNameTheRootsMethods) {
+  form->Read(R"(Main: TTestForm { Panel: TPanel { OnClick = Clicked } })");
+  ASSERT_TRUE(form->panel->OnClick);
+  form->panel->OnClick(form->panel);
+  EXPECT_EQ(form->clicks, 1);
+}
+
+TEST_F(FormReaderTest, ErrorsNameTheLine) {
+  EXPECT_EQ(ErrorOf("Main: TTestForm {\n  X: TNoSuchClass { }\n}"),
+            "Form description line 2: unknown class 'TNoSuchClass'");
+  EXPECT_EQ(ErrorOf("Main: TTestForm {\n\n  Panel: TPanel { Bogus = 1 }\n}"),
+            "Form description line 3: unknown property 'Bogus' of TPanel");
+  EXPECT_EQ(ErrorOf("Main: TTestForm {\n  Panel: TPanel { OnClick = Nothing }\n}"),
+            "Form description line 2: no method 'Nothing'");
+  EXPECT_EQ(ErrorOf("Main: TTestForm {\n  Panel: TPanel { Left = \"x\" }\n}"),
+            "Form description line 2: expected an integer, found a string");
+  EXPECT_EQ(ErrorOf("Main: TOther { }"),
+            "Form description line 1: the description is for TOther, not TTestForm");
+  EXPECT_NE(ErrorOf("Main: TTestForm { Caption = \"open }"), "");
+  EXPECT_NE(ErrorOf("Main: TTestForm { Panel: TPanel { }"), "");
+}
+
+TEST_F(FormReaderTest, CommentsAndSetsAndListsAreRead) {
+  form->Read(R"(# a comment
+  Main: TTestForm { # another
+    Panel: TPanel { Font.Style = [fsBold, fsItalic] }
+  })");
+  EXPECT_EQ(form->panel->Font().Style(),
+            static_cast<int>(TFontStyle::fsBold) | static_cast<int>(TFontStyle::fsItalic));
+}
+
+}  // namespace
