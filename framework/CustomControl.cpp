@@ -1,0 +1,312 @@
+#include "framework/CustomControl.h"
+
+#include <QImage>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+#include <QWidget>
+#include <algorithm>
+
+#include "framework/Application.h"
+
+namespace {
+
+int ShiftOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
+  int shift = 0;
+  if (modifiers & Qt::ShiftModifier) shift |= ssShift;
+  if (modifiers & Qt::AltModifier) shift |= ssAlt;
+  if (modifiers & Qt::ControlModifier) shift |= ssCtrl;
+  if (buttons & Qt::LeftButton) shift |= ssLeft;
+  if (buttons & Qt::RightButton) shift |= ssRight;
+  if (buttons & Qt::MiddleButton) shift |= ssMiddle;
+  return shift;
+}
+
+bool ButtonOf(Qt::MouseButton qtButton, TMouseButton& button) {
+  switch (qtButton) {
+    case Qt::LeftButton:
+      button = mbLeft;
+      return true;
+    case Qt::RightButton:
+      button = mbRight;
+      return true;
+    case Qt::MiddleButton:
+      button = mbMiddle;
+      return true;
+    default:
+      return false;
+  }
+}
+
+WORD VirtualKeyOf(int qtKey) {
+  switch (qtKey) {
+    case Qt::Key_Backspace:
+      return VK_BACK;
+    case Qt::Key_Tab:
+      return VK_TAB;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return VK_RETURN;
+    case Qt::Key_Escape:
+      return VK_ESCAPE;
+    case Qt::Key_Space:
+      return VK_SPACE;
+    case Qt::Key_PageUp:
+      return VK_PRIOR;
+    case Qt::Key_PageDown:
+      return VK_NEXT;
+    case Qt::Key_End:
+      return VK_END;
+    case Qt::Key_Home:
+      return VK_HOME;
+    case Qt::Key_Left:
+      return VK_LEFT;
+    case Qt::Key_Up:
+      return VK_UP;
+    case Qt::Key_Right:
+      return VK_RIGHT;
+    case Qt::Key_Down:
+      return VK_DOWN;
+    case Qt::Key_Insert:
+      return VK_INSERT;
+    case Qt::Key_Delete:
+      return VK_DELETE;
+    case Qt::Key_Asterisk:
+      return VK_MULTIPLY;
+    case Qt::Key_Plus:
+      return VK_ADD;
+    case Qt::Key_Minus:
+      return VK_SUBTRACT;
+    case Qt::Key_Shift:
+      return VK_SHIFT;
+    case Qt::Key_Control:
+      return VK_CONTROL;
+    case Qt::Key_Alt:
+      return VK_MENU;
+    default:
+      break;
+  }
+  if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)) {
+    return static_cast<WORD>(qtKey);
+  }
+  if (qtKey >= Qt::Key_F1 && qtKey <= Qt::Key_F12) {
+    return static_cast<WORD>(VK_F1 + (qtKey - Qt::Key_F1));
+  }
+  return 0;
+}
+
+}  // namespace
+
+// The toolkit window of a self-drawing control: it turns paints, input and resizes into the
+// control's calls. Exceptions from the control go to the application, never into the toolkit.
+class TCustomControlWidget : public QWidget {
+ public:
+  TCustomControlWidget() {
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
+  }
+  void Detach() { control_ = nullptr; }
+  void Attach(TCustomControl* control) { control_ = control; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (!control_) return;
+    Guard([this] { control_->PaintWindow(); });
+    const TPixelBuffer& buffer = control_->buffer_;
+    if (buffer.Width() <= 0 || buffer.Height() <= 0) return;
+    const QImage image(reinterpret_cast<const uchar*>(buffer.Data()), buffer.Width(),
+                       buffer.Height(), buffer.Width() * 4, QImage::Format_RGB32);
+    QPainter painter(this);
+    painter.drawImage(0, 0, image);
+  }
+  void resizeEvent(QResizeEvent*) override {
+    if (!control_) return;
+    TMessage message;
+    message.Msg = WM_SIZE;
+    message.LParam = MakeLParam(static_cast<WORD>(width()), static_cast<WORD>(height()));
+    Guard([this, &message] { control_->Dispatch(message); });
+  }
+  void mousePressEvent(QMouseEvent* event) override {
+    TMouseButton button;
+    if (!control_ || !ButtonOf(event->button(), button)) return;
+    const int shift = ShiftOf(event->modifiers(), event->buttons());
+    const QPoint at = event->position().toPoint();
+    Guard([&] { control_->DoMouseDown(button, shift, at.x(), at.y()); });
+  }
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    TMouseButton button;
+    if (!control_ || !ButtonOf(event->button(), button)) return;
+    const int shift = ShiftOf(event->modifiers(), event->buttons());
+    const QPoint at = event->position().toPoint();
+    Guard([&] { control_->DoMouseUp(button, shift, at.x(), at.y()); });
+  }
+  void mouseDoubleClickEvent(QMouseEvent* event) override {
+    TMouseButton button;
+    if (!control_ || !ButtonOf(event->button(), button)) return;
+    const int shift = ShiftOf(event->modifiers(), event->buttons()) | ssDouble;
+    const QPoint at = event->position().toPoint();
+    Guard([&] {
+      control_->DoMouseDown(button, shift, at.x(), at.y());
+      if (control_ && button == mbLeft) control_->DoDblClick();
+    });
+  }
+  void mouseMoveEvent(QMouseEvent* event) override {
+    if (!control_) return;
+    const int shift = ShiftOf(event->modifiers(), event->buttons());
+    const QPoint at = event->position().toPoint();
+    Guard([&] { control_->DoMouseMove(shift, at.x(), at.y()); });
+  }
+  void wheelEvent(QWheelEvent* event) override {
+    if (!control_) return;
+    const int steps = event->angleDelta().y() / 120;
+    if (steps != 0) Guard([&] { control_->DoWheel(steps); });
+  }
+  void keyPressEvent(QKeyEvent* event) override {
+    if (!control_) return;
+    const WORD key = VirtualKeyOf(event->key());
+    const int shift = ShiftOf(event->modifiers(), Qt::NoButton);
+    const QByteArray text = event->text().toLatin1();
+    Guard([&] {
+      if (key != 0) control_->DoKeyDown(key, shift);
+      if (control_ && text.size() == 1 && static_cast<unsigned char>(text[0]) >= 0x20) {
+        control_->DoKeyPress(text[0]);
+      }
+    });
+  }
+  void keyReleaseEvent(QKeyEvent* event) override {
+    if (!control_) return;
+    const WORD key = VirtualKeyOf(event->key());
+    const int shift = ShiftOf(event->modifiers(), Qt::NoButton);
+    if (key != 0) Guard([&] { control_->DoKeyUp(key, shift); });
+  }
+  void focusInEvent(QFocusEvent* event) override {
+    QWidget::focusInEvent(event);
+    if (control_) Guard([this] { control_->DoFocusChanged(true); });
+  }
+  void focusOutEvent(QFocusEvent* event) override {
+    QWidget::focusOutEvent(event);
+    if (control_) Guard([this] { control_->DoFocusChanged(false); });
+  }
+
+ private:
+  template <class F>
+  void Guard(F&& action) {
+    try {
+      action();
+    } catch (...) {
+      if (Application) Application->HandleException(control_);
+    }
+  }
+
+  TCustomControl* control_ = nullptr;
+};
+
+TCustomControl::TCustomControl(TComponent* owner)
+    : TWinControl(owner, new TCustomControlWidget), canvas_(std::make_unique<TCanvas>(&buffer_)) {
+  static_cast<TCustomControlWidget*>(Widget())->Attach(this);
+  ControlStyle().insert(csOpaque);
+}
+
+TCustomControl::~TCustomControl() {
+  static_cast<TCustomControlWidget*>(Widget())->Detach();
+}
+
+void TCustomControl::SetParent(TWinControl* parent) {
+  TWinControl::SetParent(parent);
+  if (parent) HandleNeeded();
+}
+
+void TCustomControl::HandleNeeded() {
+  if (windowCreated_) return;
+  windowCreated_ = true;
+  CreateWnd();
+}
+
+void TCustomControl::CreateWnd() {}
+
+void TCustomControl::Dispatch(TMessage&) {}
+
+void TCustomControl::PaintWindow() {
+  const TRect client = ClientRect();
+  if (buffer_.Width() != client.Width() || buffer_.Height() != client.Height()) {
+    buffer_.Resize(std::max(client.Width(), 0), std::max(client.Height(), 0));
+  }
+  canvas_->Font().Assign(Font());
+  canvas_->Brush().SetColor(Color());
+  canvas_->Brush().SetStyle(bsSolid);
+  canvas_->Pen().SetColor(clBlack);
+  canvas_->Pen().SetWidth(1);
+  canvas_->SetCopyMode(SRCCOPY);
+  Paint();
+}
+
+void TCustomControl::PaintTo(TPixelBuffer& buffer) {
+  PaintWindow();
+  buffer = buffer_;
+}
+
+void TCustomControl::Paint() {
+  canvas_->FillRect(ClientRect());
+}
+
+void TCustomControl::DoMouseDown(TMouseButton button, int shift, int x, int y) {
+  if (button == mbLeft && !Focused()) SetFocus();
+  MouseDown(button, shift, x, y);
+  if (OnMouseDown) OnMouseDown(this, button, shift, x, y);
+}
+
+void TCustomControl::DoMouseUp(TMouseButton button, int shift, int x, int y) {
+  MouseUp(button, shift, x, y);
+  if (OnMouseUp) OnMouseUp(this, button, shift, x, y);
+}
+
+void TCustomControl::DoMouseMove(int shift, int x, int y) {
+  MouseMove(shift, x, y);
+  if (OnMouseMove) OnMouseMove(this, shift, x, y);
+}
+
+void TCustomControl::DoDblClick() {
+  DblClick();
+}
+
+void TCustomControl::DoKeyDown(WORD key, int shift) {
+  // The event sees the key first and may swallow it by setting it to 0.
+  if (OnKeyDown) OnKeyDown(this, key, shift);
+  if (key != 0) KeyDown(key, shift);
+}
+
+void TCustomControl::DoKeyUp(WORD key, int shift) {
+  if (OnKeyUp) OnKeyUp(this, key, shift);
+  if (key != 0) KeyUp(key, shift);
+}
+
+void TCustomControl::DoKeyPress(char key) {
+  if (OnKeyPress) OnKeyPress(this, key);
+  if (key != 0) KeyPress(key);
+}
+
+void TCustomControl::DoWheel(int steps) {
+  MouseWheel(steps);
+}
+
+void TCustomControl::DoFocusChanged(bool focused) {
+  FocusChanged(focused);
+  if (focused && OnEnter) OnEnter(this);
+  if (!focused && OnExit) OnExit(this);
+}
+
+void TCustomControl::MouseDown(TMouseButton, int, int, int) {}
+void TCustomControl::MouseUp(TMouseButton, int, int, int) {}
+void TCustomControl::MouseMove(int, int, int) {}
+void TCustomControl::DblClick() {
+  if (OnDblClick) OnDblClick(this);
+}
+void TCustomControl::KeyDown(WORD&, int) {}
+void TCustomControl::KeyUp(WORD&, int) {}
+void TCustomControl::KeyPress(char&) {}
+void TCustomControl::MouseWheel(int) {}
+void TCustomControl::FocusChanged(bool) {
+  Invalidate();
+}

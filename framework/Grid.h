@@ -1,0 +1,142 @@
+#pragma once
+// The grid base: a table of cells with fixed (heading) rows and columns at the top and left, a
+// current cell that the user moves with the mouse and the arrow keys, and cells that a derived
+// class draws itself through DrawCell.
+
+#include <set>
+
+#include "framework/CustomControl.h"
+#include "framework/Memo.h"  // TScrollStyle
+
+enum TGridOption {
+  goFixedVertLine,
+  goFixedHorzLine,
+  goVertLine,
+  goHorzLine,
+  goRangeSelect,
+  goDrawFocusSelected,
+  goRowSizing,
+  goColSizing,
+  goRowMoving,
+  goColMoving,
+  goEditing,
+  goTabs,
+  goRowSelect,
+  goAlwaysShowEditor,
+  goThumbTracking,
+};
+using TGridOptions = std::set<TGridOption>;
+
+// Bits of the drawing state passed to DrawCell.
+enum TGridDrawStateElement { gdSelected = 1, gdFocused = 2, gdFixed = 4 };
+
+struct TGridRect {
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+  bool Contains(int col, int row) const {
+    return col >= Left && col <= Right && row >= Top && row <= Bottom;
+  }
+  bool operator==(const TGridRect&) const = default;
+};
+
+class TCustomGrid : public TCustomControl {
+ public:
+  explicit TCustomGrid(TComponent* owner);
+  std::string ClassName() const override { return "TCustomGrid"; }
+
+  int ColCount() const { return colCount_; }
+  void SetColCount(int count);
+  int RowCount() const { return rowCount_; }
+  void SetRowCount(int count);
+  int FixedCols() const { return fixedCols_; }
+  void SetFixedCols(int count);
+  int FixedRows() const { return fixedRows_; }
+  void SetFixedRows(int count);
+  int DefaultColWidth() const { return defaultColWidth_; }
+  void SetDefaultColWidth(int width);
+  int DefaultRowHeight() const { return defaultRowHeight_; }
+  void SetDefaultRowHeight(int height);
+  int GridLineWidth() const { return gridLineWidth_; }
+  void SetGridLineWidth(int width);
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle scrollBars);
+  TColor FixedColor() const { return fixedColor_; }
+  void SetFixedColor(TColor color);
+
+  // The options may be changed in place; that repaints nothing. SetOptions repaints.
+  TGridOptions& Options() { return options_; }
+  const TGridOptions& Options() const { return options_; }
+  void SetOptions(const TGridOptions& options);
+
+  // The current cell. Setting it is a move of the focus, as by the user: SelectCell is asked
+  // and Click follows a move.
+  int Col() const { return col_; }
+  void SetCol(int col) { FocusCell(col, row_, true); }
+  int Row() const { return row_; }
+  void SetRow(int row) { FocusCell(col_, row, true); }
+  TGridRect Selection() const;
+  // The first scrollable column and row shown.
+  int LeftCol() const { return leftCol_; }
+  void SetLeftCol(int col);
+  int TopRow() const { return topRow_; }
+  void SetTopRow(int row);
+  int VisibleColCount() const;
+  int VisibleRowCount() const;
+
+  // Where a cell is on the control; an empty rectangle when it is not shown.
+  TRect CellRect(int col, int row) const;
+  // The cell under a point; false when there is none.
+  bool MouseToCell(int x, int y, int& col, int& row) const;
+
+  void InvalidateCell(int col, int row);
+  void InvalidateGrid() { Invalidate(); }
+
+  void Dispatch(TMessage& message) override;
+
+ protected:
+  // Draws one cell. The canvas is prepared for the cell (brush and font for its state) and the
+  // cell's rectangle is already filled with the brush.
+  virtual void DrawCell(int col, int row, const TRect& rect, int state);
+  // May refuse to make a cell current.
+  virtual bool SelectCell(int col, int row);
+  // Makes a cell current after asking SelectCell; with moveAnchor the selection becomes that one
+  // cell (always so without range selection), and with show it is scrolled into view. False
+  // when the cell was refused or is outside the grid.
+  bool MoveCurrent(int col, int row, bool moveAnchor, bool show);
+  // A move of the focus by the user: MoveCurrent with scrolling, then Click when it moved.
+  void FocusCell(int col, int row, bool moveAnchor);
+
+  void Paint() override;
+  void MouseDown(TMouseButton button, int shift, int x, int y) override;
+  void KeyDown(WORD& key, int shift) override;
+  void MouseWheel(int steps) override;
+
+ private:
+  int ColWidth(int col) const;
+  int RowHeight(int row) const;
+  int ColumnLeft(int col) const;  // -1 when scrolled out of view
+  int RowTop(int row) const;
+  void ClampCurrent();
+  void ScrollInView(int col, int row);
+  void DrawGridLines(const TRect& clip);
+  void DrawFocusRect(const TRect& rect);
+
+  int colCount_ = 5;
+  int rowCount_ = 5;
+  int fixedCols_ = 1;
+  int fixedRows_ = 1;
+  int defaultColWidth_ = 64;
+  int defaultRowHeight_ = 24;
+  int gridLineWidth_ = 1;
+  TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
+  TColor fixedColor_ = clBtnFace;
+  TGridOptions options_ = {goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
+  int col_ = 1;
+  int row_ = 1;
+  int anchorCol_ = 1;
+  int anchorRow_ = 1;
+  int leftCol_ = 1;
+  int topRow_ = 1;
+};

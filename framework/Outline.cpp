@@ -1,0 +1,672 @@
+#include "framework/Outline.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr TColor kDefaultTransparent = clFuchsia;
+constexpr TColor kFolderYellow = 0x0000C0FF;  // 0x00BBGGRR: a warm yellow
+constexpr TColor kFolderLight = 0x0080FFFF;
+
+std::unique_ptr<TBitmap> NewPicture() {
+  auto picture = std::make_unique<TBitmap>();
+  picture->SetSize(16, 16);
+  TCanvas* canvas = picture->Canvas();
+  canvas->Brush().SetColor(kDefaultTransparent);
+  canvas->FillRect(Rect(0, 0, 16, 16));
+  canvas->Pen().SetColor(clBlack);
+  return picture;
+}
+
+std::unique_ptr<TBitmap> ClosedFolderPicture() {
+  auto picture = NewPicture();
+  TCanvas* canvas = picture->Canvas();
+  canvas->Brush().SetColor(kFolderYellow);
+  canvas->Rectangle(1, 3, 8, 6);
+  canvas->Rectangle(1, 5, 15, 14);
+  canvas->Pen().SetColor(kFolderLight);
+  canvas->MoveTo(2, 6);
+  canvas->LineTo(14, 6);
+  return picture;
+}
+
+std::unique_ptr<TBitmap> OpenFolderPicture() {
+  auto picture = NewPicture();
+  TCanvas* canvas = picture->Canvas();
+  canvas->Brush().SetColor(kFolderYellow);
+  canvas->Rectangle(1, 3, 8, 6);
+  canvas->Rectangle(1, 5, 13, 14);
+  // The open front leans out of the folder.
+  canvas->Pen().SetColor(clBlack);
+  for (int y = 8; y < 14; ++y) {
+    const int shift = (13 - y) / 2;
+    canvas->Brush().SetColor(kFolderLight);
+    canvas->FillRect(Rect(2 + shift, y, 15 - (13 - y) / 3, y + 1));
+  }
+  canvas->MoveTo(4, 8);
+  canvas->LineTo(15, 8);
+  canvas->LineTo(12, 13);
+  return picture;
+}
+
+std::unique_ptr<TBitmap> LeafPicture() {
+  auto picture = NewPicture();
+  TCanvas* canvas = picture->Canvas();
+  canvas->Brush().SetColor(clWhite);
+  canvas->Rectangle(3, 1, 13, 15);
+  canvas->Pen().SetColor(clGray);
+  for (int y = 4; y < 13; y += 2) {
+    canvas->MoveTo(5, y);
+    canvas->LineTo(11, y);
+  }
+  return picture;
+}
+
+std::unique_ptr<TBitmap> CopyPicture(const TBitmap* source) {
+  auto copy = std::make_unique<TBitmap>();
+  if (!source) return copy;
+  copy->SetSize(source->Width(), source->Height());
+  copy->Canvas()->CopyRect(Rect(0, 0, source->Width(), source->Height()), *source->Canvas(),
+                           Rect(0, 0, source->Width(), source->Height()));
+  return copy;
+}
+
+void DottedPixel(TCanvas& canvas, int x, int y) {
+  if (((x + y) & 1) == 0) canvas.SetPixel(x, y, clGray);
+}
+
+}  // namespace
+
+// --- TOutlineNode ---------------------------------------------------------------------------
+
+TOutlineNode::TOutlineNode(TCustomOutline* outline, TOutlineNode* parent, std::string text,
+                           void* data)
+    : outline_(outline), parent_(parent), text_(std::move(text)), data_(data) {}
+
+void TOutlineNode::SetText(const std::string& text) {
+  if (text == text_) return;
+  text_ = text;
+  outline_->Invalidate();
+}
+
+int TOutlineNode::Index() const {
+  outline_->Renumber();
+  return index_;
+}
+
+int TOutlineNode::Level() const {
+  int level = 0;
+  for (const TOutlineNode* node = parent_; node; node = node->parent_) ++level;
+  return level;
+}
+
+bool TOutlineNode::IsVisible() const {
+  for (const TOutlineNode* node = parent_; node; node = node->parent_) {
+    if (!node->expanded_) return false;
+  }
+  return true;
+}
+
+void TOutlineNode::SetExpanded(bool expanded) {
+  if (!parent_) return;  // the invisible root is always open
+  if (expanded == expanded_) return;
+  outline_->NodeExpanded(this, expanded);
+}
+
+void TOutlineNode::FullExpand() {
+  SetExpanded(true);
+  // Expanding may add children, so the list is walked by position each time.
+  for (size_t i = 0; i < children_.size(); ++i) children_[i]->FullExpand();
+}
+
+std::string TOutlineNode::FullPath() const {
+  std::vector<const TOutlineNode*> chain;
+  for (const TOutlineNode* node = this; node && node->parent_; node = node->parent_) {
+    chain.push_back(node);
+  }
+  std::string path;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    if (!path.empty() || it != chain.rbegin()) path += outline_->ItemSeparator();
+    path += (*it)->text_;
+  }
+  return path;
+}
+
+int TOutlineNode::GetFirstChild() const {
+  return children_.empty() ? -1 : children_.front()->Index();
+}
+
+int TOutlineNode::GetLastChild() const {
+  return children_.empty() ? -1 : children_.back()->Index();
+}
+
+int TOutlineNode::ChildPosition(int childIndex) const {
+  outline_->Renumber();
+  // Children are numbered in increasing order, so the child is found by bisection.
+  auto it = std::lower_bound(
+      children_.begin(), children_.end(), childIndex,
+      [](const std::unique_ptr<TOutlineNode>& child, int index) { return child->index_ < index; });
+  if (it == children_.end() || (*it)->index_ != childIndex) return -1;
+  return static_cast<int>(it - children_.begin());
+}
+
+int TOutlineNode::GetNextChild(int childIndex) const {
+  const int position = ChildPosition(childIndex);
+  if (position < 0 || position + 1 >= ChildCount()) return -1;
+  return children_[static_cast<size_t>(position) + 1]->index_;
+}
+
+int TOutlineNode::GetPrevChild(int childIndex) const {
+  const int position = ChildPosition(childIndex);
+  if (position <= 0) return -1;
+  return children_[static_cast<size_t>(position) - 1]->index_;
+}
+
+int TOutlineNode::PositionInParent() const {
+  if (!parent_) return -1;
+  const auto& siblings = parent_->children_;
+  for (size_t i = 0; i < siblings.size(); ++i) {
+    if (siblings[i].get() == this) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+// --- TCustomOutline: the tree ---------------------------------------------------------------
+
+TCustomOutline::TCustomOutline(TComponent* owner)
+    : TCustomControl(owner),
+      root_(new TOutlineNode(this, nullptr, "", nullptr)),
+      pictureOpen_(OpenFolderPicture()),
+      pictureClosed_(ClosedFolderPicture()),
+      pictureLeaf_(LeafPicture()) {
+  root_->expanded_ = true;
+  SetColor(clWindow);
+  SetTabStop(true);
+  SetBounds(0, 0, 121, 97);
+}
+
+TCustomOutline::~TCustomOutline() = default;
+
+void TCustomOutline::Changed() {
+  numbered_ = false;
+  rowsKnown_ = false;
+  Invalidate();
+}
+
+void TCustomOutline::Number(TOutlineNode* node, int& next) {
+  node->index_ = next++;
+  items_.push_back(node);
+  for (auto& child : node->children_) Number(child.get(), next);
+}
+
+void TCustomOutline::Renumber() {
+  if (numbered_) return;
+  items_.clear();
+  int next = 0;
+  Number(root_.get(), next);
+  numbered_ = true;
+}
+
+void TCustomOutline::CollectVisible(TOutlineNode* node) {
+  for (auto& child : node->children_) {
+    rows_.push_back(child.get());
+    if (child->expanded_) CollectVisible(child.get());
+  }
+}
+
+void TCustomOutline::CollectRows() {
+  if (rowsKnown_) return;
+  rows_.clear();
+  CollectVisible(root_.get());
+  rowsKnown_ = true;
+}
+
+TOutlineNode& TCustomOutline::Items(int index) {
+  Renumber();
+  if (index < 0 || index >= static_cast<int>(items_.size())) {
+    throw EOutlineError("Outline index not found");
+  }
+  return *items_[static_cast<size_t>(index)];
+}
+
+int TCustomOutline::ItemCount() {
+  Renumber();
+  return static_cast<int>(items_.size()) - 1;
+}
+
+TOutlineNode& TCustomOutline::InsertNode(TOutlineNode* parent, int position,
+                                         const std::string& text, void* data) {
+  auto node = std::unique_ptr<TOutlineNode>(new TOutlineNode(this, parent, text, data));
+  TOutlineNode& result = *node;
+  auto& siblings = parent->children_;
+  position = std::clamp(position, 0, static_cast<int>(siblings.size()));
+  siblings.insert(siblings.begin() + position, std::move(node));
+  Changed();
+  return result;
+}
+
+int TCustomOutline::AddObject(int index, const std::string& text, void* data) {
+  TOutlineNode& node = Items(index);
+  if (!node.parent_) return InsertNode(root_.get(), root_->ChildCount(), text, data).Index();
+  return InsertNode(node.parent_, node.PositionInParent() + 1, text, data).Index();
+}
+
+int TCustomOutline::AddChildObject(int index, const std::string& text, void* data) {
+  TOutlineNode& node = Items(index);
+  return InsertNode(&node, node.ChildCount(), text, data).Index();
+}
+
+int TCustomOutline::InsertObject(int index, const std::string& text, void* data) {
+  TOutlineNode& node = Items(index);
+  if (!node.parent_) return InsertNode(root_.get(), root_->ChildCount(), text, data).Index();
+  return InsertNode(node.parent_, node.PositionInParent(), text, data).Index();
+}
+
+void TCustomOutline::Delete(int index) {
+  TOutlineNode& node = Items(index);
+  if (!node.parent_) {
+    Clear();
+    return;
+  }
+  for (TOutlineNode* n = selected_; n; n = n->parent_) {
+    if (n == &node) {
+      selected_ = nullptr;
+      break;
+    }
+  }
+  auto& siblings = node.parent_->children_;
+  siblings.erase(siblings.begin() + node.PositionInParent());
+  Changed();
+}
+
+void TCustomOutline::Clear() {
+  root_->children_.clear();
+  selected_ = nullptr;
+  topRow_ = 0;
+  currentRow_ = -1;
+  Changed();
+}
+
+int TCustomOutline::GetTextItem(const std::string& text) {
+  Renumber();
+  for (size_t i = 1; i < items_.size(); ++i) {
+    if (items_[i]->text_ == text) return static_cast<int>(i);
+  }
+  return 0;
+}
+
+int TCustomOutline::SelectedItem() {
+  return selected_ ? selected_->Index() : 0;
+}
+
+void TCustomOutline::SetSelectedItem(int index) {
+  Renumber();
+  if (index < 0 || index >= static_cast<int>(items_.size())) {
+    throw EOutlineError("Invalid selection");
+  }
+  if (index == 0) {
+    selected_ = nullptr;
+    Invalidate();
+    return;
+  }
+  TOutlineNode* node = items_[static_cast<size_t>(index)];
+  if (!node->IsVisible()) throw EOutlineError("Parent must be expanded");
+  selected_ = node;
+  currentRow_ = RowOfItem(index);
+  ScrollInView(currentRow_);
+  Invalidate();
+}
+
+void TCustomOutline::NodeExpanded(TOutlineNode* node, bool expanded) {
+  if (expanded) {
+    // The notification comes first: a derived outline may fill in the children now.
+    Expand(node->Index());
+    node->expanded_ = true;
+    Changed();
+  } else {
+    node->expanded_ = false;
+    for (TOutlineNode* n = selected_ ? selected_->parent_ : nullptr; n; n = n->parent_) {
+      if (n == node) {
+        selected_ = node;
+        break;
+      }
+    }
+    Changed();
+    Collapse(node->Index());
+  }
+  if (selected_) currentRow_ = RowOfItem(selected_->Index());
+}
+
+void TCustomOutline::Expand(int index) {
+  if (OnExpand) OnExpand(this, index);
+}
+
+void TCustomOutline::Collapse(int index) {
+  if (OnCollapse) OnCollapse(this, index);
+}
+
+void TCustomOutline::Click() {
+  const int index = ItemAtRow(currentRow_);
+  if (index > 0) {
+    selected_ = &Items(index);
+    Invalidate();
+  }
+  TCustomControl::Click();
+}
+
+void TCustomOutline::SetItemSeparator(const std::string& separator) {
+  itemSeparator_ = separator;
+}
+
+void TCustomOutline::SetStyle(TOutlineStyle style) {
+  if (style == style_) return;
+  style_ = style;
+  Invalidate();
+}
+
+void TCustomOutline::SetOptions(const TOutlineOptions& options) {
+  if (options == options_) return;
+  options_ = options;
+  Invalidate();
+}
+
+void TCustomOutline::SetItemHeight(int height) {
+  height = std::max(height, 1);
+  if (height == itemHeight_) return;
+  itemHeight_ = height;
+  Invalidate();
+}
+
+void TCustomOutline::SetPictureOpen(const TBitmap* picture) {
+  pictureOpen_ = CopyPicture(picture);
+  Invalidate();
+}
+
+void TCustomOutline::SetPictureClosed(const TBitmap* picture) {
+  pictureClosed_ = CopyPicture(picture);
+  Invalidate();
+}
+
+void TCustomOutline::SetPictureLeaf(const TBitmap* picture) {
+  pictureLeaf_ = CopyPicture(picture);
+  Invalidate();
+}
+
+// --- TCustomOutline: rows and input ---------------------------------------------------------
+
+int TCustomOutline::VisibleItemCount() {
+  CollectRows();
+  return static_cast<int>(rows_.size());
+}
+
+int TCustomOutline::ItemAtRow(int row) {
+  CollectRows();
+  if (row < 0 || row >= static_cast<int>(rows_.size())) return -1;
+  return rows_[static_cast<size_t>(row)]->Index();
+}
+
+int TCustomOutline::RowOfItem(int index) {
+  if (index <= 0) return -1;
+  CollectRows();
+  for (size_t row = 0; row < rows_.size(); ++row) {
+    if (rows_[row]->Index() == index) return static_cast<int>(row);
+  }
+  return -1;
+}
+
+int TCustomOutline::RowsInWindow() const {
+  return std::max(1, ClientHeight() / itemHeight_);
+}
+
+void TCustomOutline::SetTopRow(int row) {
+  const int last = std::max(0, VisibleItemCount() - RowsInWindow());
+  row = std::clamp(row, 0, last);
+  if (row == topRow_) return;
+  topRow_ = row;
+  Invalidate();
+}
+
+void TCustomOutline::ScrollInView(int row) {
+  if (row < 0) return;
+  if (row < topRow_) {
+    SetTopRow(row);
+  } else if (row >= topRow_ + RowsInWindow()) {
+    SetTopRow(row - RowsInWindow() + 1);
+  }
+}
+
+void TCustomOutline::SelectRow(int row) {
+  const int count = VisibleItemCount();
+  if (count == 0) return;
+  row = std::clamp(row, 0, count - 1);
+  currentRow_ = row;
+  ScrollInView(row);
+  Click();
+}
+
+void TCustomOutline::Toggle(int index) {
+  if (index <= 0) return;
+  TOutlineNode& node = Items(index);
+  node.SetExpanded(!node.Expanded());
+}
+
+bool TCustomOutline::InToggleArea(int row, int x) {
+  const int index = ItemAtRow(row);
+  if (index <= 0) return false;
+  const bool plusMinus = style_ == osPlusMinusText || style_ == osPlusMinusPictureText;
+  const bool picture =
+      style_ == osPictureText || style_ == osPlusMinusPictureText || style_ == osTreePictureText;
+  int width = 0;
+  if (plusMinus) width += 13;
+  if (picture) width += PictureWidth() + 2;
+  const int left = IndentOf(Items(index));
+  return x >= left && x < left + width;
+}
+
+void TCustomOutline::MouseDown(TMouseButton button, int shift, int x, int y) {
+  if (button != mbLeft) return;
+  const int row = topRow_ + y / itemHeight_;
+  if (ItemAtRow(row) <= 0) return;
+  const bool toggle = InToggleArea(row, x);
+  currentRow_ = row;
+  Click();
+  // The second press of a double click leaves the opening to DblClick.
+  if (toggle && (shift & ssDouble) == 0) Toggle(SelectedItem());
+  lastDownToggled_ = toggle;
+}
+
+void TCustomOutline::DblClick() {
+  TCustomControl::DblClick();
+  if (!lastDownToggled_) Toggle(SelectedItem());
+}
+
+void TCustomOutline::KeyDown(WORD& key, int) {
+  const int selectedRow = selected_ ? RowOfItem(selected_->Index()) : -1;
+  const int row = selectedRow >= 0 ? selectedRow : currentRow_;
+  const int page = std::max(RowsInWindow() - 1, 1);
+  switch (key) {
+    case VK_UP:
+      SelectRow(row - 1);
+      break;
+    case VK_DOWN:
+      SelectRow(row + 1);
+      break;
+    case VK_PRIOR:
+      SelectRow(row - page);
+      break;
+    case VK_NEXT:
+      SelectRow(row + page);
+      break;
+    case VK_HOME:
+      SelectRow(0);
+      break;
+    case VK_END:
+      SelectRow(VisibleItemCount() - 1);
+      break;
+    case VK_RIGHT:
+    case VK_ADD:
+      if (selected_) {
+        if (!selected_->Expanded()) {
+          selected_->Expand();
+        } else if (key == VK_RIGHT && selected_->HasItems()) {
+          SelectRow(row + 1);
+        }
+      }
+      break;
+    case VK_LEFT:
+    case VK_SUBTRACT:
+      if (selected_) {
+        if (selected_->Expanded() && selected_->HasItems()) {
+          selected_->Collapse();
+        } else if (key == VK_LEFT && selected_->parent_ && selected_->parent_->parent_) {
+          SelectRow(RowOfItem(selected_->parent_->Index()));
+        }
+      }
+      break;
+    case VK_RETURN:
+      if (selected_) Toggle(selected_->Index());
+      break;
+    default:
+      return;
+  }
+  key = 0;
+}
+
+void TCustomOutline::MouseWheel(int steps) {
+  SetTopRow(topRow_ - 3 * steps);
+}
+
+// --- TCustomOutline: drawing ----------------------------------------------------------------
+
+int TCustomOutline::PictureWidth() const {
+  const int height = itemHeight_ - 2;
+  const TBitmap& picture = *pictureClosed_;
+  if (picture.Width() <= 0 || picture.Height() <= 0) return 0;
+  if (options_.count(ooStretchBitmaps) && picture.Height() > height && height > 0) {
+    return picture.Width() * height / picture.Height();
+  }
+  return picture.Width();
+}
+
+int TCustomOutline::IndentOf(const TOutlineNode& node) const {
+  const int unit = std::max(PictureWidth(), 9) + 6;
+  const bool tree = style_ == osTreeText || style_ == osTreePictureText;
+  const int columns = node.Level() - 1 + (tree && options_.count(ooDrawTreeRoot) ? 1 : 0);
+  return 2 + columns * unit;
+}
+
+const TBitmap* TCustomOutline::PictureFor(const TOutlineNode& node) const {
+  if (!node.HasItems()) return pictureLeaf_.get();
+  return node.Expanded() ? pictureOpen_.get() : pictureClosed_.get();
+}
+
+void TCustomOutline::DrawPicture(const TBitmap& picture, int x, int top) {
+  if (picture.Width() <= 0 || picture.Height() <= 0) return;
+  int width = picture.Width();
+  int height = picture.Height();
+  const int room = itemHeight_ - 2;
+  if (options_.count(ooStretchBitmaps) && height > room && room > 0) {
+    width = width * room / height;
+    height = room;
+  }
+  const int y0 = top + (itemHeight_ - height) / 2;
+  // The bottom-left pixel names the colour that lets the background show through.
+  const TColor transparent = picture.Pixels(0, picture.Height() - 1);
+  TCanvas& canvas = Canvas();
+  for (int y = 0; y < height; ++y) {
+    for (int x0 = 0; x0 < width; ++x0) {
+      const TColor color =
+          picture.Pixels(x0 * picture.Width() / width, y * picture.Height() / height);
+      if (color != transparent) canvas.SetPixel(x + x0, y0 + y, color);
+    }
+  }
+}
+
+void TCustomOutline::DrawTreeLines(TOutlineNode& node, int top) {
+  TCanvas& canvas = Canvas();
+  const int unit = std::max(PictureWidth(), 9) + 6;
+  const int middle = top + itemHeight_ / 2;
+  const int bottom = top + itemHeight_;
+  const bool drawRoot = options_.count(ooDrawTreeRoot) != 0;
+  auto hasNextSibling = [](const TOutlineNode& n) {
+    return n.parent_ && n.PositionInParent() + 1 < n.parent_->ChildCount();
+  };
+  if (node.Level() > 1 || drawRoot) {
+    const int x = IndentOf(node) - unit / 2 - 1;
+    for (int px = x; px < IndentOf(node) - 1; ++px) DottedPixel(canvas, px, middle);
+    const bool firstTop = !node.parent_->parent_ && node.PositionInParent() == 0;
+    const int lineTop = firstTop ? middle : top;
+    const int lineBottom = hasNextSibling(node) ? bottom : middle + 1;
+    for (int py = lineTop; py < lineBottom; ++py) DottedPixel(canvas, x, py);
+  }
+  // The lines of the ancestors that have more children below this row.
+  for (const TOutlineNode* a = node.parent_; a && a->parent_; a = a->parent_) {
+    if (!hasNextSibling(*a)) continue;
+    if (a->Level() == 1 && !drawRoot) continue;
+    const int x = IndentOf(*a) - unit / 2 - 1;
+    for (int py = top; py < bottom; ++py) DottedPixel(canvas, x, py);
+  }
+}
+
+void TCustomOutline::Paint() {
+  TCanvas& canvas = Canvas();
+  canvas.Brush().SetStyle(bsSolid);
+  canvas.Brush().SetColor(Color());
+  canvas.FillRect(ClientRect());
+  CollectRows();
+  const bool tree = style_ == osTreeText || style_ == osTreePictureText;
+  const bool plusMinus = style_ == osPlusMinusText || style_ == osPlusMinusPictureText;
+  const bool pictures =
+      style_ == osPictureText || style_ == osPlusMinusPictureText || style_ == osTreePictureText;
+  const bool focused = Focused();
+  for (int row = topRow_; row < static_cast<int>(rows_.size()); ++row) {
+    const int top = (row - topRow_) * itemHeight_;
+    if (top >= ClientHeight()) break;
+    TOutlineNode& node = *rows_[static_cast<size_t>(row)];
+    if (tree) DrawTreeLines(node, top);
+    int x = IndentOf(node);
+    if (plusMinus) {
+      if (node.HasItems()) {
+        const int boxTop = top + (itemHeight_ - 9) / 2;
+        canvas.Pen().SetColor(clGray);
+        canvas.Brush().SetColor(clWindow);
+        canvas.Rectangle(x, boxTop, x + 9, boxTop + 9);
+        canvas.Pen().SetColor(clBlack);
+        canvas.MoveTo(x + 2, boxTop + 4);
+        canvas.LineTo(x + 7, boxTop + 4);
+        if (!node.Expanded()) {
+          canvas.MoveTo(x + 4, boxTop + 2);
+          canvas.LineTo(x + 4, boxTop + 7);
+        }
+      }
+      x += 13;
+    }
+    if (pictures) {
+      if (const TBitmap* picture = PictureFor(node)) DrawPicture(*picture, x, top);
+      x += PictureWidth() + 2;
+    }
+    canvas.Font().Assign(Font());
+    const int textWidth = canvas.TextWidth(node.Text());
+    const int textHeight = canvas.TextHeight(node.Text());
+    const TRect textRect = Rect(x, top + 1, x + textWidth + 4, top + itemHeight_ - 1);
+    const bool selected = &node == selected_;
+    canvas.Brush().SetStyle(bsSolid);
+    if (selected) {
+      canvas.Brush().SetColor(clHighlight);
+      canvas.Font().SetColor(clHighlightText);
+    } else {
+      canvas.Brush().SetColor(Color());
+    }
+    canvas.TextRect(textRect, x + 2, top + (itemHeight_ - textHeight) / 2, node.Text());
+    if (selected && focused && options_.count(ooDrawFocusRect)) {
+      for (int px = textRect.Left; px < textRect.Right; px += 2) {
+        canvas.SetPixel(px, textRect.Top, clWhite);
+        canvas.SetPixel(px, textRect.Bottom - 1, clWhite);
+      }
+      for (int py = textRect.Top; py < textRect.Bottom; py += 2) {
+        canvas.SetPixel(textRect.Left, py, clWhite);
+        canvas.SetPixel(textRect.Right - 1, py, clWhite);
+      }
+    }
+  }
+}

@@ -1,0 +1,211 @@
+#pragma once
+// The outline base: an indented tree list of items. Items are numbered in tree order over the
+// whole tree, expanded or not, from 1; index 0 is the invisible root that the top items hang
+// from. An item is opened (expanded) by the user or by code; the outline tells a derived class
+// through Expand before it looks at the item's children, so that they can be filled in then.
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "framework/Bitmap.h"
+#include "framework/CustomControl.h"
+#include "framework/Exceptions.h"
+#include "framework/Memo.h"  // TScrollStyle
+
+class EOutlineError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+class TCustomOutline;
+
+class TOutlineNode : public TObject {
+ public:
+  const std::string& Text() const { return text_; }
+  void SetText(const std::string& text);
+  void* Data() const { return data_; }
+  void SetData(void* data) { data_ = data; }
+
+  int Index() const;
+  // 0 for the invisible root, 1 for the top items.
+  int Level() const;
+  TOutlineNode* Parent() const { return parent_; }
+  TCustomOutline* Outline() const { return outline_; }
+
+  bool Expanded() const { return expanded_; }
+  void SetExpanded(bool expanded);
+  void Expand() { SetExpanded(true); }
+  void Collapse() { SetExpanded(false); }
+  // Opens the item and everything below it.
+  void FullExpand();
+  bool HasItems() const { return !children_.empty(); }
+  // Every item above it is open.
+  bool IsVisible() const;
+
+  // The texts from the top item down to this one, joined by the outline's item separator.
+  std::string FullPath() const;
+
+  // Indexes of children; -1 when there is none.
+  int GetFirstChild() const;
+  int GetLastChild() const;
+  int GetNextChild(int childIndex) const;
+  int GetPrevChild(int childIndex) const;
+  int ChildCount() const { return static_cast<int>(children_.size()); }
+  TOutlineNode* Child(int position) const { return children_.at(position).get(); }
+
+ private:
+  friend class TCustomOutline;
+  TOutlineNode(TCustomOutline* outline, TOutlineNode* parent, std::string text, void* data);
+  int PositionInParent() const;
+  // The position among the children of the child with that index; -1 when it is none of them.
+  int ChildPosition(int childIndex) const;
+
+  TCustomOutline* outline_;
+  TOutlineNode* parent_;
+  std::string text_;
+  void* data_;
+  bool expanded_ = false;
+  int index_ = 0;  // valid while the outline's numbering is current
+  std::vector<std::unique_ptr<TOutlineNode>> children_;
+};
+
+enum TOutlineStyle {
+  osText,
+  osPlusMinusText,
+  osPictureText,
+  osPlusMinusPictureText,
+  osTreeText,
+  osTreePictureText,
+};
+
+enum TOutlineOption { ooDrawTreeRoot, ooDrawFocusRect, ooStretchBitmaps };
+using TOutlineOptions = std::set<TOutlineOption>;
+
+using TOutlineEvent = std::function<void(TObject* Sender, int Index)>;
+
+class TCustomOutline : public TCustomControl {
+ public:
+  explicit TCustomOutline(TComponent* owner);
+  ~TCustomOutline() override;
+  std::string ClassName() const override { return "TCustomOutline"; }
+
+  // Throws EOutlineError "Outline index not found" for an index that is not an item.
+  TOutlineNode& Items(int index);
+  // The number of items, the invisible root not counted.
+  int ItemCount();
+
+  // Each returns the index of the new item. Add puts a sibling right after an item, AddChild a
+  // child after the item's last child, Insert a sibling right before an item. Index 0 stands
+  // for the invisible root: Add and Insert then add a top item at the end.
+  int Add(int index, const std::string& text) { return AddObject(index, text, nullptr); }
+  int AddObject(int index, const std::string& text, void* data);
+  int AddChild(int index, const std::string& text) { return AddChildObject(index, text, nullptr); }
+  int AddChildObject(int index, const std::string& text, void* data);
+  int Insert(int index, const std::string& text) { return InsertObject(index, text, nullptr); }
+  int InsertObject(int index, const std::string& text, void* data);
+  // Removes an item with everything below it.
+  void Delete(int index);
+  void Clear();
+
+  // The index of the first item with this text; 0 when none has it.
+  int GetTextItem(const std::string& text);
+
+  // 0 when nothing is selected. Selecting throws EOutlineError "Invalid selection" for an index
+  // that is not an item and "Parent must be expanded" for an item inside a closed one.
+  int SelectedItem();
+  void SetSelectedItem(int index);
+
+  const std::string& ItemSeparator() const { return itemSeparator_; }
+  void SetItemSeparator(const std::string& separator);
+
+  TOutlineStyle Style() const { return style_; }
+  void SetStyle(TOutlineStyle style);
+  TOutlineOptions& Options() { return options_; }
+  const TOutlineOptions& Options() const { return options_; }
+  void SetOptions(const TOutlineOptions& options);
+  int ItemHeight() const { return itemHeight_; }
+  void SetItemHeight(int height);
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle scrollBars) { scrollBars_ = scrollBars; }
+
+  // The pictures of open items, closed items with children and items without children. Setting
+  // one copies the picture.
+  TBitmap* PictureOpen() const { return pictureOpen_.get(); }
+  void SetPictureOpen(const TBitmap* picture);
+  TBitmap* PictureClosed() const { return pictureClosed_.get(); }
+  void SetPictureClosed(const TBitmap* picture);
+  TBitmap* PictureLeaf() const { return pictureLeaf_.get(); }
+  void SetPictureLeaf(const TBitmap* picture);
+
+  // The item shown in a row of the visible list (rows count from 0 at the top of the list, not
+  // of the window); -1 when there is none. And the row of an item, -1 when it is not shown.
+  int ItemAtRow(int row);
+  int RowOfItem(int index);
+  int VisibleItemCount();
+  // The first row shown in the window.
+  int TopRow() const { return topRow_; }
+  void SetTopRow(int row);
+
+  TOutlineEvent OnExpand;
+  TOutlineEvent OnCollapse;
+
+ protected:
+  // The expansion notification: called when an item is opened, before its children are
+  // counted; raises OnExpand.
+  virtual void Expand(int index);
+  virtual void Collapse(int index);
+  // The click notification: selects the item in the current row and raises OnClick.
+  void Click() override;
+
+  void Paint() override;
+  void MouseDown(TMouseButton button, int shift, int x, int y) override;
+  void DblClick() override;
+  void KeyDown(WORD& key, int shift) override;
+  void MouseWheel(int steps) override;
+
+  // The row the user last moved to; Click selects its item.
+  int CurrentRow() const { return currentRow_; }
+  void SetCurrentRow(int row) { currentRow_ = row; }
+
+ private:
+  friend class TOutlineNode;
+  void Changed();  // the tree's shape changed: numbering and rows are out of date
+  void Renumber();
+  void CollectRows();
+  void Number(TOutlineNode* node, int& next);
+  void CollectVisible(TOutlineNode* node);
+  void NodeExpanded(TOutlineNode* node, bool expanded);
+  TOutlineNode& InsertNode(TOutlineNode* parent, int position, const std::string& text, void* data);
+  void ScrollInView(int row);
+  int RowsInWindow() const;
+  int IndentOf(const TOutlineNode& node) const;
+  int PictureWidth() const;
+  const TBitmap* PictureFor(const TOutlineNode& node) const;
+  void DrawPicture(const TBitmap& picture, int x, int top);
+  void DrawTreeLines(TOutlineNode& node, int top);
+  // Where a row's picture or plus-minus box is, for clicks that open and close.
+  bool InToggleArea(int row, int x);
+  void Toggle(int index);
+  void SelectRow(int row);
+
+  std::unique_ptr<TOutlineNode> root_;
+  std::vector<TOutlineNode*> items_;  // by index; items_[0] is the root
+  std::vector<TOutlineNode*> rows_;   // items in the visible list, top to bottom
+  bool numbered_ = false;
+  bool rowsKnown_ = false;
+  TOutlineNode* selected_ = nullptr;
+  std::string itemSeparator_ = "\\";
+  TOutlineStyle style_ = osTreePictureText;
+  TOutlineOptions options_ = {ooDrawTreeRoot, ooDrawFocusRect, ooStretchBitmaps};
+  int itemHeight_ = 18;
+  TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
+  std::unique_ptr<TBitmap> pictureOpen_;
+  std::unique_ptr<TBitmap> pictureClosed_;
+  std::unique_ptr<TBitmap> pictureLeaf_;
+  int topRow_ = 0;
+  int currentRow_ = -1;
+  bool lastDownToggled_ = false;
+};
