@@ -1,0 +1,479 @@
+#include "framework/Canvas.h"
+
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
+#include <QString>
+#include <algorithm>
+#include <cstring>
+
+#include "framework/Bitmap.h"
+
+namespace {
+
+constexpr uint32_t kOpaque = 0xFF000000u;
+
+TRect Normalized(int x1, int y1, int x2, int y2) {
+  return Rect(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2));
+}
+
+TRect Intersect(const TRect& a, const TRect& b) {
+  TRect r = Rect(std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+                 std::min(a.Bottom, b.Bottom));
+  if (r.Right < r.Left) r.Right = r.Left;
+  if (r.Bottom < r.Top) r.Bottom = r.Top;
+  return r;
+}
+
+// A raster operation of source, destination and pattern, evaluated bit by bit from its
+// truth table (the third byte of the code: bit index = pattern * 4 + source * 2 + destination).
+uint32_t ApplyRop(uint32_t rop, uint32_t source, uint32_t dest, uint32_t pattern) {
+  switch (rop) {
+    case SRCCOPY:
+      return source | kOpaque;
+    case SRCINVERT:
+      return (source ^ dest) | kOpaque;
+    case BLACKNESS:
+      return kOpaque;
+    case WHITENESS:
+      return 0xFFFFFFFFu;
+    case SRCAND:
+      return (source & dest) | kOpaque;
+    case SRCPAINT:
+      return (source | dest) | kOpaque;
+    case DSTINVERT:
+      return ~dest | kOpaque;
+    case NOTSRCCOPY:
+      return ~source | kOpaque;
+    default:
+      break;
+  }
+  const uint32_t table = (rop >> 16) & 0xFF;
+  uint32_t result = 0;
+  for (int index = 0; index < 8; ++index) {
+    if (!(table & (1u << index))) continue;
+    const uint32_t p = (index & 4) ? pattern : ~pattern;
+    const uint32_t s = (index & 2) ? source : ~source;
+    const uint32_t d = (index & 1) ? dest : ~dest;
+    result |= p & s & d;
+  }
+  return result | kOpaque;
+}
+
+QFont CanvasFont(const TFont& font) {
+  // Crisp glyphs: every pixel is either the font colour or untouched, as with the bitmap fonts
+  // the pictures were designed for, so inverting copies give clean results.
+  QFont qfont = font.ToQFont();
+  qfont.setStyleStrategy(QFont::NoAntialias);
+  return qfont;
+}
+
+}  // namespace
+
+void TPixelBuffer::Resize(int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width == width_ && height == height_) return;
+  std::vector<uint32_t> pixels(static_cast<size_t>(width) * height, kOpaque);
+  const int keepWidth = std::min(width, width_);
+  const int keepHeight = std::min(height, height_);
+  for (int y = 0; keepWidth > 0 && y < keepHeight; ++y)
+    std::memcpy(pixels.data() + static_cast<size_t>(y) * width, Row(y),
+                static_cast<size_t>(keepWidth) * sizeof(uint32_t));
+  pixels_ = std::move(pixels);
+  width_ = width;
+  height_ = height;
+}
+
+uint32_t PixelOf(TColor color) {
+  const TColor rgb = ColorToRGB(color);
+  return kOpaque | (static_cast<uint32_t>(GetRValue(rgb)) << 16) |
+         (static_cast<uint32_t>(GetGValue(rgb)) << 8) | static_cast<uint32_t>(GetBValue(rgb));
+}
+
+TColor ColorOfPixel(uint32_t pixel) {
+  return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
+}
+
+TColor TPen::Color() const {
+  return color_;
+}
+void TPen::SetColor(TColor color) {
+  color_ = color;
+}
+int TPen::Width() const {
+  return width_;
+}
+void TPen::SetWidth(int width) {
+  width_ = std::max(width, 1);
+}
+
+TColor TBrush::Color() const {
+  return color_;
+}
+void TBrush::SetColor(TColor color) {
+  color_ = color;
+}
+TBrushStyle TBrush::Style() const {
+  return style_;
+}
+void TBrush::SetStyle(TBrushStyle style) {
+  style_ = style;
+}
+
+TCanvas::TCanvas(TPixelBuffer* buffer) : buffer_(buffer) {}
+
+TPen& TCanvas::Pen() {
+  return pen_;
+}
+TBrush& TCanvas::Brush() {
+  return brush_;
+}
+TFont& TCanvas::Font() {
+  return font_;
+}
+uint32_t TCanvas::CopyMode() const {
+  return copyMode_;
+}
+void TCanvas::SetCopyMode(uint32_t mode) {
+  copyMode_ = mode;
+}
+int TCanvas::Width() const {
+  return buffer_->Width();
+}
+int TCanvas::Height() const {
+  return buffer_->Height();
+}
+
+TColor TCanvas::Pixels(int x, int y) const {
+  if (x < 0 || y < 0 || x >= buffer_->Width() || y >= buffer_->Height()) return clBlack;
+  return ColorOfPixel(buffer_->Row(y)[x]);
+}
+
+void TCanvas::SetPixel(int x, int y, TColor color) {
+  if (x < 0 || y < 0 || x >= buffer_->Width() || y >= buffer_->Height()) return;
+  buffer_->Row(y)[x] = PixelOf(color);
+}
+
+TRect TCanvas::ClipToBuffer(const TRect& rect) const {
+  return Intersect(rect, Rect(0, 0, buffer_->Width(), buffer_->Height()));
+}
+
+TPoint TCanvas::PenPos() const {
+  return penPos_;
+}
+
+void TCanvas::MoveTo(int x, int y) {
+  penPos_ = TPoint{x, y};
+}
+
+void TCanvas::PutPenDot(int x, int y, uint32_t pixel) {
+  const int width = pen_.Width();
+  if (width == 1) {
+    if (x >= 0 && y >= 0 && x < buffer_->Width() && y < buffer_->Height())
+      buffer_->Row(y)[x] = pixel;
+    return;
+  }
+  const int first = -(width - 1) / 2;
+  const TRect dot = ClipToBuffer(Rect(x + first, y + first, x + first + width, y + first + width));
+  for (int row = dot.Top; row < dot.Bottom; ++row)
+    std::fill(buffer_->Row(row) + dot.Left, buffer_->Row(row) + dot.Right, pixel);
+}
+
+void TCanvas::LineTo(int x, int y) {
+  const uint32_t pixel = PixelOf(pen_.Color());
+  const TPoint from = penPos_;
+  penPos_ = TPoint{x, y};
+  long x0 = from.X, y0 = from.Y, x1 = x, y1 = y;
+  bool paintEnd = false;
+  const long length = std::max(std::labs(x1 - x0), std::labs(y1 - y0));
+  const long margin = pen_.Width() + 2;
+  if (length > 2 * (buffer_->Width() + buffer_->Height() + margin) + 64) {
+    // A line far longer than the buffer is walked only where it can touch the buffer.
+    const double left = -margin, top = -margin;
+    const double right = buffer_->Width() + margin, bottom = buffer_->Height() + margin;
+    double t0 = 0, t1 = 1;
+    const double dx = static_cast<double>(x1 - x0), dy = static_cast<double>(y1 - y0);
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {x0 - left, right - x0, y0 - top, bottom - y0};
+    for (int i = 0; i < 4; ++i) {
+      if (p[i] == 0) {
+        if (q[i] < 0) return;
+        continue;
+      }
+      const double t = q[i] / p[i];
+      if (p[i] < 0) {
+        t0 = std::max(t0, t);
+      } else {
+        t1 = std::min(t1, t);
+      }
+    }
+    if (t0 > t1) return;
+    const long cx0 = std::lround(x0 + t0 * dx), cy0 = std::lround(y0 + t0 * dy);
+    const long cx1 = std::lround(x0 + t1 * dx), cy1 = std::lround(y0 + t1 * dy);
+    paintEnd = t1 < 1;
+    x0 = cx0;
+    y0 = cy0;
+    x1 = cx1;
+    y1 = cy1;
+  }
+  const long dx = std::labs(x1 - x0);
+  const long dy = -std::labs(y1 - y0);
+  const long stepX = x0 < x1 ? 1 : -1;
+  const long stepY = y0 < y1 ? 1 : -1;
+  long error = dx + dy;
+  while (x0 != x1 || y0 != y1) {
+    PutPenDot(static_cast<int>(x0), static_cast<int>(y0), pixel);
+    const long twice = 2 * error;
+    if (twice >= dy) {
+      error += dy;
+      x0 += stepX;
+    }
+    if (twice <= dx) {
+      error += dx;
+      y0 += stepY;
+    }
+  }
+  if (paintEnd) PutPenDot(static_cast<int>(x1), static_cast<int>(y1), pixel);
+}
+
+void TCanvas::FillRect(const TRect& rect) {
+  if (brush_.Style() == bsClear) return;
+  const TRect area = ClipToBuffer(rect);
+  const uint32_t pixel = PixelOf(brush_.Color());
+  for (int y = area.Top; y < area.Bottom; ++y)
+    std::fill(buffer_->Row(y) + area.Left, buffer_->Row(y) + area.Right, pixel);
+}
+
+void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+  const TRect box = Normalized(x1, y1, x2, y2);
+  if (box.Width() == 0 || box.Height() == 0) return;
+  FillRect(box);
+  const uint32_t pen = PixelOf(pen_.Color());
+  const int width = std::min({pen_.Width(), (box.Width() + 1) / 2, (box.Height() + 1) / 2});
+  const TRect frames[4] = {
+      Rect(box.Left, box.Top, box.Right, box.Top + width),
+      Rect(box.Left, box.Bottom - width, box.Right, box.Bottom),
+      Rect(box.Left, box.Top, box.Left + width, box.Bottom),
+      Rect(box.Right - width, box.Top, box.Right, box.Bottom),
+  };
+  for (const TRect& frame : frames) {
+    const TRect area = ClipToBuffer(frame);
+    for (int y = area.Top; y < area.Bottom; ++y)
+      std::fill(buffer_->Row(y) + area.Left, buffer_->Row(y) + area.Right, pen);
+  }
+}
+
+void TCanvas::PaintRegion(const TRect& box, const std::vector<uint8_t>& mask) {
+  const int boxWidth = box.Width();
+  const int reach = pen_.Width();
+  auto member = [&](int x, int y) {
+    if (x < box.Left || y < box.Top || x >= box.Right || y >= box.Bottom) return false;
+    return mask[static_cast<size_t>(y - box.Top) * boxWidth + (x - box.Left)] != 0;
+  };
+  const uint32_t brush = PixelOf(brush_.Color());
+  const uint32_t pen = PixelOf(pen_.Color());
+  const bool fill = brush_.Style() != bsClear;
+  const TRect area = ClipToBuffer(box);
+  for (int y = area.Top; y < area.Bottom; ++y) {
+    uint32_t* row = buffer_->Row(y);
+    for (int x = area.Left; x < area.Right; ++x) {
+      if (!member(x, y)) continue;
+      bool edge = false;
+      for (int oy = -reach; oy <= reach && !edge; ++oy)
+        for (int ox = -reach; ox <= reach && !edge; ++ox)
+          if ((ox != 0 || oy != 0) && ox * ox + oy * oy <= reach * reach && !member(x + ox, y + oy))
+            edge = true;
+      if (edge)
+        row[x] = pen;
+      else if (fill)
+        row[x] = brush;
+    }
+  }
+}
+
+namespace {
+
+// The part of a bounding box that painting a region in it can touch or look at.
+TRect RegionBox(const TRect& bounds, int bufferWidth, int bufferHeight, int reach) {
+  return Intersect(bounds, Rect(-reach, -reach, bufferWidth + reach, bufferHeight + reach));
+}
+
+}  // namespace
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+  const TRect bounds = Normalized(x1, y1, x2, y2);
+  if (bounds.Width() == 0 || bounds.Height() == 0) return;
+  const TRect box = RegionBox(bounds, buffer_->Width(), buffer_->Height(), pen_.Width());
+  if (box.Width() == 0 || box.Height() == 0) return;
+  const double cx = (static_cast<double>(bounds.Left) + bounds.Right) / 2;
+  const double cy = (static_cast<double>(bounds.Top) + bounds.Bottom) / 2;
+  const double rx = bounds.Width() / 2.0;
+  const double ry = bounds.Height() / 2.0;
+  std::vector<uint8_t> mask(static_cast<size_t>(box.Width()) * box.Height());
+  size_t index = 0;
+  for (int y = box.Top; y < box.Bottom; ++y) {
+    const double ny = (y + 0.5 - cy) / ry;
+    for (int x = box.Left; x < box.Right; ++x, ++index) {
+      const double nx = (x + 0.5 - cx) / rx;
+      mask[index] = nx * nx + ny * ny <= 1.0;
+    }
+  }
+  PaintRegion(box, mask);
+}
+
+void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+  const TRect bounds = Normalized(x1, y1, x2, y2);
+  if (bounds.Width() == 0 || bounds.Height() == 0) return;
+  const TRect box = RegionBox(bounds, buffer_->Width(), buffer_->Height(), pen_.Width());
+  if (box.Width() == 0 || box.Height() == 0) return;
+  const double cx = (static_cast<double>(bounds.Left) + bounds.Right) / 2;
+  const double cy = (static_cast<double>(bounds.Top) + bounds.Bottom) / 2;
+  const double rx = bounds.Width() / 2.0;
+  const double ry = bounds.Height() / 2.0;
+  // Directions with y pointing up, so that a positive cross product turns counter-clockwise.
+  const double ax = x3 - cx, ay = cy - y3;
+  const double bx = x4 - cx, by = cy - y4;
+  const double spanCross = ax * by - ay * bx;
+  const bool whole =
+      (ax == 0 && ay == 0) || (bx == 0 && by == 0) || (spanCross == 0 && ax * bx + ay * by > 0);
+  const bool narrow = spanCross >= 0;  // the arc turns by half a circle or less
+  std::vector<uint8_t> mask(static_cast<size_t>(box.Width()) * box.Height());
+  size_t index = 0;
+  for (int y = box.Top; y < box.Bottom; ++y) {
+    const double py = cy - (y + 0.5);
+    const double ny = py / ry;
+    for (int x = box.Left; x < box.Right; ++x, ++index) {
+      const double px = x + 0.5 - cx;
+      const double nx = px / rx;
+      if (nx * nx + ny * ny > 1.0) continue;
+      bool inside = whole;
+      if (!inside) {
+        const double fromStart = ax * py - ay * px;  // cross(start, p)
+        const double toEnd = px * by - py * bx;      // cross(p, end)
+        if (narrow) {
+          inside = fromStart >= 0 && toEnd >= 0;
+        } else {
+          const double fromEnd = bx * py - by * px;  // cross(end, p)
+          const double toStart = px * ay - py * ax;  // cross(p, start)
+          inside = !(fromEnd > 0 && toStart > 0);
+        }
+      }
+      mask[index] = inside;
+    }
+  }
+  PaintRegion(box, mask);
+}
+
+void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect) {
+  const int width = dest.Width();
+  const int height = dest.Height();
+  const int sourceWidth = sourceRect.Width();
+  const int sourceHeight = sourceRect.Height();
+  if (width <= 0 || height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return;
+  const TPixelBuffer& from = *source.buffer_;
+  const uint32_t pattern = PixelOf(brush_.Color());
+  const TRect target = ClipToBuffer(dest);
+  if (target.Width() == 0 || target.Height() == 0) return;
+
+  if (copyMode_ == BLACKNESS || copyMode_ == WHITENESS) {
+    // These ignore the source and cover the whole destination.
+    const uint32_t pixel = copyMode_ == BLACKNESS ? kOpaque : 0xFFFFFFFFu;
+    for (int y = target.Top; y < target.Bottom; ++y)
+      std::fill(buffer_->Row(y) + target.Left, buffer_->Row(y) + target.Right, pixel);
+    return;
+  }
+
+  if (width == sourceWidth && height == sourceHeight) {
+    // Destination pixels whose source lies in the source buffer.
+    const int shiftX = sourceRect.Left - dest.Left;
+    const int shiftY = sourceRect.Top - dest.Top;
+    const TRect area =
+        Intersect(target, Rect(-shiftX, -shiftY, from.Width() - shiftX, from.Height() - shiftY));
+    if (area.Width() == 0 || area.Height() == 0) return;
+    const bool sameBuffer = &from == buffer_;
+    if (copyMode_ == SRCCOPY) {
+      const size_t bytes = static_cast<size_t>(area.Width()) * sizeof(uint32_t);
+      // Within one buffer the rows go in the order that never reads a row already written.
+      if (sameBuffer && shiftY < 0) {
+        for (int y = area.Bottom - 1; y >= area.Top; --y)
+          std::memmove(buffer_->Row(y) + area.Left, from.Row(y + shiftY) + area.Left + shiftX,
+                       bytes);
+      } else {
+        for (int y = area.Top; y < area.Bottom; ++y)
+          std::memmove(buffer_->Row(y) + area.Left, from.Row(y + shiftY) + area.Left + shiftX,
+                       bytes);
+      }
+      return;
+    }
+    std::vector<uint32_t> copy;
+    const uint32_t* rows = nullptr;
+    size_t stride = static_cast<size_t>(from.Width());
+    if (sameBuffer) {
+      copy.assign(from.Data(), from.Data() + static_cast<size_t>(from.Width()) * from.Height());
+      rows = copy.data();
+    } else {
+      rows = from.Data();
+    }
+    for (int y = area.Top; y < area.Bottom; ++y) {
+      uint32_t* out = buffer_->Row(y);
+      const uint32_t* in = rows + static_cast<size_t>(y + shiftY) * stride + shiftX;
+      for (int x = area.Left; x < area.Right; ++x)
+        out[x] = ApplyRop(copyMode_, in[x], out[x], pattern);
+    }
+    return;
+  }
+
+  // Stretching: each destination pixel takes the source pixel its position maps onto.
+  std::vector<uint32_t> copy;
+  const uint32_t* rows = from.Data();
+  if (&from == buffer_) {
+    copy.assign(from.Data(), from.Data() + static_cast<size_t>(from.Width()) * from.Height());
+    rows = copy.data();
+  }
+  for (int y = target.Top; y < target.Bottom; ++y) {
+    const long sy = sourceRect.Top + static_cast<long>(y - dest.Top) * sourceHeight / height;
+    if (sy < 0 || sy >= from.Height()) continue;
+    uint32_t* out = buffer_->Row(y);
+    for (int x = target.Left; x < target.Right; ++x) {
+      const long sx = sourceRect.Left + static_cast<long>(x - dest.Left) * sourceWidth / width;
+      if (sx < 0 || sx >= from.Width()) continue;
+      out[x] =
+          ApplyRop(copyMode_, rows[static_cast<size_t>(sy) * from.Width() + sx], out[x], pattern);
+    }
+  }
+}
+
+void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
+  const int width = bitmap.Width();
+  const int height = bitmap.Height();
+  CopyRect(Rect(x, y, x + width, y + height), *bitmap.Canvas(), Rect(0, 0, width, height));
+}
+
+int TCanvas::TextWidth(const std::string& text) {
+  return QFontMetrics(CanvasFont(font_)).horizontalAdvance(QString::fromStdString(text));
+}
+
+int TCanvas::TextHeight(const std::string&) {
+  return QFontMetrics(CanvasFont(font_)).height();
+}
+
+void TCanvas::TextOut(int x, int y, const std::string& text) {
+  TextRect(Rect(0, 0, buffer_->Width(), buffer_->Height()), x, y, text);
+}
+
+void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
+  const TRect clip = ClipToBuffer(rect);
+  FillRect(clip);
+  if (clip.Width() == 0 || clip.Height() == 0 || text.empty()) return;
+  QImage image(reinterpret_cast<uchar*>(buffer_->Data()), buffer_->Width(), buffer_->Height(),
+               buffer_->Width() * static_cast<int>(sizeof(uint32_t)), QImage::Format_RGB32);
+  QPainter painter(&image);
+  const QFont font = CanvasFont(font_);
+  painter.setFont(font);
+  const TColor rgb = ColorToRGB(font_.Color());
+  painter.setPen(QColor(GetRValue(rgb), GetGValue(rgb), GetBValue(rgb)));
+  painter.setClipRect(clip.Left, clip.Top, clip.Width(), clip.Height());
+  painter.drawText(x, y + QFontMetrics(font).ascent(), QString::fromStdString(text));
+}

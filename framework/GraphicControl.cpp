@@ -1,0 +1,124 @@
+#include "framework/GraphicControl.h"
+
+#include <QImage>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QWidget>
+
+#include "framework/Application.h"
+#include "framework/ClassRegistry.h"
+
+class GraphicControlWidget : public QWidget {
+ public:
+  GraphicControlWidget() {
+    // The control paints every pixel of its area itself.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAutoFillBackground(false);
+  }
+  void SetControl(TGraphicControl* control) { control_ = control; }
+
+ protected:
+  void paintEvent(QPaintEvent*) override {
+    if (!control_) return;
+    if (control_->pending_) {
+      // Exceptions must not travel through the toolkit's event delivery.
+      try {
+        control_->PaintSurface();
+      } catch (...) {
+        if (Application) Application->HandleException(control_);
+      }
+    }
+    const TPixelBuffer& surface = control_->surface_;
+    if (surface.Width() == 0 || surface.Height() == 0) return;
+    const QImage image(reinterpret_cast<const uchar*>(surface.Data()), surface.Width(),
+                       surface.Height(), surface.Width() * static_cast<int>(sizeof(uint32_t)),
+                       QImage::Format_RGB32);
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    painter.drawImage(QPoint(0, 0), image);
+    // The next exposure of the widget asks the control for its picture again.
+    control_->pending_ = true;
+  }
+
+ private:
+  TGraphicControl* control_ = nullptr;
+};
+
+QWidget* TGraphicControl::CreateWidget() {
+  return new GraphicControlWidget();
+}
+
+TGraphicControl::TGraphicControl(TComponent* owner)
+    : TControl(owner, CreateWidget()), canvas_(&surface_) {
+  static_cast<GraphicControlWidget*>(Widget())->SetControl(this);
+  SetColor(clWindow);
+}
+
+TGraphicControl::~TGraphicControl() {
+  static_cast<GraphicControlWidget*>(Widget())->SetControl(nullptr);
+}
+
+TCanvas* TGraphicControl::Canvas() {
+  return &canvas_;
+}
+
+void TGraphicControl::Paint() {}
+
+const TPixelBuffer& TGraphicControl::Surface() const {
+  return surface_;
+}
+
+TColor TGraphicControl::SurfacePixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= surface_.Width() || y >= surface_.Height()) return clBlack;
+  return ColorOfPixel(surface_.Row(y)[x]);
+}
+
+int TGraphicControl::PaintCount() const {
+  return paintCount_;
+}
+
+void TGraphicControl::PaintSurface() {
+  surface_.Resize(Width(), Height());
+  ++paintCount_;
+  struct PaintingFlag {
+    bool& flag;
+    explicit PaintingFlag(bool& f) : flag(f) { flag = true; }
+    ~PaintingFlag() { flag = false; }
+  } painting(painting_);
+  Paint();
+  pending_ = false;
+}
+
+void TGraphicControl::PaintNow() {
+  // A refresh asked for by Paint itself is already being carried out.
+  if (painting_) return;
+  PaintSurface();
+  // Shows the fresh pixels now if the widget is on screen; its paint event takes them as
+  // they are instead of painting a second time.
+  if (Widget()->isVisible()) Widget()->repaint();
+}
+
+void TGraphicControl::Invalidate() {
+  pending_ = true;
+  Widget()->update();
+}
+
+void TGraphicControl::Update() {
+  if (pending_) PaintNow();
+}
+
+void TGraphicControl::Repaint() {
+  if (HasStyle(csOpaque)) {
+    PaintNow();
+  } else {
+    TControl::Repaint();
+  }
+}
+
+void RegisterGraphicControlClass() {
+  RegisterComponentClass(
+      TComponentClass{"TGraphicControl",
+                      "TControl",
+                      {},
+                      {{"Color", ColorSetter(&TControl::SetColor), "clWindow"}}});
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Windowless controls: they draw with their canvas into a pixel buffer of their own size, which
+// their widget puts on the screen unchanged, one buffer pixel to one screen pixel.
+
+#include "framework/Canvas.h"
+#include "framework/Control.h"
+
+class TGraphicControl : public TControl {
+ public:
+  explicit TGraphicControl(TComponent* owner);
+  ~TGraphicControl() override;
+  std::string ClassName() const override { return "TGraphicControl"; }
+
+  // The control's own canvas; it draws into the control's pixels during Paint.
+  TCanvas* Canvas();
+  // Draws the control's picture on its canvas; the base draws nothing.
+  virtual void Paint();
+
+  // The pixels last painted, as the widget shows them.
+  const TPixelBuffer& Surface() const;
+  TColor SurfacePixel(int x, int y) const;
+  // How many times Paint has run, for tests and benchmarks.
+  int PaintCount() const;
+
+  void Invalidate() override;
+  // Carries out a pending repaint at once.
+  void Update() override;
+  // An opaque control paints at once, without going through the virtual Update; any other
+  // control is invalidated and brought up to date through the virtual Update.
+  void Repaint() override;
+
+ private:
+  friend class GraphicControlWidget;
+  static QWidget* CreateWidget();
+  // Paints into the buffer at the control's size and shows the result.
+  void PaintNow();
+  void PaintSurface();
+
+  TPixelBuffer surface_;
+  TCanvas canvas_;
+  bool pending_ = true;  // the buffer does not show the current state yet
+  int paintCount_ = 0;
+  bool painting_ = false;
+};
+
+// Registers TGraphicControl with the published properties of its base.
+void RegisterGraphicControlClass();

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPixmap>
+#include <QWidget>
+
+#include "framework/Application.h"
+#include "framework/GraphicControl.h"
+
+namespace {
+
+// Paints its area in one colour and counts how the framework reaches it.
+class Swatch : public TGraphicControl {
+ public:
+  explicit Swatch(TComponent* owner) : TGraphicControl(owner) { SetBounds(0, 0, 30, 20); }
+  void Paint() override {
+    ++paints;
+    Canvas()->Brush().SetColor(color);
+    Canvas()->FillRect(Rect(0, 0, Width(), Height()));
+    if (refreshWhilePainting) Refresh();
+  }
+  void Update() override {
+    ++updates;
+    TGraphicControl::Update();
+  }
+  TColor color = clRed;
+  bool refreshWhilePainting = false;
+  int paints = 0;
+  int updates = 0;
+};
+
+}  // namespace
+
+TEST(GraphicControl, OpaqueRefreshPaintsAtOnceWithoutTheVirtualUpdate) {
+  Swatch swatch(nullptr);
+  swatch.ControlStyle().insert(csOpaque);
+  swatch.Refresh();
+  EXPECT_EQ(swatch.paints, 1);
+  EXPECT_EQ(swatch.updates, 0);
+  EXPECT_EQ(swatch.Surface().Width(), 30);
+  EXPECT_EQ(swatch.Surface().Height(), 20);
+  EXPECT_EQ(swatch.SurfacePixel(29, 19), clRed);
+  // The surface follows the control's size at the next paint.
+  swatch.SetBounds(0, 0, 12, 7);
+  swatch.color = clBlue;
+  swatch.Repaint();
+  EXPECT_EQ(swatch.Surface().Width(), 12);
+  EXPECT_EQ(swatch.SurfacePixel(11, 6), clBlue);
+  EXPECT_EQ(swatch.PaintCount(), 2);
+}
+
+TEST(GraphicControl, OtherControlsRepaintThroughTheVirtualUpdate) {
+  Swatch swatch(nullptr);
+  swatch.Repaint();
+  EXPECT_EQ(swatch.updates, 1);
+  EXPECT_EQ(swatch.paints, 1);
+  swatch.Update();  // nothing pending any more
+  EXPECT_EQ(swatch.paints, 1);
+  swatch.Invalidate();
+  swatch.Update();
+  EXPECT_EQ(swatch.paints, 2);
+}
+
+TEST(GraphicControl, ARefreshFromInsidePaintDoesNotPaintAgain) {
+  Swatch swatch(nullptr);
+  swatch.ControlStyle().insert(csOpaque);
+  swatch.refreshWhilePainting = true;
+  swatch.Refresh();
+  EXPECT_EQ(swatch.paints, 1);
+}
+
+TEST(GraphicControl, TheWidgetShowsTheSurfacePixelForPixel) {
+  Swatch swatch(nullptr);
+  swatch.ControlStyle().insert(csOpaque);
+  swatch.color = clLime;
+  swatch.Widget()->show();
+  swatch.Refresh();
+  Application->ProcessMessages();
+  const QImage shown = swatch.Widget()->grab().toImage();
+  ASSERT_EQ(shown.width(), 30);
+  ASSERT_EQ(shown.height(), 20);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 30; ++x)
+      ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, 0x00FF00u) << x << "," << y;
+  // An exposure without a refresh asks the control to paint once more.
+  const int before = swatch.paints;
+  swatch.color = clRed;
+  swatch.Widget()->repaint();
+  EXPECT_EQ(swatch.paints, before + 1);
+  EXPECT_EQ(swatch.Widget()->grab().toImage().pixel(3, 3) & 0xFFFFFF, 0xFF0000u);
+}
