@@ -30,6 +30,7 @@ void TCustomGrid::SetFixedCols(int count) {
   count = std::clamp(count, 0, colCount_ - 1);
   if (count == fixedCols_) return;
   fixedCols_ = count;
+  leftCol_ = fixedCols_;
   ClampCurrent();
   Invalidate();
 }
@@ -38,6 +39,7 @@ void TCustomGrid::SetFixedRows(int count) {
   count = std::clamp(count, 0, rowCount_ - 1);
   if (count == fixedRows_) return;
   fixedRows_ = count;
+  topRow_ = fixedRows_;
   ClampCurrent();
   Invalidate();
 }

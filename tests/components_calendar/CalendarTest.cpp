@@ -1,0 +1,394 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "components/Ccalendr/Ccalendr.h"
+#include "framework/DateTime.h"
+#include "framework/Exceptions.h"
+
+namespace {
+
+class CalendarTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    calendar = std::make_unique<TCCalendar>(nullptr);
+    calendar->SetBounds(0, 0, 300, 200);
+    Resize(300, 200);
+    calendar->OnChange = [this](TObject* sender) {
+      EXPECT_EQ(sender, calendar.get());
+      ++changes;
+    };
+  }
+
+  void Resize(int width, int height) {
+    TMessage message;
+    message.Msg = WM_SIZE;
+    message.LParam = MakeLParam(static_cast<WORD>(width), static_cast<WORD>(height));
+    calendar->Dispatch(message);
+  }
+
+  void SetDate(int year, int month, int day) {
+    calendar->SeTCCalendarDate(EncodeDate(year, month, day));
+    changes = 0;
+  }
+
+  void ExpectDate(int year, int month, int day) {
+    EXPECT_EQ(calendar->Year(), year);
+    EXPECT_EQ(calendar->Month(), month);
+    EXPECT_EQ(calendar->Day(), day);
+  }
+
+  void ClickCell(int col, int row) {
+    const TRect rect = calendar->CellRect(col, row);
+    ASSERT_GT(rect.Width(), 0);
+    calendar->DoMouseDown(mbLeft, ssLeft, rect.Left + 2, rect.Top + 2);
+    calendar->DoMouseUp(mbLeft, 0, rect.Left + 2, rect.Top + 2);
+  }
+
+  std::string CurrentCellText() { return calendar->GetCellText(calendar->Col(), calendar->Row()); }
+
+  void ExpectConvertError(const std::function<void()>& action) {
+    try {
+      action();
+      ADD_FAILURE() << "no EConvertError";
+    } catch (const EConvertError& e) {
+      EXPECT_EQ(e.Message(), "Invalid argument to date encode");
+    }
+  }
+
+  std::unique_ptr<TCCalendar> calendar;
+  int changes = 0;
+};
+
+TEST_F(CalendarTest, NewCalendarShowsTodayWeekStartingMonday) {
+  TCCalendar fresh(nullptr);
+  EXPECT_EQ(fresh.CalendarDate(), Date());
+  EXPECT_TRUE(fresh.UseCurrentDate());
+  EXPECT_FALSE(fresh.ReadOnly());
+  EXPECT_EQ(fresh.StartOfWeek(), 1);
+  EXPECT_FALSE(fresh.StoreCalendarDate());
+  EXPECT_EQ(fresh.ColCount(), 7);
+  EXPECT_EQ(fresh.RowCount(), 7);
+  EXPECT_EQ(fresh.FixedCols(), 0);
+  EXPECT_EQ(fresh.FixedRows(), 1);
+  EXPECT_EQ(fresh.ScrollBars(), TScrollStyle::ssNone);
+  EXPECT_FALSE(fresh.Options().count(goRangeSelect));
+  EXPECT_TRUE(fresh.Options().count(goDrawFocusSelected));
+  EXPECT_EQ(fresh.GetCellText(fresh.Col(), fresh.Row()), std::to_string(fresh.Day()));
+  EXPECT_EQ(fresh.GetCellText(0, 0), ShortDayName(2));
+  EXPECT_EQ(fresh.GetCellText(6, 0), ShortDayName(1));
+}
+
+TEST_F(CalendarTest, MonthStartingOnMonday) {
+  SetDate(2024, 1, 17);  // 1 January 2024 was a Monday
+  EXPECT_EQ(calendar->DayOffset(), 1);
+  EXPECT_EQ(calendar->GetCellText(0, 1), "1");
+  EXPECT_EQ(calendar->GetCellText(2, 3), "17");
+  EXPECT_EQ(calendar->Col(), 2);
+  EXPECT_EQ(calendar->Row(), 3);
+  EXPECT_EQ(calendar->GetCellText(2, 5), "31");
+  EXPECT_EQ(calendar->GetCellText(3, 5), "");
+  EXPECT_EQ(calendar->GetCellText(0, 6), "");
+}
+
+TEST_F(CalendarTest, MonthStartingOnSundayWithEitherStartOfWeek) {
+  SetDate(2024, 12, 1);  // a Sunday
+  EXPECT_EQ(calendar->DayOffset(), -5);
+  EXPECT_EQ(calendar->GetCellText(6, 1), "1");
+  EXPECT_EQ(calendar->GetCellText(5, 1), "");
+  EXPECT_EQ(calendar->GetCellText(1, 6), "31");
+  EXPECT_EQ(calendar->GetCellText(2, 6), "");
+  EXPECT_EQ(calendar->Col(), 6);
+  EXPECT_EQ(calendar->Row(), 1);
+
+  calendar->SetStartOfWeek(7);
+  EXPECT_EQ(calendar->DayOffset(), 1);
+  EXPECT_EQ(calendar->GetCellText(0, 1), "1");
+  EXPECT_EQ(calendar->Col(), 0);
+  for (int col = 0; col < 7; ++col) {
+    EXPECT_EQ(calendar->GetCellText(col, 0), ShortDayName(col + 1)) << col;
+  }
+  // Laying the month out again is no change of the date.
+  EXPECT_EQ(changes, 0);
+}
+
+TEST_F(CalendarTest, StartOfWeekOutsideItsRangeIsMonday) {
+  SetDate(2024, 12, 1);
+  calendar->SetStartOfWeek(3);  // Wednesday
+  EXPECT_EQ(calendar->GetCellText(0, 0), ShortDayName(4));
+  EXPECT_EQ(calendar->DayOffset(), -3);
+  calendar->SetStartOfWeek(8);
+  EXPECT_EQ(calendar->StartOfWeek(), 1);
+  EXPECT_EQ(calendar->DayOffset(), -5);
+  calendar->SetStartOfWeek(7);
+  calendar->SetStartOfWeek(0);
+  EXPECT_EQ(calendar->StartOfWeek(), 1);
+  EXPECT_EQ(calendar->GetCellText(0, 0), ShortDayName(2));
+}
+
+TEST_F(CalendarTest, ClickingADayPicksIt) {
+  SetDate(2024, 1, 17);
+  ClickCell(4, 2);  // 12 January
+  ExpectDate(2024, 1, 12);
+  EXPECT_EQ(changes, 1);
+  EXPECT_FALSE(calendar->UseCurrentDate());
+  EXPECT_TRUE(calendar->StoreCalendarDate());
+}
+
+TEST_F(CalendarTest, ClickRaisesOnClickAfterTheDateMoved) {
+  SetDate(2024, 1, 17);
+  int clicks = 0;
+  calendar->OnClick = [&](TObject*) {
+    ++clicks;
+    EXPECT_EQ(calendar->Day(), 12);
+  };
+  ClickCell(4, 2);
+  EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(CalendarTest, EmptyCellsCannotBePicked) {
+  SetDate(2024, 12, 1);
+  ClickCell(0, 1);  // before day 1
+  ClickCell(3, 6);  // after day 31
+  ExpectDate(2024, 12, 1);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(calendar->Col(), 6);
+  EXPECT_EQ(calendar->Row(), 1);
+  // Moving left from day 1 would land on an empty cell.
+  calendar->DoKeyDown(VK_LEFT, 0);
+  ExpectDate(2024, 12, 1);
+  EXPECT_EQ(changes, 0);
+  // The heading row is not a day either.
+  ClickCell(6, 0);
+  ExpectDate(2024, 12, 1);
+}
+
+TEST_F(CalendarTest, ArrowKeysMoveTheDay) {
+  SetDate(2024, 1, 17);
+  calendar->DoKeyDown(VK_RIGHT, 0);
+  ExpectDate(2024, 1, 18);
+  calendar->DoKeyDown(VK_DOWN, 0);
+  ExpectDate(2024, 1, 25);
+  calendar->DoKeyDown(VK_UP, 0);
+  calendar->DoKeyDown(VK_UP, 0);
+  ExpectDate(2024, 1, 11);
+  EXPECT_EQ(changes, 4);
+}
+
+TEST_F(CalendarTest, ReadOnlyRefusesTheUserButNotCode) {
+  SetDate(2024, 1, 17);
+  calendar->SetReadOnly(true);
+  ClickCell(4, 2);
+  calendar->DoKeyDown(VK_RIGHT, 0);
+  ExpectDate(2024, 1, 17);
+  EXPECT_EQ(changes, 0);
+  calendar->SetDay(5);
+  ExpectDate(2024, 1, 5);
+  EXPECT_EQ(CurrentCellText(), "5");
+  calendar->NextMonth();
+  ExpectDate(2024, 2, 5);
+  EXPECT_EQ(CurrentCellText(), "5");
+  EXPECT_EQ(changes, 2);
+}
+
+TEST_F(CalendarTest, MonthStepsClampTheDay) {
+  struct Step {
+    int y, m, d, delta, y2, m2, d2;
+  };
+  const Step steps[] = {
+      {2023, 1, 31, 1, 2023, 2, 28},  {2024, 1, 31, 1, 2024, 2, 29},
+      {2023, 3, 31, -1, 2023, 2, 28}, {2024, 3, 31, -1, 2024, 2, 29},
+      {2023, 12, 15, 1, 2024, 1, 15}, {2024, 1, 15, -1, 2023, 12, 15},
+      {2023, 5, 31, 1, 2023, 6, 30},  {2023, 1, 1, -1, 2022, 12, 1},
+  };
+  for (const Step& s : steps) {
+    SetDate(s.y, s.m, s.d);
+    if (s.delta > 0) {
+      calendar->NextMonth();
+    } else {
+      calendar->PrevMonth();
+    }
+    ExpectDate(s.y2, s.m2, s.d2);
+    EXPECT_EQ(changes, 1) << s.y << "-" << s.m << "-" << s.d;
+    EXPECT_EQ(CurrentCellText(), std::to_string(s.d2));
+  }
+}
+
+TEST_F(CalendarTest, MonthStepsDoNotTouchUseCurrentDate) {
+  calendar->NextMonth();
+  EXPECT_TRUE(calendar->UseCurrentDate());
+}
+
+TEST_F(CalendarTest, YearStepsAndTheLeapDay) {
+  SetDate(2000, 2, 29);
+  calendar->NextYear();
+  ExpectDate(2001, 2, 28);
+  EXPECT_EQ(changes, 2);
+
+  SetDate(2004, 2, 29);
+  calendar->PrevYear();
+  ExpectDate(2003, 2, 28);
+  EXPECT_EQ(changes, 2);
+
+  SetDate(2000, 3, 10);
+  calendar->NextYear();
+  ExpectDate(2001, 3, 10);
+  EXPECT_EQ(changes, 1);
+
+  SetDate(2000, 2, 28);
+  calendar->NextYear();
+  ExpectDate(2001, 2, 28);
+  EXPECT_EQ(changes, 1);
+}
+
+TEST_F(CalendarTest, LeapYears) {
+  EXPECT_TRUE(calendar->IsLeapYear(2000));
+  EXPECT_FALSE(calendar->IsLeapYear(1900));
+  EXPECT_TRUE(calendar->IsLeapYear(2004));
+  EXPECT_FALSE(calendar->IsLeapYear(2001));
+  EXPECT_EQ(calendar->DaysPerMonth(2000, 2), 29);
+  EXPECT_EQ(calendar->DaysPerMonth(1900, 2), 28);
+  EXPECT_EQ(calendar->DaysPerMonth(2001, 12), 31);
+  EXPECT_EQ(calendar->DaysPerMonth(2001, 13), 0);
+  SetDate(2024, 2, 10);
+  EXPECT_EQ(calendar->DaysThisMonth(), 29);
+  EXPECT_EQ(calendar->GetCellText(3, 5), "29");  // 1 February 2024 was a Thursday
+  EXPECT_EQ(calendar->GetCellText(4, 5), "");
+}
+
+TEST_F(CalendarTest, IgnoredValuesChangeNothing) {
+  SetDate(2023, 4, 12);
+  calendar->SetUseCurrentDate(true);
+  const TDateTime today = calendar->CalendarDate();
+  int y, m, d;
+  DecodeDate(today, y, m, d);
+  changes = 0;
+  calendar->SetDay(d);  // the day it already has
+  calendar->SetMonth(m);
+  calendar->SetYear(y);
+  calendar->SetDay(0);
+  calendar->SetDay(-3);
+  calendar->SetDay(32);
+  calendar->SetMonth(13);
+  calendar->SetMonth(0);
+  calendar->SetYear(-2024);
+  calendar->SetDateElement(4, 1);
+  EXPECT_EQ(calendar->CalendarDate(), today);
+  EXPECT_TRUE(calendar->UseCurrentDate());
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(calendar->GetDateElement(0), -1);
+  EXPECT_EQ(calendar->GetDateElement(4), -1);
+}
+
+TEST_F(CalendarTest, DayBeyondAShortMonthIsIgnored) {
+  SetDate(2023, 4, 12);
+  calendar->SetDay(31);
+  ExpectDate(2023, 4, 12);
+  EXPECT_EQ(changes, 0);
+  calendar->SetDay(30);
+  ExpectDate(2023, 4, 30);
+  EXPECT_EQ(changes, 1);
+}
+
+TEST_F(CalendarTest, ImpossibleDatesThrowAndChangeNothing) {
+  SetDate(2023, 1, 31);
+  const int col = calendar->Col();
+  const int row = calendar->Row();
+  ExpectConvertError([this] { calendar->SetMonth(2); });
+  ExpectConvertError([this] { calendar->SetYear(10000); });
+  ExpectConvertError([this] { calendar->SetYear(65536); });  // only 16 bits: year 0
+  ExpectDate(2023, 1, 31);
+  EXPECT_TRUE(calendar->UseCurrentDate());
+  EXPECT_EQ(calendar->Col(), col);
+  EXPECT_EQ(calendar->Row(), row);
+  EXPECT_EQ(changes, 0);
+
+  SetDate(2024, 2, 29);
+  ExpectConvertError([this] { calendar->SetYear(2023); });
+  ExpectDate(2024, 2, 29);
+  EXPECT_EQ(changes, 0);
+
+  // The low 16 bits of 67560 are 2024.
+  SetDate(2023, 6, 1);
+  calendar->SetYear(67560);
+  ExpectDate(2024, 6, 1);
+}
+
+TEST_F(CalendarTest, DatesOutsideTheCalendarAreRefused) {
+  SetDate(2023, 6, 1);
+  const TDateTime before = calendar->CalendarDate();
+  ExpectConvertError([this] { calendar->SeTCCalendarDate(1e12); });
+  ExpectConvertError([this] { calendar->SeTCCalendarDate(MinDateTime - 1); });
+  EXPECT_EQ(calendar->CalendarDate(), before);
+
+  SetDate(9999, 12, 15);
+  ExpectConvertError([this] { calendar->NextMonth(); });
+  ExpectDate(9999, 12, 15);
+  SetDate(1, 1, 15);
+  ExpectConvertError([this] { calendar->PrevMonth(); });
+  ExpectDate(1, 1, 15);
+  EXPECT_EQ(changes, 0);
+}
+
+TEST_F(CalendarTest, SettingTheSameDateStillFires) {
+  SetDate(2023, 6, 1);
+  calendar->SeTCCalendarDate(calendar->CalendarDate());
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(calendar->UseCurrentDate());
+}
+
+TEST_F(CalendarTest, UseCurrentDate) {
+  SetDate(2001, 6, 1);
+  calendar->SetDay(2);
+  EXPECT_FALSE(calendar->UseCurrentDate());
+  changes = 0;
+  calendar->SetUseCurrentDate(false);
+  ExpectDate(2001, 6, 2);
+  calendar->SetUseCurrentDate(true);
+  EXPECT_EQ(calendar->CalendarDate(), Date());
+  EXPECT_EQ(CurrentCellText(), std::to_string(calendar->Day()));
+  calendar->SetUseCurrentDate(false);
+  EXPECT_EQ(calendar->CalendarDate(), Date());
+  EXPECT_EQ(changes, 0);
+}
+
+TEST_F(CalendarTest, ResizeSharesTheClientArea) {
+  EXPECT_EQ(calendar->DefaultColWidth(), 42);   // (300 - 6) div 7
+  EXPECT_EQ(calendar->DefaultRowHeight(), 27);  // (200 - 6) div 7
+  calendar->SetGridLineWidth(2);
+  Resize(300, 200);
+  EXPECT_EQ(calendar->DefaultColWidth(), 41);
+  EXPECT_EQ(calendar->DefaultRowHeight(), 26);
+  calendar->SetGridLineWidth(0);
+  Resize(70, 7);
+  EXPECT_EQ(calendar->DefaultColWidth(), 10);
+  EXPECT_EQ(calendar->DefaultRowHeight(), 1);
+}
+
+TEST_F(CalendarTest, PaintsTheChosenDayInTheSelectionColour) {
+  SetDate(2024, 1, 17);
+  TPixelBuffer picture;
+  calendar->PaintTo(picture);
+  ASSERT_EQ(picture.Width(), 300);
+  auto countColour = [&picture](const TRect& rect, TColor color) {
+    int count = 0;
+    for (int y = rect.Top; y < rect.Bottom; ++y) {
+      for (int x = rect.Left; x < rect.Right; ++x) {
+        if (ColorOfPixel(picture.Row(y)[x]) == ColorToRGB(color)) ++count;
+      }
+    }
+    return count;
+  };
+  const TRect chosen = calendar->CellRect(2, 3);
+  const TRect other = calendar->CellRect(3, 3);
+  const TRect empty = calendar->CellRect(6, 6);
+  const int area = chosen.Width() * chosen.Height();
+  EXPECT_GT(countColour(chosen, clHighlight), area / 2);
+  EXPECT_EQ(countColour(other, clHighlight), 0);
+  // A day cell carries its number; an empty cell is the window colour throughout.
+  EXPECT_LT(countColour(other, clWindow), other.Width() * other.Height());
+  EXPECT_EQ(countColour(empty, clWindow), empty.Width() * empty.Height());
+  EXPECT_GT(countColour(calendar->CellRect(0, 0), clBtnFace), 0);
+}
+
+}  // namespace

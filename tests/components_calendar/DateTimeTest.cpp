@@ -1,0 +1,102 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "framework/DateTime.h"
+#include "framework/Exceptions.h"
+
+namespace {
+
+void ExpectEncodeFails(int year, int month, int day) {
+  try {
+    EncodeDate(year, month, day);
+    ADD_FAILURE() << year << "-" << month << "-" << day << " was encoded";
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message(), "Invalid argument to date encode");
+  }
+}
+
+}  // namespace
+
+TEST(DateTime, DayCountsFromTheEpoch) {
+  EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
+  EXPECT_EQ(EncodeDate(1899, 12, 31), 1.0);
+  EXPECT_EQ(EncodeDate(1900, 1, 1), 2.0);
+  EXPECT_EQ(EncodeDate(2000, 1, 1), 36526.0);
+  EXPECT_EQ(EncodeDate(1, 1, 1), MinDateTime);
+  EXPECT_EQ(EncodeDate(9999, 12, 31), MaxDateTime);
+}
+
+TEST(DateTime, DecodeUndoesEncodeAcrossTheRange) {
+  // Every first and last day of a month over four centuries, across the epoch.
+  for (int year = 1799; year <= 2201; ++year) {
+    for (int month = 1; month <= 12; ++month) {
+      for (int day : {1, DaysInMonth(year, month)}) {
+        int y, m, d;
+        DecodeDate(EncodeDate(year, month, day), y, m, d);
+        ASSERT_EQ(y, year);
+        ASSERT_EQ(m, month);
+        ASSERT_EQ(d, day);
+      }
+    }
+  }
+}
+
+TEST(DateTime, TimeOfDayDoesNotChangeTheDay) {
+  int y, m, d;
+  DecodeDate(EncodeDate(2024, 3, 5) + 0.99, y, m, d);
+  EXPECT_EQ(d, 5);
+  // Before the epoch the fraction counts from the whole day toward zero.
+  DecodeDate(-1.25, y, m, d);
+  EXPECT_EQ(y, 1899);
+  EXPECT_EQ(m, 12);
+  EXPECT_EQ(d, 29);
+}
+
+TEST(DateTime, EncodeRefusesImpossibleDates) {
+  ExpectEncodeFails(0, 1, 1);
+  ExpectEncodeFails(10000, 1, 1);
+  ExpectEncodeFails(2023, 0, 1);
+  ExpectEncodeFails(2023, 13, 1);
+  ExpectEncodeFails(2023, 2, 29);
+  ExpectEncodeFails(1900, 2, 29);
+  ExpectEncodeFails(2023, 4, 31);
+  ExpectEncodeFails(2023, 1, 0);
+  EXPECT_NO_THROW(EncodeDate(2000, 2, 29));
+}
+
+TEST(DateTime, ValuesOutsideTheRangeDecodeToZero) {
+  for (double value :
+       {MaxDateTime + 1, MinDateTime - 1, 1e300, std::numeric_limits<double>::quiet_NaN(),
+        std::numeric_limits<double>::infinity()}) {
+    int y = -1, m = -1, d = -1;
+    DecodeDate(value, y, m, d);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(m, 0);
+    EXPECT_EQ(d, 0);
+    EXPECT_FALSE(IsValidDate(value));
+    EXPECT_EQ(DayOfWeek(value), 0);
+  }
+}
+
+TEST(DateTime, WeekdaysCountFromSunday) {
+  EXPECT_EQ(DayOfWeek(0), 7);                        // 30 December 1899, a Saturday
+  EXPECT_EQ(DayOfWeek(EncodeDate(2024, 1, 1)), 2);   // Monday
+  EXPECT_EQ(DayOfWeek(EncodeDate(2024, 12, 1)), 1);  // Sunday
+  EXPECT_EQ(DayOfWeek(EncodeDate(1, 1, 1)), 2);      // Monday
+  EXPECT_EQ(DayOfWeek(EncodeDate(1776, 7, 4)), 5);   // Thursday
+}
+
+TEST(DateTime, TodayIsAWholeDay) {
+  const TDateTime today = Date();
+  EXPECT_EQ(today, std::floor(today));
+  EXPECT_TRUE(IsValidDate(today));
+}
+
+TEST(DateTime, ShortDayNames) {
+  for (int weekday = 1; weekday <= 7; ++weekday) EXPECT_FALSE(ShortDayName(weekday).empty());
+  EXPECT_NE(ShortDayName(1), ShortDayName(2));
+  EXPECT_EQ(ShortDayName(0), "");
+  EXPECT_EQ(ShortDayName(8), "");
+}
