@@ -30,7 +30,7 @@ test-asan: $(DEBUG_DIR)/CMakeCache.txt
 	cd $(DEBUG_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 test-tsan: $(TSAN_DIR)/CMakeCache.txt
-	cmake --build $(TSAN_DIR) -j $(JOBS)
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target tsan_tests
 	cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 test: deps
