@@ -42,6 +42,10 @@ class MessageWindowImpl : public QObject {
 
  protected:
   bool event(QEvent* event) override {
+    // A poster on another thread builds the event under the registry lock. Taking the lock here
+    // makes that hand-over visible to ThreadSanitizer, which cannot see the toolkit's own
+    // queue locking.
+    { std::lock_guard<std::mutex> guard(RegistryLock()); }
     if (event->type() != kMessageEventType) return QObject::event(event);
     pending.fetch_sub(1, std::memory_order_relaxed);
     // The procedure may destroy this window; nothing of it is touched afterwards.

@@ -88,6 +88,21 @@ TThread::~TThread() {
   UnregisterThread();
 }
 
+void TThread::operator delete(TThread* thread, std::destroying_delete_t) {
+  if (thread->servingHandOver_) {
+    thread->deleteWhenEnded_ = true;
+    thread->RequestTerminate();
+    return;
+  }
+  try {
+    thread->FinishBeforeDestruction();
+  } catch (...) {
+    // Nothing can be reported from a deletion; the object goes regardless.
+  }
+  thread->~TThread();
+  ::operator delete(static_cast<void*>(thread));
+}
+
 void TThread::FinishBeforeDestruction() {
   if (OsThreadId == 0 || GetCurrentThreadId() == OsThreadId || !ThreadHandle) return;
   if (!HasFinished) {
@@ -125,7 +140,7 @@ DWORD TThread::ThreadEntry(void* parameter) {
     // normally and a self-deleting object is still deleted.
     if (!thread->EscapedException) thread->EscapedException = std::current_exception();
   }
-  if (freeOnFinish) delete thread;
+  if (freeOnFinish || thread->deleteWhenEnded_) delete thread;
   return static_cast<DWORD>(resultCode);
 }
 
@@ -166,9 +181,15 @@ void TThread::RunInMainThread(TThreadMethod method) {
 }
 
 void TThread::ResumeExecution() {
+  // Cleared before the thread is let go: a thread that deletes itself may be gone by the time
+  // ResumeThread returns. The only suspension is the one at creation, so a set flag means the
+  // call below brings the count to zero.
+  const bool wasSuspended = IsSuspended.exchange(false);
   const DWORD previous = ResumeThread(ThreadHandle);
-  CheckThreadCall(static_cast<int>(previous) >= 0);
-  if (previous == 1) IsSuspended = false;
+  if (static_cast<int>(previous) < 0) {
+    IsSuspended = wasSuspended;
+    CheckThreadCall(false);
+  }
 }
 
 DWORD TThread::WaitUntilFinished() {
@@ -215,11 +236,14 @@ bool CheckSynchronize() {
   while (calls && !calls->empty()) {
     PendingCall* call = calls->front();
     calls->erase(calls->begin());
+    TThread* thread = call->thread;
+    thread->servingHandOver_ = true;
     try {
-      call->thread->PendingMethod();
+      thread->PendingMethod();
     } catch (...) {
-      call->thread->CallException = std::current_exception();
+      thread->CallException = std::current_exception();
     }
+    thread->servingHandOver_ = false;
     SetEvent(call->signal);
   }
   facility.callsPosted.store(false, std::memory_order_release);

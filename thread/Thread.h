@@ -5,12 +5,13 @@
 //
 // Construct threads with TThread::Create<T>(...): it runs the post-construction step that starts
 // the thread once the whole constructor chain has finished, so Run never sees a half-built
-// object. A derived class with members that Run uses calls FinishBeforeDestruction() first
-// thing in its destructor, so that the thread has ended before those members go.
+// object. Deleting a thread object ends its thread while the object is still whole, before any
+// destructor runs, so a derived class's members outlive its Run.
 
 #include <atomic>
 #include <exception>
 #include <functional>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,11 @@ class TThread : public TObject {
  public:
   explicit TThread(bool StartSuspended);
   ~TThread() override;
+
+  // Asks the thread to stop and waits for it before destroying the object. Deleting a thread
+  // inside one of its own handed-over calls (its OnFinished, say) cannot wait, as the thread is
+  // blocked on that call: the object is then deleted by its own thread when it ends.
+  static void operator delete(TThread* thread, std::destroying_delete_t);
 
   // Constructs a thread object and runs its post-construction step. If that step fails the
   // object is deleted and the exception passed on.
@@ -101,14 +107,17 @@ class TThread : public TObject {
  protected:
   // The body, run once on the worker thread.
   virtual void Run() = 0;
-  // Ends the thread as the destructor would (request, resume, wait) while the derived object is
-  // still whole. Safe to call more than once.
-  void FinishBeforeDestruction();
 
  private:
+  // Ends the thread: request, resume, wait. Safe to call more than once.
+  void FinishBeforeDestruction();
+  friend bool CheckSynchronize();
   static DWORD ThreadEntry(void* parameter);
 
   bool constructed_ = false;
+  // Set on the main thread while it runs this thread's handed-over call.
+  bool servingHandOver_ = false;
+  std::atomic<bool> deleteWhenEnded_{false};
 };
 
 // Runs every queued hand-over call on the main thread, oldest first; true when there were any.

@@ -1,0 +1,200 @@
+// Handing calls from workers to the main thread.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "framework/Application.h"
+#include "framework/Exceptions.h"
+#include "tests/thread/TestThreads.h"
+#include "thread/MainThreadHandOver.h"
+
+namespace {
+
+class HandOver : public testing::Test {
+ protected:
+  void SetUp() override {
+    InstallMainThreadHandOver();
+    TApplication* application = Application;
+    SetMainThreadWakeHook([application](TThread*) { application->PostWakeMessage(); });
+  }
+  void TearDown() override {
+    // Restores the hook for the tests that follow in the same program.
+    TApplication* application = Application;
+    SetMainThreadWakeHook([application](TThread*) { application->PostWakeMessage(); });
+  }
+};
+
+}  // namespace
+
+TEST_F(HandOver, OnTheMainThreadTheCallRunsInlineAndItsExceptionPassesStraightThrough) {
+  auto* thread = TThread::Create<BodyThread>(true, nullptr);
+  bool ran = false;
+  thread->RunInMainThread([&] {
+    ran = true;
+    EXPECT_FALSE(CallsPosted());
+    EXPECT_EQ(QueuedCallCount(), 0u);
+  });
+  EXPECT_TRUE(ran);
+  EXPECT_THROW(thread->RunInMainThread([] { throw ERangeError("out of range"); }), ERangeError);
+  EXPECT_FALSE(thread->CallException);
+  EXPECT_FALSE(CallsPosted());
+  delete thread;
+}
+
+TEST_F(HandOver, WorkerCallRunsOnTheMainThreadThroughTheWakeMessage) {
+  std::atomic<int> calls{0};
+  std::atomic<bool> allOnMain{true};
+  auto* thread = TThread::Create<BodyThread>(false, [&](BodyThread& self) {
+    for (int i = 0; i < 3; ++i)
+      self.RunInMainThread([&] {
+        if (GetCurrentThreadId() != MainThreadId()) allOnMain = false;
+        ++calls;
+      });
+  });
+  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return thread->HasFinished.load(); }, 10000));
+  EXPECT_EQ(calls.load(), 3);
+  EXPECT_TRUE(allOnMain.load());
+  delete thread;
+}
+
+TEST_F(HandOver, LostWakeUpIsServedOnTheNextIdlePass) {
+  RemoveWakeHook();
+  std::atomic<bool> ran{false};
+  auto* thread = TThread::Create<BodyThread>(
+      false, [&](BodyThread& self) { self.RunInMainThread([&] { ran = true; }); });
+  ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
+  EXPECT_EQ(PendingMessageCount(Application->Handle()), 0);
+  EXPECT_TRUE(Application->ProcessMessagesUntil([&] { return ran.load(); }, 10000));
+  delete thread;
+}
+
+TEST_F(HandOver, WithoutWakeHookACallWaitsForTheNextCheckSynchronize) {
+  RemoveWakeHook();
+  std::atomic<bool> ran{false};
+  auto* thread = TThread::Create<BodyThread>(
+      false, [&](BodyThread& self) { self.RunInMainThread([&] { ran = true; }); });
+  ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
+  EXPECT_TRUE(CallsPosted());
+  EXPECT_FALSE(ran.load());
+  EXPECT_TRUE(CheckSynchronize());
+  EXPECT_TRUE(ran.load());
+  EXPECT_FALSE(CallsPosted());
+  EXPECT_FALSE(CheckSynchronize());
+  delete thread;
+}
+
+TEST_F(HandOver, ExceptionIsThrownOnTheWorkerAndTheNextQueuedCallStillRuns) {
+  RemoveWakeHook();
+  std::atomic<const void*> thrownObject{nullptr};
+  std::atomic<const void*> caughtObject{nullptr};
+  std::string caughtMessage;
+  std::atomic<bool> secondRan{false};
+  auto* failing = TThread::Create<BodyThread>(false, [&](BodyThread& self) {
+    try {
+      self.RunInMainThread([&] {
+        try {
+          throw EInvalidOperation("cannot do that");
+        } catch (const EInvalidOperation& e) {
+          thrownObject = &e;
+          throw;
+        }
+      });
+    } catch (const EInvalidOperation& e) {
+      caughtObject = &e;
+      caughtMessage = e.Message();
+    }
+  });
+  ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
+  auto* second = TThread::Create<BodyThread>(
+      false, [&](BodyThread& self) { self.RunInMainThread([&] { secondRan = true; }); });
+  ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 2; }));
+
+  EXPECT_TRUE(CheckSynchronize());  // the main thread does not see the exception
+  EXPECT_TRUE(secondRan.load());
+  failing->WaitUntilFinished();
+  second->WaitUntilFinished();
+  ASSERT_NE(caughtObject.load(), nullptr);
+  EXPECT_EQ(caughtObject.load(), thrownObject.load());
+  EXPECT_EQ(caughtMessage, "cannot do that");
+  EXPECT_FALSE(failing->EscapedException);
+  delete failing;
+  delete second;
+}
+
+TEST_F(HandOver, CheckSynchronizeOnAWorkerThrowsAndLeavesTheQueueAlone) {
+  RemoveWakeHook();
+  std::atomic<bool> queuedRan{false};
+  auto* queuing = TThread::Create<BodyThread>(
+      false, [&](BodyThread& self) { self.RunInMainThread([&] { queuedRan = true; }); });
+  ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
+
+  std::string message;
+  DWORD checkerId = 0;
+  auto* checker = TThread::Create<BodyThread>(false, [&](BodyThread&) {
+    checkerId = GetCurrentThreadId();
+    try {
+      CheckSynchronize();
+    } catch (const EThread& e) {
+      message = e.Message();
+    }
+  });
+  // Not WaitUntilFinished: on the main thread it would serve the queue.
+  ASSERT_TRUE(Eventually([&] { return checker->HasFinished.load(); }));
+  EXPECT_EQ(message, FormatText("CheckSynchronize called from thread $%x, which is NOT the main "
+                                "thread",
+                                checkerId));
+  EXPECT_NE(message.find('$'), std::string::npos);
+  EXPECT_EQ(QueuedCallCount(), 1u);
+  EXPECT_FALSE(queuedRan.load());
+  EXPECT_TRUE(CheckSynchronize());
+  EXPECT_TRUE(queuedRan.load());
+  delete checker;
+  delete queuing;
+}
+
+TEST_F(HandOver, EmptyQueueCheckTakesNoLock) {
+  std::atomic<bool> holding{false};
+  std::atomic<bool> release{false};
+  std::atomic<bool> gaveUp{false};
+  std::thread holder([&] {
+    CriticalSectionGuard guard(SyncLock());
+    holding = true;
+    // Bounded, so that a check that does take the lock fails the test instead of hanging it.
+    if (!Eventually([&] { return release.load(); })) gaveUp = true;
+  });
+  ASSERT_TRUE(Eventually([&] { return holding.load(); }));
+  EXPECT_FALSE(CheckSynchronize());
+  release = true;
+  holder.join();
+  EXPECT_FALSE(gaveUp.load());
+}
+
+TEST_F(HandOver, MainThreadWaitServesCallsOfTheThreadItWaitsFor) {
+  RemoveWakeHook();  // only the wait itself may serve the calls
+  std::atomic<int> calls{0};
+  auto* thread = TThread::Create<BodyThread>(false, [&](BodyThread& self) {
+    for (int i = 0; i < 5; ++i) self.RunInMainThread([&] { ++calls; });
+    self.ResultCode = 11;
+  });
+  bool finishedOnMain = false;
+  thread->OnFinished = [&](TObject*) { finishedOnMain = GetCurrentThreadId() == MainThreadId(); };
+  EXPECT_EQ(thread->WaitUntilFinished(), 11u);
+  EXPECT_EQ(calls.load(), 5);
+  EXPECT_TRUE(finishedOnMain);
+  delete thread;
+}
+
+TEST_F(HandOver, HandedOverMethodMayConstructAndDeleteThreads) {
+  // Registration re-enters the hand-over lock that the drain holds on the main thread.
+  std::atomic<int> innerRuns{0};
+  auto* outer = TThread::Create<BodyThread>(false, [&](BodyThread& self) {
+    self.RunInMainThread([&] {
+      auto* inner = TThread::Create<PlainThread>(false, innerRuns);
+      inner->WaitUntilFinished();
+      delete inner;
+    });
+  });
+  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return outer->HasFinished.load(); }, 10000));
+  EXPECT_EQ(innerRuns.load(), 1);
+  delete outer;
+}
