@@ -181,7 +181,8 @@ void OnWritable(int fd) {
     SocketState* state = FindState(fd);
     if (!state || !state->writer) return;
     state->writer->setEnabled(false);
-    if (state->events & FD_WRITE) {
+    // Nothing can be written to a connection that is gone.
+    if ((state->events & FD_WRITE) && !state->closeReported) {
       notification = Notification{state->window, state->msg, fd, FD_WRITE, 0};
     }
   }

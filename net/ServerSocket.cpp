@@ -1,0 +1,185 @@
+#include "net/ServerSocket.h"
+
+#include <strings.h>
+
+#include "framework/ClassRegistry.h"
+#include "net/SocketError.h"
+
+// ---- TAbstractSocket ----
+
+void TAbstractSocket::SetActive(bool value) {
+  if (value == active_) return;
+  if (IsDesigning() || IsLoading()) active_ = value;
+  if (!IsLoading()) ApplyActive(value);
+}
+
+void TAbstractSocket::SetPort(int value) {
+  if (value == port_) return;
+  if (active_ && !IsLoading()) throw ESocketError("Can't change value while socket is active");
+  port_ = value;
+}
+
+void TAbstractSocket::SetService(const std::string& value) {
+  if (::strcasecmp(value.c_str(), service_.c_str()) == 0) return;
+  if (active_ && !IsLoading()) throw ESocketError("Can't change value while socket is active");
+  service_ = value;
+}
+
+void TAbstractSocket::Loaded() {
+  TComponent::Loaded();
+  ApplyActive(active_);
+}
+
+// ---- TCustomSocket ----
+
+void TCustomSocket::HookEndpoint(TCustomWinSocket* endpoint) {
+  endpoint->SetSocketEventSink([this](TCustomWinSocket*, TCustomWinSocket* socket,
+                                      TSocketEventKind kind) { RelaySocketEvent(socket, kind); });
+  endpoint->SetErrorEventSink([this](TCustomWinSocket*, TCustomWinSocket* socket, TErrorEvent kind,
+                                     int& code) { RelayErrorEvent(socket, kind, code); });
+}
+
+void TCustomSocket::RelaySocketEvent(TCustomWinSocket* socket, TSocketEventKind kind) {
+  switch (kind) {
+    case sekLookup:
+      if (onLookup_) onLookup_(this, socket);
+      break;
+    case sekConnecting:
+      if (onConnecting_) onConnecting_(this, socket);
+      break;
+    case sekConnect:
+      SetActiveFlag(true);
+      if (onConnect_) onConnect_(this, socket);
+      break;
+    case sekDisconnect:
+      SetActiveFlag(false);
+      if (onDisconnect_) onDisconnect_(this, socket);
+      break;
+    case sekListen:
+      SetActiveFlag(true);
+      if (OnListen) OnListen(this, socket);
+      break;
+    case sekAccept:
+      if (OnAccept) OnAccept(this, socket);
+      break;
+    case sekWrite:
+      if (onWrite_) onWrite_(this, socket);
+      break;
+    case sekRead:
+      if (onRead_) onRead_(this, socket);
+      break;
+  }
+}
+
+void TCustomSocket::RelayErrorEvent(TCustomWinSocket* socket, TErrorEvent kind, int& code) {
+  if (onError_) onError_(this, socket, kind, code);
+}
+
+// ---- TCustomServerSocket ----
+
+TCustomServerSocket::~TCustomServerSocket() {
+  // Closes the server: every client endpoint goes without client events.
+  endpoint_.reset();
+}
+
+void TCustomServerSocket::ApplyActive(bool value) {
+  if (value == endpoint_->IsConnected() || IsDesigning()) return;
+  if (endpoint_->IsConnected()) {
+    endpoint_->CloseEndpoint(endpoint_->SocketHandle());
+    return;
+  }
+  endpoint_->StartListening(HostName(), AddressText(), Service(),
+                            static_cast<WORD>(Port() & 0xFFFF), 5,
+                            ServerType() == stThreadBlocking);
+}
+
+const TSocketNotifyEvent& TCustomServerSocket::ClientEvent(int index) const {
+  switch (index) {
+    case 0:
+      return endpoint_->OnClientRead;
+    case 1:
+      return endpoint_->OnClientWrite;
+    case 2:
+      return endpoint_->OnClientConnect;
+    default:
+      return endpoint_->OnClientDisconnect;
+  }
+}
+
+void TCustomServerSocket::SetClientEvent(int index, TSocketNotifyEvent handler) {
+  switch (index) {
+    case 0:
+      endpoint_->OnClientRead = std::move(handler);
+      break;
+    case 1:
+      endpoint_->OnClientWrite = std::move(handler);
+      break;
+    case 2:
+      endpoint_->OnClientConnect = std::move(handler);
+      break;
+    default:
+      endpoint_->OnClientDisconnect = std::move(handler);
+      break;
+  }
+}
+
+// ---- TServerSocket ----
+
+TServerSocket::TServerSocket(TComponent* owner) : TCustomServerSocket(owner) {
+  endpoint_ = std::make_unique<TServerWinSocket>(WinSock::INVALID_SOCKET);
+  HookEndpoint(endpoint_.get());
+  endpoint_->SetThreadCacheSize(10);
+}
+
+// ---- Registration ----
+
+namespace {
+
+TPropertySetter ClientEventSetter(int index) {
+  return [index](TComponent& component, const TPropertyValue& value) {
+    dynamic_cast<TCustomServerSocket&>(component).SetClientEvent(
+        index, value.AsEvent<TSocketNotifyEvent>());
+  };
+}
+
+}  // namespace
+
+void RegisterSocketComponents() {
+  TComponentClass serverSocket;
+  serverSocket.name = "TServerSocket";
+  serverSocket.parent = "TComponent";
+  serverSocket.create = [](TComponent* owner) -> TComponent* { return new TServerSocket(owner); };
+  serverSocket.properties = {
+      {"Active", BoolSetter(&TAbstractSocket::SetActive), ""},
+      {"Port", IntSetter(&TAbstractSocket::SetPort), ""},
+      {"Service", StringSetter(&TAbstractSocket::SetService), ""},
+      {"ServerType",
+       EnumSetter(&TCustomServerSocket::SetServerType, {"stNonBlocking", "stThreadBlocking"}), ""},
+      {"ThreadCacheSize", IntSetter(&TCustomServerSocket::SetThreadCacheSize), "10"},
+      {"OnListen",
+       [](TComponent& c, const TPropertyValue& v) {
+         dynamic_cast<TCustomSocket&>(c).OnListen = v.AsEvent<TSocketNotifyEvent>();
+       },
+       ""},
+      {"OnAccept",
+       [](TComponent& c, const TPropertyValue& v) {
+         dynamic_cast<TCustomSocket&>(c).OnAccept = v.AsEvent<TSocketNotifyEvent>();
+       },
+       ""},
+      {"OnGetSocket",
+       [](TComponent& c, const TPropertyValue& v) {
+         dynamic_cast<TCustomServerSocket&>(c).SetOnGetSocket(v.AsEvent<TGetSocketEvent>());
+       },
+       ""},
+      {"OnClientConnect", ClientEventSetter(2), ""},
+      {"OnClientDisconnect", ClientEventSetter(3), ""},
+      {"OnClientRead", ClientEventSetter(0), ""},
+      {"OnClientWrite", ClientEventSetter(1), ""},
+      {"OnClientError",
+       [](TComponent& c, const TPropertyValue& v) {
+         dynamic_cast<TCustomServerSocket&>(c).SetOnClientError(v.AsEvent<TSocketErrorEvent>());
+       },
+       ""},
+  };
+  RegisterComponentClass(std::move(serverSocket));
+}

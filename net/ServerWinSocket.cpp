@@ -1,0 +1,177 @@
+#include "net/ServerWinSocket.h"
+
+#include <algorithm>
+
+#include "net/SocketError.h"
+
+using namespace WinSock;
+
+// ---- Listening endpoint ----
+
+TServerWinSocket::TServerWinSocket(SOCKET handle) : TCustomWinSocket(handle) {
+  SetNotifyStyles(nsAccept);
+}
+
+TServerWinSocket::~TServerWinSocket() {
+  // Runs the server close while this is still a listening endpoint.
+  BeginDestruction();
+}
+
+void TServerWinSocket::SetServerType(TServerType type) {
+  if (type == serverType_) return;
+  if (IsConnected()) throw ESocketError("Can't change value while socket is active");
+  serverType_ = type;
+  SetNotifyStyles(type == stThreadBlocking ? 0 : nsAccept);
+}
+
+int TServerWinSocket::ActiveConnections() {
+  std::lock_guard<std::mutex> guard(listLock_);
+  return static_cast<int>(clients_.size());
+}
+
+TServerClientWinSocket* TServerWinSocket::Connections(int index) {
+  std::lock_guard<std::mutex> guard(listLock_);
+  if (index < 0 || static_cast<size_t>(index) >= clients_.size()) return nullptr;
+  return clients_[static_cast<size_t>(index)];
+}
+
+void TServerWinSocket::AddConnection(TServerClientWinSocket* endpoint) {
+  std::lock_guard<std::mutex> guard(listLock_);
+  if (std::find(clients_.begin(), clients_.end(), endpoint) == clients_.end()) {
+    clients_.push_back(endpoint);
+  }
+}
+
+void TServerWinSocket::RemoveConnection(TServerClientWinSocket* endpoint) {
+  std::lock_guard<std::mutex> guard(listLock_);
+  auto it = std::find(clients_.begin(), clients_.end(), endpoint);
+  if (it != clients_.end()) clients_.erase(it);
+}
+
+void TServerWinSocket::AcceptReady(SOCKET handle) {
+  // A late notification for a socket number this endpoint no longer owns names someone else's.
+  if (handle == INVALID_SOCKET || handle != SocketHandle()) return;
+  sockaddr_in peer{};
+  int length = sizeof peer;
+  const SOCKET client = accept(handle, reinterpret_cast<sockaddr*>(&peer), &length);
+  if (client == INVALID_SOCKET) return;
+  TServerClientWinSocket* endpoint = ProvideClientEndpoint(client);
+  if (SocketEventSink()) SocketEventSink()(this, endpoint, sekAccept);
+}
+
+TServerClientWinSocket* TServerWinSocket::ProvideClientEndpoint(SOCKET handle) {
+  TServerClientWinSocket* endpoint = nullptr;
+  try {
+    if (OnGetSocket) OnGetSocket(this, static_cast<int>(handle), endpoint);
+  } catch (...) {
+    // Nobody took the accepted socket.
+    closesocket(handle);
+    throw;
+  }
+  if (!endpoint) endpoint = new TServerClientWinSocket(handle, this);
+  return endpoint;
+}
+
+void TServerWinSocket::CloseEndpoint(SOCKET handle) {
+  std::lock_guard<std::recursive_mutex> guard(EndpointLock());
+  const int savedCacheSize = threadCacheSize_;
+  threadCacheSize_ = 0;
+  struct RestoreCacheSize {
+    int& field;
+    int value;
+    ~RestoreCacheSize() { field = value; }
+  } restore{threadCacheSize_, savedCacheSize};
+  for (;;) {
+    TServerClientWinSocket* last = nullptr;
+    {
+      std::lock_guard<std::mutex> listGuard(listLock_);
+      if (clients_.empty()) break;
+      last = clients_.back();
+      clients_.pop_back();
+    }
+    // Its events are switched off before its socket closes: no disconnect event.
+    delete last;
+  }
+  TCustomWinSocket::CloseEndpoint(handle);
+}
+
+void TServerWinSocket::DispatchClientEvent(TCustomWinSocket*, TCustomWinSocket* socket,
+                                           TSocketEventKind kind) {
+  switch (kind) {
+    case sekConnect:
+      ClientConnected(socket);
+      break;
+    case sekDisconnect:
+      ClientDisconnected(socket);
+      break;
+    case sekRead:
+      ClientReadable(socket);
+      break;
+    case sekWrite:
+      ClientWritable(socket);
+      break;
+    default:
+      break;
+  }
+}
+
+void TServerWinSocket::DispatchClientError(TCustomWinSocket*, TCustomWinSocket* socket,
+                                           TErrorEvent kind, int& code) {
+  ClientFailed(socket, kind, code);
+}
+
+void TServerWinSocket::ClientConnected(TCustomWinSocket* endpoint) {
+  if (OnClientConnect) OnClientConnect(this, endpoint);
+}
+
+void TServerWinSocket::ClientReadable(TCustomWinSocket* endpoint) {
+  if (OnClientRead) OnClientRead(this, endpoint);
+}
+
+void TServerWinSocket::ClientWritable(TCustomWinSocket* endpoint) {
+  if (OnClientWrite) OnClientWrite(this, endpoint);
+}
+
+void TServerWinSocket::ClientDisconnected(TCustomWinSocket* endpoint) {
+  // The free is scheduled even when the handler throws, so the endpoint does not linger.
+  struct ScheduleFreeAfterwards {
+    TCustomWinSocket* endpoint;
+    bool enabled;
+    ~ScheduleFreeAfterwards() {
+      if (enabled) endpoint->ScheduleFree();
+    }
+  } scheduleFree{endpoint, serverType_ == stNonBlocking};
+  if (OnClientDisconnect) OnClientDisconnect(this, endpoint);
+}
+
+void TServerWinSocket::ClientFailed(TCustomWinSocket* endpoint, TErrorEvent kind, int& code) {
+  if (OnClientError) OnClientError(this, endpoint, kind, code);
+}
+
+// ---- Client endpoint ----
+
+TServerClientWinSocket::TServerClientWinSocket(SOCKET handle, TServerWinSocket* server)
+    : TCustomWinSocket(handle), server_(server) {
+  server_->AddConnection(this);
+  try {
+    if (server_->NotifyStyles() != 0) {
+      SetSocketEventSink(
+          [server](TCustomWinSocket* sender, TCustomWinSocket* socket, TSocketEventKind kind) {
+            server->DispatchClientEvent(sender, socket, kind);
+          });
+      SetErrorEventSink(
+          [server](TCustomWinSocket* sender, TCustomWinSocket* socket, TErrorEvent kind,
+                   int& code) { server->DispatchClientError(sender, socket, kind, code); });
+      ApplyNotifyStyles();
+    }
+    if (IsConnected()) FireSocketEvent(this, sekConnect);
+  } catch (...) {
+    // The unfinished endpoint goes again: out of the list, socket closed, no disconnect event.
+    server_->RemoveConnection(this);
+    throw;
+  }
+}
+
+TServerClientWinSocket::~TServerClientWinSocket() {
+  server_->RemoveConnection(this);
+}

@@ -1,0 +1,78 @@
+#pragma once
+// The server side of the socket layer: the listening endpoint, which accepts connections and
+// keeps its client list, and the client endpoint of one accepted connection. Client events go
+// through the listening endpoint's slots, with the listening endpoint as Sender.
+
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "net/CustomWinSocket.h"
+
+class TServerClientWinSocket;
+
+enum TServerType { stNonBlocking, stThreadBlocking };
+
+using TGetSocketEvent =
+    std::function<void(TObject* Sender, int Socket, TServerClientWinSocket*& ClientSocket)>;
+
+class TServerWinSocket : public TCustomWinSocket {
+ public:
+  explicit TServerWinSocket(WinSock::SOCKET handle);
+  ~TServerWinSocket() override;
+
+  TServerType ServerType() const { return serverType_; }
+  void SetServerType(TServerType type);
+  int ThreadCacheSize() const { return threadCacheSize_; }
+  void SetThreadCacheSize(int size) { threadCacheSize_ = size; }
+
+  // The client endpoints that exist, in accept order.
+  int ActiveConnections();
+  TServerClientWinSocket* Connections(int index);
+
+  void AddConnection(TServerClientWinSocket* endpoint);
+  void RemoveConnection(TServerClientWinSocket* endpoint);
+
+  void AcceptReady(WinSock::SOCKET handle) override;
+  // Closes the server: every client endpoint still listed is destroyed without client events
+  // (last accepted first), then the listening socket is closed.
+  void CloseEndpoint(WinSock::SOCKET handle) override;
+
+  virtual TServerClientWinSocket* ProvideClientEndpoint(WinSock::SOCKET handle);
+  virtual void ClientReadable(TCustomWinSocket* endpoint);
+  virtual void ClientWritable(TCustomWinSocket* endpoint);
+  virtual void ClientConnected(TCustomWinSocket* endpoint);
+  virtual void ClientDisconnected(TCustomWinSocket* endpoint);
+  virtual void ClientFailed(TCustomWinSocket* endpoint, TErrorEvent kind, int& code);
+
+  // The sinks every client endpoint gets in the non-blocking mode.
+  void DispatchClientEvent(TCustomWinSocket* sender, TCustomWinSocket* socket,
+                           TSocketEventKind kind);
+  void DispatchClientError(TCustomWinSocket* sender, TCustomWinSocket* socket, TErrorEvent kind,
+                           int& code);
+
+  TGetSocketEvent OnGetSocket;
+  TSocketNotifyEvent OnClientConnect;
+  TSocketNotifyEvent OnClientDisconnect;
+  TSocketNotifyEvent OnClientRead;
+  TSocketNotifyEvent OnClientWrite;
+  TSocketErrorEvent OnClientError;
+
+ private:
+  TServerType serverType_ = stNonBlocking;
+  int threadCacheSize_ = 0;
+  std::vector<TServerClientWinSocket*> clients_;
+  std::mutex listLock_;
+};
+
+class TServerClientWinSocket : public TCustomWinSocket {
+ public:
+  // Adds itself to the server's client list and, when connected, runs the connect event.
+  TServerClientWinSocket(WinSock::SOCKET handle, TServerWinSocket* server);
+  ~TServerClientWinSocket() override;
+
+  TServerWinSocket* ServerWinSocket() const { return server_; }
+
+ private:
+  TServerWinSocket* server_;
+};

@@ -1,0 +1,392 @@
+// The listening endpoint and its client endpoints against real TCP clients on loopback.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "net/ServerWinSocket.h"
+#include "net/SocketError.h"
+#include "tests/net/NetTestSupport.h"
+#include "tests/net/TcpClient.h"
+
+namespace {
+
+struct Recorder {
+  std::vector<std::string> events;
+};
+
+class ServerEndpointTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port = FreePort();
+    server = std::make_unique<TServerWinSocket>(WinSock::INVALID_SOCKET);
+    server->SetSocketEventSink([this](TCustomWinSocket*, TCustomWinSocket*, TSocketEventKind k) {
+      serverEvents.push_back(k);
+    });
+    server->OnClientConnect = [this](TObject* sender, TCustomWinSocket* socket) {
+      EXPECT_EQ(sender, server.get());
+      log.events.push_back("connect " + socket->PeerAddressText());
+      lastClient = socket;
+      ++connects;
+    };
+    server->OnClientDisconnect = [this](TObject*, TCustomWinSocket* socket) {
+      log.events.push_back("disconnect " + socket->PeerAddressText() +
+                           (socket->IsConnected() ? " open" : " closed"));
+      listedDuringDisconnect = server->ActiveConnections();
+    };
+  }
+
+  void Listen() { server->StartListening("", "", "", port, 5, false); }
+
+  // Connects a client and waits until the server has its endpoint.
+  std::unique_ptr<TcpClient> Connect() {
+    auto client = std::make_unique<TcpClient>();
+    const int before = connects;
+    EXPECT_TRUE(client->Connect(port));
+    EXPECT_TRUE(RunUntil([&] { return connects == before + 1; }));
+    return client;
+  }
+
+  uint16_t port = 0;
+  CapturedExceptions exceptions;
+  std::unique_ptr<TServerWinSocket> server;
+  std::vector<TSocketEventKind> serverEvents;
+  Recorder log;
+  TCustomWinSocket* lastClient = nullptr;
+  int connects = 0;
+  int listedDuringDisconnect = -1;
+};
+
+TEST_F(ServerEndpointTest, ListeningRaisesLookupThenListenAndRefusesASecondListen) {
+  Listen();
+  EXPECT_TRUE(server->IsConnected());
+  EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekListen}));
+  EXPECT_EQ(WinSock::ntohs(server->SocketAddress().sin_port), port);
+  try {
+    Listen();
+    FAIL() << "a second listen went through";
+  } catch (const ESocketError& e) {
+    EXPECT_EQ(e.Message(), "Can't listen on an open socket");
+  }
+  EXPECT_TRUE(server->IsConnected());
+}
+
+TEST_F(ServerEndpointTest, TakenPortFailsInBindAndTheEndpointCanListenLater) {
+  PortHolder holder(port);
+  ASSERT_TRUE(holder.Holding());
+  try {
+    Listen();
+    FAIL() << "listened on a taken port";
+  } catch (const ESocketError& e) {
+    EXPECT_EQ(e.Message(), "Windows socket error: Address already in use (10048), on API 'bind'");
+  }
+  EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekDisconnect}));
+  EXPECT_FALSE(server->IsConnected());
+  EXPECT_EQ(server->SocketHandle(), WinSock::INVALID_SOCKET);
+  holder.Release();
+  Listen();
+  EXPECT_TRUE(server->IsConnected());
+}
+
+TEST_F(ServerEndpointTest, ReceiveAllTextTakesEveryPacketWaitingIncludingZeroBytes) {
+  Listen();
+  auto client = Connect();
+  ASSERT_NE(lastClient, nullptr);
+  const std::string expected("ab\0cd", 5);
+  client->Send("ab");
+  RunUntil([&] { return lastClient->ReceiveInto(nullptr, -1) == 2; });
+  client->Send(std::string("\0cd", 3));
+  ASSERT_TRUE(RunUntil([&] { return lastClient->ReceiveInto(nullptr, -1) == 5; }));
+  EXPECT_EQ(lastClient->ReceiveAllText(), expected);
+  EXPECT_EQ(lastClient->ReceiveAllText(), "");
+}
+
+TEST_F(ServerEndpointTest, SendStringReportsWhatTheSocketTook) {
+  Listen();
+  auto client = Connect();
+  EXPECT_EQ(lastClient->SendString(""), 0);
+  EXPECT_EQ(lastClient->SendString("abc"), 3);
+  ASSERT_TRUE(RunUntil([&] {
+    client->Pump();
+    return client->Received().size() >= 3;
+  }));
+  EXPECT_EQ(client->Received(), "abc");
+}
+
+TEST_F(ServerEndpointTest, AClosedEndpointAnswersEmptyWithoutExceptions) {
+  Listen();
+  auto client = Connect();
+  TCustomWinSocket* endpoint = lastClient;
+  endpoint->CloseNow();
+  EXPECT_FALSE(endpoint->IsConnected());
+  EXPECT_EQ(endpoint->ReceiveAllText(), "");
+  EXPECT_EQ(endpoint->SendString("abc"), 0);
+  EXPECT_EQ(endpoint->PeerAddressText(), "");
+  EXPECT_EQ(endpoint->ReceiveInto(nullptr, -1), 0);
+  // The close went the normal way: disconnect event, then the deferred free.
+  EXPECT_EQ(server->ActiveConnections(), 1);
+  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  EXPECT_TRUE(exceptions.messages.empty());
+}
+
+TEST_F(ServerEndpointTest, APeerClosingNormallyIsSeenWhileTheSocketIsStillOpenThenFreed) {
+  Listen();
+  auto client = Connect();
+  client->Close();
+  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  EXPECT_EQ(log.events,
+            (std::vector<std::string>{"connect 127.0.0.1", "disconnect 127.0.0.1 open"}));
+  // Freed later, not inside its own close.
+  EXPECT_EQ(listedDuringDisconnect, 1);
+  EXPECT_TRUE(exceptions.messages.empty());
+}
+
+TEST_F(ServerEndpointTest, ClosingAHandleThatIsNotItsOwnLeavesTheEndpointAlone) {
+  Listen();
+  auto client = Connect();
+  lastClient->CloseEndpoint(lastClient->SocketHandle() + 1000);
+  lastClient->CloseEndpoint(WinSock::INVALID_SOCKET);
+  EXPECT_TRUE(lastClient->IsConnected());
+  EXPECT_EQ(log.events.size(), 1u);
+}
+
+TEST_F(ServerEndpointTest, LateNotificationsForAnotherHandleAreIgnored) {
+  Listen();
+  auto client = Connect();
+  int reads = 0;
+  server->OnClientRead = [&](TObject*, TCustomWinSocket*) { ++reads; };
+  const WPARAM stranger = lastClient->SocketHandle() + 1000;
+  HWND window = lastClient->NotificationWindow();
+  PostMessage(window, MSG_SOCKET_NOTIFY, stranger, MakeLParam(WinSock::FD_READ, 0));
+  PostMessage(window, MSG_SOCKET_NOTIFY, stranger, MakeLParam(WinSock::FD_CLOSE, 0));
+  PostMessage(window, MSG_SOCKET_NOTIFY, stranger, MakeLParam(WinSock::FD_CLOSE, 10054));
+  ASSERT_TRUE(RunUntil([&] { return PendingMessageCount(window) == 0; }));
+  EXPECT_EQ(reads, 0);
+  EXPECT_TRUE(lastClient->IsConnected());
+  EXPECT_EQ(server->ActiveConnections(), 1);
+  EXPECT_TRUE(exceptions.messages.empty());
+}
+
+// Lets the tests watch the order in which client endpoints are destroyed.
+class NumberedClient : public TServerClientWinSocket {
+ public:
+  NumberedClient(WinSock::SOCKET handle, TServerWinSocket* server, int number,
+                 std::vector<int>& destroyed)
+      : TServerClientWinSocket(handle, server), number_(number), destroyed_(destroyed) {}
+  ~NumberedClient() override { destroyed_.push_back(number_); }
+
+ private:
+  int number_;
+  std::vector<int>& destroyed_;
+};
+
+TEST_F(ServerEndpointTest, ClosingTheServerDropsItsClientsSilentlyLastAcceptedFirst) {
+  std::vector<int> destroyed;
+  int created = 0;
+  server->OnGetSocket = [&](TObject*, int handle, TServerClientWinSocket*& client) {
+    client = new NumberedClient(static_cast<WinSock::SOCKET>(handle), server.get(), ++created,
+                                destroyed);
+  };
+  // The connect event of a supplied endpoint runs as usual.
+  const int connectsBefore = connects;
+  Listen();
+  auto first = Connect();
+  auto second = Connect();
+  auto third = Connect();
+  serverEvents.clear();
+  server->CloseNow();
+  EXPECT_EQ(connects - connectsBefore, 3);
+  EXPECT_EQ(destroyed, (std::vector<int>{3, 2, 1}));
+  EXPECT_EQ(server->ActiveConnections(), 0);
+  EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekDisconnect}));
+  for (const std::string& event : log.events) EXPECT_NE(event.rfind("disconnect", 0), 0u);
+  ASSERT_TRUE(RunUntil([&] {
+    first->Pump();
+    return first->PeerClosed();
+  }));
+  // The port is free again at once, although the dropped connections linger in the kernel.
+  server->OnGetSocket = nullptr;
+  Listen();
+  EXPECT_TRUE(server->IsConnected());
+  auto again = Connect();
+  EXPECT_EQ(server->ActiveConnections(), 1);
+}
+
+TEST_F(ServerEndpointTest, AFreeStillWaitingWhenTheServerClosesDestroysNothingTwice) {
+  Listen();
+  auto client = Connect();
+  lastClient->CloseNow();  // posts its free request
+  EXPECT_EQ(server->ActiveConnections(), 1);
+  server->CloseNow();
+  EXPECT_EQ(server->ActiveConnections(), 0);
+  RunFor(50);
+  EXPECT_TRUE(exceptions.messages.empty());
+}
+
+TEST_F(ServerEndpointTest, ReadEventsComeOncePerArrivalAndCarryTheText) {
+  std::vector<std::string> texts;
+  server->OnClientRead = [&](TObject* sender, TCustomWinSocket* socket) {
+    EXPECT_EQ(sender, server.get());
+    texts.push_back(socket->ReceiveAllText());
+  };
+  Listen();
+  auto client = Connect();
+  client->Send("abc");
+  ASSERT_TRUE(RunUntil([&] { return !texts.empty(); }));
+  RunFor(30);
+  EXPECT_EQ(texts, (std::vector<std::string>{"abc"}));
+  client->Send("def");
+  ASSERT_TRUE(RunUntil([&] { return texts.size() == 2; }));
+  EXPECT_EQ(texts[1], "def");
+}
+
+TEST_F(ServerEndpointTest, AHardSendErrorInsideTheReadHandlerClosesFirstThenThrows) {
+  std::vector<std::string> order;
+  server->OnClientError = [&](TObject*, TCustomWinSocket*, TErrorEvent kind, int& code) {
+    order.push_back("error " + std::to_string(kind) + " " + std::to_string(code));
+  };
+  server->OnClientDisconnect = [&](TObject*, TCustomWinSocket* socket) {
+    order.push_back("disconnect " + socket->PeerAddressText());
+  };
+  server->OnClientRead = [&](TObject*, TCustomWinSocket* socket) {
+    socket->ReceiveAllText();
+    ShutdownSending(static_cast<int>(socket->SocketHandle()));
+    socket->SendString("echo");
+    order.push_back("after the send");
+  };
+  Listen();
+  auto client = Connect();
+  client->Send("03+//");
+  ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
+  EXPECT_EQ(order, (std::vector<std::string>{"error 1 10058", "disconnect 127.0.0.1"}));
+  EXPECT_EQ(exceptions.messages[0],
+            "Windows socket error: Cannot send after transport endpoint shutdown (10058), on API "
+            "'send'");
+  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+}
+
+TEST_F(ServerEndpointTest, AnErrorCodeClearedByTheErrorHandlerRaisesNothing) {
+  server->OnClientError = [&](TObject*, TCustomWinSocket*, TErrorEvent, int& code) { code = 0; };
+  server->OnClientRead = [&](TObject*, TCustomWinSocket* socket) {
+    socket->ReceiveAllText();
+    ShutdownSending(static_cast<int>(socket->SocketHandle()));
+    EXPECT_EQ(socket->SendString("echo"), -1);
+    log.events.push_back("read handler ran to its end");
+  };
+  Listen();
+  auto client = Connect();
+  client->Send("x");
+  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  EXPECT_EQ(log.events.back(), "read handler ran to its end");
+  EXPECT_TRUE(exceptions.messages.empty());
+}
+
+// A reset connection is reported as the asynchronous error and is closed the normal way, so
+// neither its socket nor its endpoint outlives it.
+TEST_F(ServerEndpointTest, AResetConnectionIsReportedClosedAndFreed) {
+  std::vector<std::string> errors;
+  server->OnClientError = [&](TObject*, TCustomWinSocket*, TErrorEvent kind, int& code) {
+    errors.push_back(std::to_string(kind) + " " + std::to_string(code));
+  };
+  Listen();
+  const int descriptorsBefore = OpenDescriptorCount();
+  auto client = Connect();
+  client->Reset();
+  ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
+  EXPECT_EQ(exceptions.messages[0], "Asynchronous socket error 10054");
+  EXPECT_EQ(errors, (std::vector<std::string>{std::to_string(errDisconnect) + " 10054"}));
+  EXPECT_EQ(log.events,
+            (std::vector<std::string>{"connect 127.0.0.1", "disconnect 127.0.0.1 open"}));
+  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
+}
+
+TEST_F(ServerEndpointTest, ManyResetsLeaveNoDescriptorsBehind) {
+  Listen();
+  const int descriptorsBefore = OpenDescriptorCount();
+  for (int i = 0; i < 50; ++i) {
+    auto client = Connect();
+    client->Reset();
+  }
+  ASSERT_TRUE(RunUntil([&] { return exceptions.messages.size() == 50; }));
+  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
+}
+
+TEST_F(ServerEndpointTest, AConnectHandlerThatThrowsTakesItsUnfinishedEndpointAlong) {
+  int accepts = 0;
+  server->SetSocketEventSink([&](TCustomWinSocket*, TCustomWinSocket*, TSocketEventKind kind) {
+    if (kind == sekAccept) ++accepts;
+  });
+  server->OnClientConnect = [&](TObject*, TCustomWinSocket*) {
+    throw ESocketError("connect handler failed");
+  };
+  Listen();
+  TcpClient client;
+  ASSERT_TRUE(client.Connect(port));
+  ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
+  EXPECT_EQ(exceptions.messages[0], "connect handler failed");
+  EXPECT_EQ(exceptions.senders[0], server.get());
+  EXPECT_EQ(server->ActiveConnections(), 0);
+  EXPECT_EQ(accepts, 0);
+  EXPECT_TRUE(log.events.empty());
+  ASSERT_TRUE(RunUntil([&] {
+    client.Pump();
+    return client.PeerClosed();
+  }));
+}
+
+TEST_F(ServerEndpointTest, AnExceptionInTheDisconnectHandlerStillClosesAndFreesTheEndpoint) {
+  server->OnClientDisconnect = [&](TObject*, TCustomWinSocket*) {
+    throw ESocketError("disconnect handler failed");
+  };
+  Listen();
+  const int descriptorsBefore = OpenDescriptorCount();
+  auto client = Connect();
+  client->Close();
+  ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
+  EXPECT_EQ(exceptions.messages[0], "disconnect handler failed");
+  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
+}
+
+TEST_F(ServerEndpointTest, AnUnknownServiceEndsAsTheLookupError) {
+  server->StartListening("", "", "no-such-service-tallyvane", 0, 5, false);
+  EXPECT_FALSE(server->IsConnected());
+  EXPECT_EQ(server->ResolveState(), rsService);
+  ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
+  EXPECT_EQ(exceptions.messages[0],
+            "Windows socket error: Valid name, no data record of requested type (11004), on API "
+            "'ASync Lookup'");
+  EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekDisconnect}));
+  EXPECT_EQ(server->SocketHandle(), WinSock::INVALID_SOCKET);
+}
+
+TEST_F(ServerEndpointTest, AKnownServiceListensOnItsPortOnceTheLookupEnds) {
+  PortHolder probe(6000);
+  if (!probe.Holding()) GTEST_SKIP() << "port 6000 (x11) is in use here";
+  probe.Release();
+  server->StartListening("", "", "x11", 0, 5, false);
+  EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup}));
+  ASSERT_TRUE(RunUntil([&] { return server->IsConnected(); }));
+  EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekListen}));
+  EXPECT_EQ(WinSock::ntohs(server->SocketAddress().sin_port), 6000);
+  EXPECT_TRUE(exceptions.messages.empty());
+}
+
+TEST_F(ServerEndpointTest, DestroyingAnEndpointDuringItsLookupCancelsIt) {
+  // Keeps the socket library started, with its spare descriptor, across the destruction.
+  TServerWinSocket keeper(WinSock::INVALID_SOCKET);
+  const int descriptorsBefore = OpenDescriptorCount();
+  server->StartListening("", "", "x11", 0, 5, false);
+  ASSERT_NE(server->LookupTask(), nullptr);
+  // A second listen while the first waits would leak its socket.
+  EXPECT_THROW(server->StartListening("", "", "x11", 0, 5, false), ESocketError);
+  server.reset();
+  RunFor(100);
+  EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
+  EXPECT_TRUE(exceptions.messages.empty());
+}
+
+}  // namespace

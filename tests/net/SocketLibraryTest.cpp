@@ -1,0 +1,329 @@
+// The socket library stand-in: error codes and texts, the start-up count, and the readiness
+// messages of WSAAsyncSelect with their re-enabling rules, against real TCP peers.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "platform/Sockets.h"
+#include "tests/net/NetTestSupport.h"
+#include "tests/net/TcpClient.h"
+
+using namespace WinSock;
+
+namespace {
+
+constexpr UINT kNotify = WM_USER + 50;
+
+struct Notification {
+  SOCKET socket;
+  WORD event;
+  WORD error;
+};
+
+// A window that records every readiness message it gets.
+class RecordingWindow {
+ public:
+  RecordingWindow() {
+    window = CreateMessageWindow([this](TMessage& m) {
+      if (m.Msg == kNotify) {
+        notes.push_back({static_cast<SOCKET>(m.WParam), LoWord(m.LParam), HiWord(m.LParam)});
+      } else {
+        others.push_back(m);
+      }
+    });
+  }
+  ~RecordingWindow() { DestroyMessageWindow(window); }
+
+  int Count(WORD event) const {
+    int count = 0;
+    for (const auto& note : notes) count += note.event == event ? 1 : 0;
+    return count;
+  }
+
+  HWND window;
+  std::vector<Notification> notes;
+  std::vector<TMessage> others;
+};
+
+class SocketLibraryTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(WSAStartup(0x0101, &data), 0); }
+  void TearDown() override {
+    for (SOCKET s : sockets) closesocket(s);
+    EXPECT_EQ(WSACleanup(), 0);
+  }
+
+  SOCKET Keep(SOCKET s) {
+    sockets.push_back(s);
+    return s;
+  }
+
+  // A listening socket on a free port, with its accept notifications going to the window.
+  SOCKET Listener(uint16_t& port) {
+    port = FreePort();
+    SOCKET s = Keep(socket(AF_INET, SOCK_STREAM, 0));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(WSAAsyncSelect(s, recorder.window, kNotify, FD_ACCEPT), 0);
+    EXPECT_EQ(listen(s, 5), 0);
+    return s;
+  }
+
+  // An accepted connection with read, write and close notifications.
+  SOCKET Accepted(SOCKET listener, TcpClient& client, uint16_t port) {
+    EXPECT_TRUE(client.Connect(port));
+    EXPECT_TRUE(RunUntil([&] { return recorder.Count(FD_ACCEPT) > 0; }));
+    recorder.notes.clear();
+    SOCKET s = Keep(accept(listener, nullptr, nullptr));
+    EXPECT_NE(s, INVALID_SOCKET);
+    EXPECT_EQ(WSAAsyncSelect(s, recorder.window, kNotify, FD_READ | FD_WRITE | FD_CLOSE), 0);
+    return s;
+  }
+
+  WSADATA data{};
+  RecordingWindow recorder;
+  std::vector<SOCKET> sockets;
+};
+
+TEST(SocketErrorCodes, AreTheWindowsNumbersWithTheCLibrarysTexts) {
+  EXPECT_EQ(ErrorCodeFromErrno(EWOULDBLOCK), WSAEWOULDBLOCK);
+  EXPECT_EQ(ErrorCodeFromErrno(EAGAIN), 10035);
+  EXPECT_EQ(ErrorCodeFromErrno(EADDRINUSE), 10048);
+  EXPECT_EQ(ErrorCodeFromErrno(ECONNRESET), 10054);
+  EXPECT_EQ(ErrorCodeFromErrno(ECONNREFUSED), 10061);
+  EXPECT_EQ(ErrorCodeFromErrno(EMFILE), 10024);
+  EXPECT_EQ(ErrorCodeFromErrno(EPIPE), WSAESHUTDOWN);
+  EXPECT_EQ(SocketErrorText(10048), std::strerror(EADDRINUSE));
+  EXPECT_EQ(SocketErrorText(10054), std::strerror(ECONNRESET));
+  EXPECT_EQ(SocketErrorText(WSANO_DATA), "Valid name, no data record of requested type");
+}
+
+TEST(SocketLibraryStartUp, IsAReferenceCount) {
+  WSADATA data{};
+  const int before = SocketLibraryUsers();
+  ASSERT_EQ(WSAStartup(0x0101, &data), 0);
+  EXPECT_EQ(data.wVersion, 0x0101);
+  ASSERT_EQ(WSAStartup(0x0101, &data), 0);
+  EXPECT_EQ(SocketLibraryUsers(), before + 2);
+  EXPECT_EQ(WSACleanup(), 0);
+  EXPECT_EQ(WSACleanup(), 0);
+  EXPECT_EQ(SocketLibraryUsers(), before);
+  if (before == 0) {
+    EXPECT_EQ(WSACleanup(), SOCKET_ERROR);
+    EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
+    EXPECT_EQ(socket(AF_INET, SOCK_STREAM, 0), INVALID_SOCKET);
+    EXPECT_EQ(WSAGetLastError(), WSANOTINITIALISED);
+  }
+  EXPECT_EQ(WSAStartup(0x0000, &data), WSAVERNOTSUPPORTED);
+}
+
+TEST_F(SocketLibraryTest, AcceptIsNotifiedOnceUntilTheNextAcceptCall) {
+  uint16_t port = 0;
+  SOCKET listener = Listener(port);
+  TcpClient first, second;
+  ASSERT_TRUE(first.Connect(port));
+  ASSERT_TRUE(second.Connect(port));
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_ACCEPT) == 1; }));
+  RunFor(30);
+  EXPECT_EQ(recorder.Count(FD_ACCEPT), 1);
+  EXPECT_EQ(recorder.notes[0].socket, listener);
+  Keep(accept(listener, nullptr, nullptr));
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_ACCEPT) == 2; }));
+  sockaddr_in peer{};
+  int length = sizeof peer;
+  Keep(accept(listener, reinterpret_cast<sockaddr*>(&peer), &length));
+  EXPECT_STREQ(inet_ntoa(peer.sin_addr), "127.0.0.1");
+  RunFor(30);
+  EXPECT_EQ(recorder.Count(FD_ACCEPT), 2);
+}
+
+TEST_F(SocketLibraryTest, ReadIsNotifiedOncePerReceiveWhileDataRemains) {
+  uint16_t port = 0;
+  SOCKET listener = Listener(port);
+  TcpClient client;
+  SOCKET s = Accepted(listener, client, port);
+  // Write once after set-up.
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_WRITE) == 1; }));
+  client.Send("abcd");
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_READ) == 1; }));
+  client.Send("efgh");
+  RunFor(30);
+  EXPECT_EQ(recorder.Count(FD_READ), 1);
+  char buffer[16];
+  EXPECT_EQ(recv(s, buffer, 2, 0), 2);
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_READ) == 2; }));
+  WinSock::u_long waiting = 0;
+  EXPECT_EQ(ioctlsocket(s, FIONREAD, &waiting), 0);
+  EXPECT_EQ(waiting, 6u);
+  EXPECT_EQ(recv(s, buffer, 6, 0), 6);
+  RunFor(30);
+  EXPECT_EQ(recorder.Count(FD_READ), 2);
+  EXPECT_EQ(recorder.Count(FD_WRITE), 1);
+  EXPECT_EQ(recorder.Count(FD_CLOSE), 0);
+  EXPECT_EQ(recv(s, buffer, 6, 0), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+}
+
+TEST_F(SocketLibraryTest, ANormalCloseIsNotifiedOnceAfterTheDataIsRead) {
+  uint16_t port = 0;
+  SOCKET listener = Listener(port);
+  TcpClient client;
+  SOCKET s = Accepted(listener, client, port);
+  client.Send("xy");
+  client.Close();
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_READ) == 1; }));
+  EXPECT_EQ(recorder.Count(FD_CLOSE), 0);
+  char buffer[4];
+  EXPECT_EQ(recv(s, buffer, sizeof buffer, 0), 2);
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_CLOSE) == 1; }));
+  EXPECT_EQ(recorder.notes.back().error, 0);
+  EXPECT_EQ(recorder.notes.back().socket, s);
+  EXPECT_EQ(recv(s, buffer, sizeof buffer, 0), 0);
+  RunFor(30);
+  EXPECT_EQ(recorder.Count(FD_CLOSE), 1);
+}
+
+TEST_F(SocketLibraryTest, AResetIsNotifiedAsCloseWithItsErrorCode) {
+  uint16_t port = 0;
+  SOCKET listener = Listener(port);
+  TcpClient client;
+  Accepted(listener, client, port);
+  client.Reset();
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_CLOSE) == 1; }));
+  RunFor(30);
+  EXPECT_EQ(recorder.Count(FD_CLOSE), 1);
+  ASSERT_FALSE(recorder.notes.empty());
+  // Nothing comes after the close, not even the write notification of the set-up.
+  EXPECT_EQ(recorder.notes.back().event, FD_CLOSE);
+  EXPECT_EQ(recorder.notes.back().error, WSAECONNRESET);
+}
+
+TEST_F(SocketLibraryTest, WriteIsNotifiedAgainAfterASendThatWouldHaveBlocked) {
+  uint16_t port = 0;
+  SOCKET listener = Listener(port);
+  TcpClient client;
+  SOCKET s = Accepted(listener, client, port);
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_WRITE) == 1; }));
+  const std::string block(65536, 'x');
+  int sent = 0;
+  while (send(s, block.data(), static_cast<int>(block.size()), 0) > 0) sent += 1;
+  EXPECT_EQ(WSAGetLastError(), WSAEWOULDBLOCK);
+  RunFor(30);
+  EXPECT_EQ(recorder.Count(FD_WRITE), 1);
+  ASSERT_TRUE(RunUntil([&] {
+    client.Pump();
+    client.ClearReceived();
+    return recorder.Count(FD_WRITE) == 2;
+  }));
+  EXPECT_GT(sent, 0);
+}
+
+TEST_F(SocketLibraryTest, ClosingASocketDropsItsNotifications) {
+  uint16_t port = 0;
+  SOCKET listener = Listener(port);
+  TcpClient client;
+  SOCKET s = Accepted(listener, client, port);
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_WRITE) == 1; }));
+  sockets.pop_back();
+  EXPECT_EQ(closesocket(s), 0);
+  // A new socket that gets the same descriptor number starts without the old one's settings.
+  Keep(socket(AF_INET, SOCK_STREAM, 0));
+  client.Send("late");
+  RunFor(50);
+  EXPECT_EQ(recorder.Count(FD_READ), 0);
+  EXPECT_EQ(recorder.Count(FD_CLOSE), 0);
+}
+
+TEST_F(SocketLibraryTest, AConnectionThatFindsNoDescriptorIsRefusedAndServingGoesOn) {
+  uint16_t port = 0;
+  SOCKET listener = Listener(port);
+  TcpClient served, refused, later;
+  SOCKET s = Accepted(listener, served, port);
+  ASSERT_TRUE(refused.Connect(port));
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_ACCEPT) == 1; }));
+  // Use up every descriptor the process may have.
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit tight = saved;
+  tight.rlim_cur = static_cast<rlim_t>(OpenDescriptorCount() + 8);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &tight), 0);
+  std::vector<SOCKET> filler;
+  for (;;) {
+    SOCKET f = socket(AF_INET, SOCK_STREAM, 0);
+    if (f == INVALID_SOCKET) break;
+    filler.push_back(f);
+  }
+  EXPECT_EQ(WSAGetLastError(), WSAEMFILE);
+  EXPECT_EQ(accept(listener, nullptr, nullptr), INVALID_SOCKET);
+  EXPECT_EQ(WSAGetLastError(), WSAEMFILE);
+  // The waiting connection was taken off the queue and closed, so no accept storm follows.
+  ASSERT_TRUE(RunUntil([&] {
+    refused.Pump();
+    return refused.PeerClosed();
+  }));
+  RunFor(50);
+  EXPECT_EQ(recorder.Count(FD_ACCEPT), 1);
+  // The connection already served is still served.
+  served.Send("still here");
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_READ) == 1; }));
+  char buffer[16];
+  EXPECT_EQ(recv(s, buffer, sizeof buffer, 0), 10);
+  for (SOCKET f : filler) closesocket(f);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &saved), 0);
+  ASSERT_TRUE(later.Connect(port));
+  ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_ACCEPT) == 2; }));
+  EXPECT_NE(Keep(accept(listener, nullptr, nullptr)), INVALID_SOCKET);
+}
+
+TEST_F(SocketLibraryTest, ReuseAddressStillRefusesAPortAnotherSocketListensOn) {
+  const uint16_t port = FreePort();
+  PortHolder holder(port);
+  ASSERT_TRUE(holder.Holding());
+  SOCKET s = Keep(socket(AF_INET, SOCK_STREAM, 0));
+  const int on = 1;
+  EXPECT_EQ(setsockopt(s, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), 4), 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAEADDRINUSE);
+}
+
+TEST_F(SocketLibraryTest, ServiceLookupsEndAsAMessageAndCanBeCancelled) {
+  std::vector<char> buffer(1024);
+  HANDLE task = WSAAsyncGetServByName(recorder.window, WM_USER + 60, "http", "tcp", buffer.data(),
+                                      static_cast<int>(buffer.size()));
+  ASSERT_NE(task, nullptr);
+  ASSERT_TRUE(RunUntil([&] { return !recorder.others.empty(); }));
+  EXPECT_EQ(recorder.others[0].Msg, WM_USER + 60);
+  EXPECT_EQ(recorder.others[0].WParam, reinterpret_cast<WPARAM>(task));
+  EXPECT_EQ(HiWord(recorder.others[0].LParam), 0);
+  const auto* entry = reinterpret_cast<const servent*>(buffer.data());
+  EXPECT_EQ(ntohs(static_cast<u_short>(entry->s_port)), 80);
+  EXPECT_STREQ(entry->s_name, "http");
+
+  recorder.others.clear();
+  HANDLE unknown = WSAAsyncGetServByName(recorder.window, WM_USER + 60, "no-such-service-tv", "tcp",
+                                         buffer.data(), static_cast<int>(buffer.size()));
+  ASSERT_TRUE(RunUntil([&] { return !recorder.others.empty(); }));
+  EXPECT_EQ(recorder.others[0].WParam, reinterpret_cast<WPARAM>(unknown));
+  EXPECT_EQ(HiWord(recorder.others[0].LParam), WSANO_DATA);
+
+  recorder.others.clear();
+  std::vector<char> cancelledBuffer(1024, 0);
+  HANDLE cancelled = WSAAsyncGetServByName(recorder.window, WM_USER + 60, "http", "tcp",
+                                           cancelledBuffer.data(), 1024);
+  EXPECT_EQ(WSACancelAsyncRequest(cancelled), 0);
+  RunFor(100);
+  EXPECT_TRUE(recorder.others.empty());
+  EXPECT_EQ(WSACancelAsyncRequest(nullptr), SOCKET_ERROR);
+  EXPECT_EQ(WSAGetLastError(), WSAEINVAL);
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+#include "tests/net/TcpClient.h"
+
+#include <arpa/inet.h>
+#include <dirent.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace {
+
+sockaddr_in Loopback(uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+}  // namespace
+
+TcpClient::~TcpClient() {
+  Close();
+}
+
+bool TcpClient::Connect(uint16_t port) {
+  Close();
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd_ < 0) return false;
+  sockaddr_in address = Loopback(port);
+  // The listen queue takes the connection before the server accepts it, so this returns at once.
+  if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    Close();
+    return false;
+  }
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
+  return true;
+}
+
+bool TcpClient::Send(const std::string& bytes) {
+  size_t sent = 0;
+  while (sent < bytes.size()) {
+    const ssize_t n = ::send(fd_, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+    if (n < 0) return false;
+    sent += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool TcpClient::Pump() {
+  bool any = false;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = ::recv(fd_, buffer, sizeof buffer, 0);
+    if (n > 0) {
+      received_.append(buffer, static_cast<size_t>(n));
+      any = true;
+    } else if (n == 0) {
+      peerClosed_ = true;
+      return any;
+    } else {
+      if (errno != EAGAIN && errno != EWOULDBLOCK) peerClosed_ = true;
+      return any;
+    }
+  }
+}
+
+void TcpClient::Reset() {
+  if (fd_ < 0) return;
+  linger option{1, 0};
+  ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &option, sizeof option);
+  Close();
+}
+
+void TcpClient::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+PortHolder::PortHolder(uint16_t port) {
+  fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(fd_, 5) != 0) {
+    Release();
+  }
+}
+
+PortHolder::~PortHolder() {
+  Release();
+}
+
+void PortHolder::Release() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+}
+
+uint16_t FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  socklen_t length = sizeof address;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(fd);
+  return ntohs(address.sin_port);
+}
+
+void ShutdownSending(int fd) {
+  ::shutdown(fd, SHUT_WR);
+}
+
+int OpenDescriptorCount() {
+  int count = 0;
+  DIR* directory = ::opendir("/proc/self/fd");
+  if (!directory) return -1;
+  while (dirent* entry = ::readdir(directory)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  ::closedir(directory);
+  return count - 1;  // the directory's own descriptor
+}

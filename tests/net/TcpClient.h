@@ -1,0 +1,53 @@
+#pragma once
+// Real TCP peers for the socket tests, on plain POSIX sockets. Kept apart from the socket
+// library's header, whose names the POSIX headers also declare.
+
+#include <cstdint>
+#include <string>
+
+// A remote PC: connects to 127.0.0.1, sends, and collects what arrives without ever blocking,
+// so that the test thread can go on running the message loop.
+class TcpClient {
+ public:
+  TcpClient() = default;
+  ~TcpClient();
+  TcpClient(const TcpClient&) = delete;
+  TcpClient& operator=(const TcpClient&) = delete;
+
+  bool Connect(uint16_t port);
+  bool Send(const std::string& bytes);
+  // Takes what has arrived so far; true when anything came.
+  bool Pump();
+  const std::string& Received() const { return received_; }
+  void ClearReceived() { received_.clear(); }
+  // The server closed (end of stream or reset seen by Pump).
+  bool PeerClosed() const { return peerClosed_; }
+  // Closes with a reset instead of the normal shut-down.
+  void Reset();
+  void Close();
+  int Descriptor() const { return fd_; }
+
+ private:
+  int fd_ = -1;
+  std::string received_;
+  bool peerClosed_ = false;
+};
+
+// Another program's listener on a port.
+class PortHolder {
+ public:
+  explicit PortHolder(uint16_t port);
+  ~PortHolder();
+  bool Holding() const { return fd_ >= 0; }
+  void Release();
+
+ private:
+  int fd_ = -1;
+};
+
+// A port nobody listens on right now.
+uint16_t FreePort();
+// Shuts the sending direction of a socket, so that a later send fails hard.
+void ShutdownSending(int fd);
+// Number of descriptors the process has open.
+int OpenDescriptorCount();
