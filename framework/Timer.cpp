@@ -1,0 +1,61 @@
+#include "framework/Timer.h"
+
+#include <QTimer>
+#include <algorithm>
+
+#include "framework/Application.h"
+#include "framework/ClassRegistry.h"
+
+TTimer::TTimer(TComponent* owner) : TComponent(owner), timer_(std::make_unique<QTimer>()) {
+  QObject::connect(timer_.get(), &QTimer::timeout, [this] {
+    // An exception from the handler is shown, and the timer goes on.
+    try {
+      Timer();
+    } catch (...) {
+      if (Application) Application->HandleException(this);
+    }
+  });
+  UpdateTimer();
+}
+
+TTimer::~TTimer() {
+  timer_->stop();
+}
+
+void TTimer::SetEnabled(bool enabled) {
+  if (enabled == enabled_) return;
+  enabled_ = enabled;
+  UpdateTimer();
+}
+
+void TTimer::SetInterval(int interval) {
+  interval = std::max(interval, 0);
+  if (interval == interval_) return;
+  interval_ = interval;
+  UpdateTimer();
+}
+
+void TTimer::UpdateTimer() {
+  timer_->stop();
+  if (enabled_ && interval_ > 0) timer_->start(interval_);
+}
+
+void TTimer::Timer() {
+  if (OnTimer) OnTimer(this);
+}
+
+void RegisterTimerClass() {
+  RegisterComponentClass(
+      TComponentClass{"TTimer",
+                      "TComponent",
+                      [](TComponent* owner) -> TComponent* { return new TTimer(owner); },
+                      {
+                          {"Enabled",
+                           [](TComponent& c, const TPropertyValue& v) {
+                             dynamic_cast<TTimer&>(c).SetEnabled(v.AsBool());
+                           },
+                           "true"},
+                          {"Interval", IntSetter(&TTimer::SetInterval), "1000"},
+                          {"OnTimer", EventSetter(&TTimer::OnTimer), ""},
+                      }});
+}

@@ -1,0 +1,36 @@
+#pragma once
+// A timer component: while enabled, OnTimer runs on the GUI thread every Interval milliseconds.
+
+#include <memory>
+
+#include "framework/Component.h"
+
+class QTimer;
+
+class TTimer : public TComponent {
+ public:
+  explicit TTimer(TComponent* owner);
+  ~TTimer() override;
+  std::string ClassName() const override { return "TTimer"; }
+
+  bool Enabled() const { return enabled_; }
+  void SetEnabled(bool enabled);
+  // Milliseconds between two events; 0 stops the timer as if it were disabled.
+  int Interval() const { return interval_; }
+  void SetInterval(int interval);
+
+  TNotifyEvent OnTimer;
+
+ protected:
+  virtual void Timer();
+
+ private:
+  void UpdateTimer();
+
+  std::unique_ptr<QTimer> timer_;
+  bool enabled_ = true;
+  int interval_ = 1000;
+};
+
+// Registers TTimer with its published properties.
+void RegisterTimerClass();
