@@ -133,6 +133,15 @@ TBrush& TCanvas::Brush() {
 TFont& TCanvas::Font() {
   return font_;
 }
+const TPen& TCanvas::Pen() const {
+  return pen_;
+}
+const TBrush& TCanvas::Brush() const {
+  return brush_;
+}
+const TFont& TCanvas::Font() const {
+  return font_;
+}
 uint32_t TCanvas::CopyMode() const {
   return copyMode_;
 }

@@ -84,6 +84,9 @@ class TCanvas {
   TPen& Pen();
   TBrush& Brush();
   TFont& Font();
+  const TPen& Pen() const;
+  const TBrush& Brush() const;
+  const TFont& Font() const;
   uint32_t CopyMode() const;
   void SetCopyMode(uint32_t mode);
 

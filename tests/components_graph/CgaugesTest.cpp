@@ -1,0 +1,284 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <functional>
+#include <string>
+
+#include "components/Cgauges/Cgauges.h"
+#include "components/DisplayComponents.h"
+#include "framework/FormReader.h"
+#include "framework/Panel.h"
+#include "framework/StandardClasses.h"
+
+namespace {
+
+// Pixels of the gauge as it was last painted.
+TColor At(const TCGauge& gauge, int x, int y) {
+  return gauge.SurfacePixel(x, y);
+}
+
+bool IsFrame(int x, int y) {
+  return x == 0 || y == 0 || x == 99 || y == 99;
+}
+
+// Where PaintAsText puts the text with the gauge's font on a 100 x 100 single-bordered gauge.
+TRect TextBox(TCGauge& gauge, const std::string& text) {
+  TBitmap probe;
+  probe.Canvas()->Font().Assign(gauge.Font());
+  const int width = probe.Canvas()->TextWidth(text);
+  const int height = probe.Canvas()->TextHeight(text);
+  const int x = (99 - width) / 2;
+  const int y = (99 - height) / 2;
+  return Rect(x, y, x + width, y + height);
+}
+
+bool Inside(const TRect& r, int x, int y) {
+  return x >= r.Left && x < r.Right && y >= r.Top && y < r.Bottom;
+}
+
+void ForEachPixel(const std::function<void(int, int)>& check) {
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 100; ++x) check(x, y);
+}
+
+}  // namespace
+
+TEST(Gauge, ANewGaugeShowsZeroPercentCentredOnAWhiteFieldInABlackFrame) {
+  TCGauge gauge(nullptr);
+  EXPECT_EQ(gauge.Width(), 100);
+  EXPECT_EQ(gauge.Height(), 100);
+  EXPECT_EQ(gauge.Kind(), gkHorizontalBar);
+  EXPECT_EQ(gauge.MinValue(), 0);
+  EXPECT_EQ(gauge.MaxValue(), 100);
+  EXPECT_EQ(gauge.Progress(), 0);
+  EXPECT_EQ(gauge.Color(), clWindow);
+  EXPECT_TRUE(gauge.HasStyle(csOpaque));
+  gauge.Refresh();
+  const TRect box = TextBox(gauge, "0%");
+  int textPixels = 0;
+  ForEachPixel([&](int x, int y) {
+    const TColor pixel = At(gauge, x, y);
+    if (IsFrame(x, y)) {
+      ASSERT_EQ(pixel, clBlack) << x << "," << y;
+    } else if (!Inside(box, x, y)) {
+      ASSERT_EQ(pixel, clWhite) << x << "," << y;
+    } else {
+      ASSERT_TRUE(pixel == clWhite || pixel == clBlack);
+      textPixels += pixel == clBlack;
+    }
+  });
+  EXPECT_GT(textPixels, 10);
+}
+
+TEST(Gauge, AtFiftyPercentTheBarCoversHalfAndTheTextIsInverted) {
+  TCGauge gauge(nullptr);
+  gauge.SetProgress(50);
+  const TRect box = TextBox(gauge, "50%");
+  ASSERT_LT(box.Left, 49);  // the text straddles the bar's edge
+  ASSERT_GT(box.Right, 49);
+  int whiteOnBar = 0, blackOnField = 0;
+  ForEachPixel([&](int x, int y) {
+    const TColor pixel = At(gauge, x, y);
+    const bool bar = x >= 1 && x <= 48 && y >= 1 && y <= 98;
+    if (IsFrame(x, y)) {
+      ASSERT_EQ(pixel, clBlack);
+    } else if (!Inside(box, x, y)) {
+      ASSERT_EQ(pixel, bar ? clBlack : clWhite) << x << "," << y;
+    } else if (bar) {
+      whiteOnBar += pixel == clWhite;
+    } else {
+      blackOnField += pixel == clBlack;
+    }
+  });
+  EXPECT_GT(whiteOnBar, 3);
+  EXPECT_GT(blackOnField, 3);
+}
+
+TEST(Gauge, AtHundredPercentBothBarKindsFillTheWholeArea) {
+  TCGauge gauge(nullptr);
+  gauge.SetShowText(false);
+  gauge.SetForeColor(clBlue);
+  gauge.SetProgress(100);
+  for (TCGaugeKind kind : {gkHorizontalBar, gkVerticalBar}) {
+    gauge.SeTCGaugeKind(kind);
+    for (int y = 1; y < 99; ++y)
+      for (int x = 1; x < 99; ++x)
+        ASSERT_EQ(At(gauge, x, y), clBlue) << kind << ":" << x << "," << y;
+    EXPECT_EQ(At(gauge, 0, 50), clBlack);
+    EXPECT_EQ(At(gauge, 50, 0), clBlack);
+    EXPECT_EQ(At(gauge, 50, 99), clBlack);
+  }
+  // The vertical bar at 40 %: floor(0.4 * 99) = 39 rows up from the bottom of the area.
+  gauge.SetProgress(40);
+  EXPECT_EQ(At(gauge, 50, 60), clBlue);
+  EXPECT_EQ(At(gauge, 50, 59), clWhite);
+  EXPECT_EQ(At(gauge, 1, 98), clBlue);
+}
+
+TEST(Gauge, ProgressIsClampedIntoTheRange) {
+  TCGauge gauge(nullptr);
+  gauge.SetProgress(150);
+  EXPECT_EQ(gauge.Progress(), 100);
+  EXPECT_EQ(gauge.GetPercentDone(), 100);
+  gauge.SetProgress(-5);
+  EXPECT_EQ(gauge.Progress(), 0);
+  gauge.SetProgress(70);
+  gauge.AddProgress(INT_MAX);  // no overflow, clamped
+  EXPECT_EQ(gauge.Progress(), 100);
+  gauge.SetMinValue(20);
+  gauge.SetMaxValue(60);
+  EXPECT_EQ(gauge.Progress(), 60);
+  gauge.SetMinValue(60);  // an empty range is accepted and shows 0 %
+  EXPECT_EQ(gauge.GetPercentDone(), 0);
+  gauge.SetMinValue(-40);
+  gauge.SetMaxValue(0);  // a maximum of 0 is a maximum like any other
+  EXPECT_EQ(gauge.MaxValue(), 0);
+  EXPECT_EQ(gauge.Progress(), 0);
+  EXPECT_EQ(gauge.GetPercentDone(), 100);
+}
+
+TEST(Gauge, RepaintsOnlyWhenTheWholePercentageChanges) {
+  TCGauge gauge(nullptr);
+  gauge.SetMaxValue(1000);
+  gauge.SetProgress(500);
+  const int before = gauge.PaintCount();
+  gauge.SetProgress(509);
+  EXPECT_EQ(gauge.PaintCount(), before);
+  EXPECT_EQ(gauge.Progress(), 509);
+  gauge.SetProgress(510);
+  EXPECT_EQ(gauge.PaintCount(), before + 1);
+  EXPECT_EQ(gauge.GetPercentDone(), 51);
+  gauge.AddProgress(0);
+  EXPECT_EQ(gauge.PaintCount(), before + 2);
+  gauge.SetForeColor(clBlack);  // unchanged
+  gauge.SetMaxValue(1000);      // unchanged
+  EXPECT_EQ(gauge.PaintCount(), before + 2);
+}
+
+TEST(Gauge, LimitsBeyondTheOtherLimitRaiseTheRangeMessage) {
+  TCGauge gauge(nullptr);
+  try {
+    gauge.SetMinValue(150);
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Value must be between -2147483647 and 99");
+  }
+  EXPECT_EQ(gauge.MinValue(), 0);
+  try {
+    gauge.SetMaxValue(-5);
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Value must be between 1 and 2147483647");
+  }
+  EXPECT_EQ(gauge.MaxValue(), 100);
+  gauge.SetMinValue(INT_MIN);
+  gauge.SetMaxValue(INT_MIN);
+  gauge.SetProgress(INT_MAX);
+  EXPECT_EQ(gauge.GetPercentDone(), 0);
+}
+
+TEST(Gauge, ADescriptionWithMinimumAboveTheInitialMaximumFailsToLoad) {
+  RegisterStandardClasses();
+  RegisterDisplayComponents();
+  TPanel host(nullptr);
+  try {
+    ReadFormDescription(host, "Host: TPanel { Gauge1: TCGauge { MinValue = 200 MaxValue = 300 } }");
+    FAIL() << "no exception";
+  } catch (const Exception& e) {
+    EXPECT_EQ(e.Message(), "Value must be between -2147483647 and 99");
+  }
+  // In the other order the same limits load.
+  TPanel other(nullptr);
+  ReadFormDescription(other,
+                      "Host: TPanel { Gauge2: TCGauge { MaxValue = 300 MinValue = 200 "
+                      "Progress = 250 Kind = gkPie BorderStyle = bsNone } }");
+  auto* gauge = dynamic_cast<TCGauge*>(other.FindComponent("Gauge2"));
+  ASSERT_NE(gauge, nullptr);
+  EXPECT_EQ(gauge->GetPercentDone(), 50);
+  EXPECT_EQ(gauge->Kind(), gkPie);
+  EXPECT_EQ(gauge->BorderStyle(), bsNone);
+}
+
+TEST(Gauge, PieFillsClockwiseFromTwelveOClock) {
+  TCGauge gauge(nullptr);
+  gauge.SetShowText(false);
+  gauge.SetColor(clRed);
+  gauge.SetForeColor(clBlue);
+  gauge.SeTCGaugeKind(gkPie);
+  gauge.SetProgress(25);
+  EXPECT_EQ(At(gauge, 75, 25), clBlue);   // upper right quarter
+  EXPECT_EQ(At(gauge, 25, 25), clWhite);  // the rest of the ellipse
+  EXPECT_EQ(At(gauge, 25, 75), clWhite);
+  EXPECT_EQ(At(gauge, 75, 75), clWhite);
+  EXPECT_EQ(At(gauge, 3, 3), clRed);  // corners outside the ellipse
+  EXPECT_EQ(At(gauge, 96, 96), clRed);
+  EXPECT_EQ(At(gauge, 0, 0), clBlack);  // the frame
+
+  gauge.SetProgress(100);
+  int sliver = 0;
+  for (int y = 1; y < 99; ++y)
+    for (int x = 1; x < 99; ++x) {
+      const double dx = x + 0.5 - 50, dy = y + 0.5 - 50;
+      if (dx * dx + dy * dy > 47 * 47) continue;  // well inside the ellipse
+      if (At(gauge, x, y) == clWhite) {
+        ++sliver;
+        // Only between the radials through (48, 0) and (49, 0).
+        EXPECT_TRUE(x >= 47 && x <= 49 && y < 50) << x << "," << y;
+      } else {
+        ASSERT_EQ(At(gauge, x, y), clBlue) << x << "," << y;
+      }
+    }
+  EXPECT_GT(sliver, 0);
+  EXPECT_LT(sliver, 40);
+}
+
+TEST(Gauge, TheNeedleAtFiftyPercentPointsStraightUp) {
+  TCGauge gauge(nullptr);
+  gauge.SetShowText(false);
+  gauge.SetColor(clRed);
+  gauge.SeTCGaugeKind(gkNeedle);
+  gauge.SetProgress(50);
+  // From (50, 98) up towards (49, 0): one black pixel per row in columns 49 and 50, on the
+  // white dial.
+  for (int y = 2; y <= 97; ++y) {
+    const bool at49 = At(gauge, 49, y) == clBlack;
+    const bool at50 = At(gauge, 50, y) == clBlack;
+    EXPECT_TRUE(at49 != at50) << y;
+    EXPECT_EQ(At(gauge, 47, y), clWhite) << y;
+    EXPECT_EQ(At(gauge, 52, y), clWhite) << y;
+  }
+  EXPECT_EQ(At(gauge, 50, 98), clBlack);
+  EXPECT_EQ(At(gauge, 49, 2), clBlack);
+  EXPECT_EQ(At(gauge, 20, 90), clWhite);  // the dial
+  EXPECT_EQ(At(gauge, 3, 3), clRed);      // outside the dial
+  gauge.SetProgress(0);
+  EXPECT_EQ(At(gauge, 50, 50), clWhite);  // no needle at 0 %
+}
+
+TEST(Gauge, TextKindWithoutTextShowsOnlyTheField) {
+  TCGauge gauge(nullptr);
+  gauge.SeTCGaugeKind(gkText);
+  gauge.SetShowText(false);
+  gauge.SetBackColor(clYellow);
+  gauge.SetProgress(60);
+  ForEachPixel([&](int x, int y) {
+    ASSERT_EQ(At(gauge, x, y), IsFrame(x, y) ? clBlack : clYellow) << x << "," << y;
+  });
+  // Without the border the field covers everything.
+  gauge.SetBorderStyle(bsNone);
+  EXPECT_EQ(At(gauge, 0, 0), clYellow);
+  EXPECT_EQ(At(gauge, 99, 99), clYellow);
+}
+
+TEST(BltBitmap, MatchSizeTakesThePatternsSizeInTheFrameColour) {
+  TBitmap pattern;
+  pattern.SetSize(7, 3);
+  TBltBitmap bitmap;
+  bitmap.SetSize(2, 2);
+  bitmap.Canvas()->SetPixel(0, 0, clRed);
+  bitmap.MatchSize(&pattern);
+  EXPECT_EQ(bitmap.Width(), 7);
+  EXPECT_EQ(bitmap.Height(), 3);
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 7; ++x) EXPECT_EQ(bitmap.Pixels(x, y), ColorToRGB(clWindowFrame));
+}
