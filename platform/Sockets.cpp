@@ -27,6 +27,13 @@ constexpr int kWsTcpNoDelay = WinSock::TCP_NODELAY;
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+// Optimised builds get these as macros; the library defines its own below.
+#undef htons
+#undef ntohs
+#undef htonl
+#undef ntohl
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QSocketNotifier>
