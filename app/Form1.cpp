@@ -28,6 +28,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   Field("Label9", Label9);
   Field("Label12", Label12);
   Field("TabbedNotebook1", TabbedNotebook1);
+  Field("ServerSocket1", ServerSocket1);
   Field("Memo1", Memo1);
   Field("Edit2", Edit2);
   Field("Panel1", Panel1);
@@ -56,6 +57,18 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   Method<TCloseEvent>("FormClose",
                       [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); });
   Method<TNotifyEvent>("FormCreate", [this](TObject* sender) { FormCreate(sender); });
+  Method<TSocketNotifyEvent>("ServerSocket1ClientRead",
+                             [this](TObject* sender, TCustomWinSocket* socket) {
+                               ServerSocket1ClientRead(sender, socket);
+                             });
+  Method<TSocketNotifyEvent>("ServerSocket1ClientConnect",
+                             [this](TObject* sender, TCustomWinSocket* socket) {
+                               ServerSocket1ClientConnect(sender, socket);
+                             });
+  Method<TSocketNotifyEvent>("ServerSocket1ClientDisconnect",
+                             [this](TObject* sender, TCustomWinSocket* socket) {
+                               ServerSocket1ClientDisconnect(sender, socket);
+                             });
   Method<TNotifyEvent>("Button1Click", [this](TObject* sender) { Button1Click(sender); });
   Method<TNotifyEvent>("ComboBox1Change", [this](TObject* sender) { ComboBox1Change(sender); });
   ReadDescription(kForm1Description);
@@ -75,6 +88,7 @@ void TForm1::FormCreate(TObject*) {
     ComboBox1->AddItem(item);
   // The program's own selection does not run ComboBox1Change: the buffer keeps "com1".
   ComboBox1->SetItemIndex(0);
+  if (!ServerSocket1->ListeningEndpoint()->IsConnected()) ServerSocket1->OpenServer();
   Memo1->SetText("");
   OpenPort();
   if (PortHandle == INVALID_HANDLE_VALUE) ShowPortNotFound();
@@ -85,7 +99,41 @@ void TForm1::FormCreate(TObject*) {
   Panel3->SetColor(clLime);
 }
 
-void TForm1::FormClose(TObject*, TCloseAction&) {}
+void TForm1::FormClose(TObject*, TCloseAction&) {
+  // Clients still connected are dropped without their disconnect events.
+  ServerSocket1->CloseServer();
+}
+
+void TForm1::ServerSocket1ClientConnect(TObject*, TCustomWinSocket* Socket) {
+  AppendTimeStamp();
+  AppendToLog("PC with IP ");
+  AppendToLog(Socket->PeerAddressText());
+  AppendToLog(" connected\r\n");
+}
+
+void TForm1::ServerSocket1ClientDisconnect(TObject*, TCustomWinSocket* Socket) {
+  AppendTimeStamp();
+  AppendToLog("PC with IP ");
+  AppendToLog(Socket->PeerAddressText());
+  AppendToLog(" disconnected\r\n");
+}
+
+void TForm1::ServerSocket1ClientRead(TObject*, TCustomWinSocket* Socket) {
+  const std::string text = Socket->ReceiveAllText();
+  // The edit holds zero-terminated text, so a zero byte ends what reaches the board.
+  Edit2->SetText(text);
+  char forBoard[10];
+  const int count = Edit2->GetTextBuf(forBoard, sizeof forBoard);
+  SendToBoard(forBoard, count);
+  Socket->SendString(text);
+  AppendTimeStamp();
+  ApplyRelayCommand(text);
+  if (Label9->Color() == clRed) {
+    AppendToLog("Virtual COM Port is not opened!\r\n");
+    Socket->SendString("There is some problem with the remote PC");
+    Socket->SendString("Virtual COM Port is not opened!");
+  }
+}
 
 void TForm1::Button1Click(TObject*) {
   Memo1->SetText("  ");
@@ -125,5 +173,6 @@ void TForm1::ShowPortFound() {
 }
 
 void RegisterRelayServerClasses() {
+  RegisterSocketComponents();
   RegisterComponentClass({"TForm1", "TForm", nullptr, {}});
 }

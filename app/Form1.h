@@ -13,6 +13,7 @@
 #include "framework/Memo.h"
 #include "framework/Panel.h"
 #include "framework/TabbedNotebook.h"
+#include "net/ServerSocket.h"
 
 inline constexpr const char* kPortNotFoundText =
     "FTDI chip is not found, Virtual Com Port is not opened ";
@@ -33,6 +34,7 @@ class TForm1 : public TForm {
   TLabel* Label9 = nullptr;
   TLabel* Label12 = nullptr;
   TTabbedNotebook* TabbedNotebook1 = nullptr;
+  TServerSocket* ServerSocket1 = nullptr;
   TMemo* Memo1 = nullptr;
   TEdit* Edit2 = nullptr;
   TPanel* Panel1 = nullptr;
@@ -61,6 +63,9 @@ class TForm1 : public TForm {
 
   void FormClose(TObject* Sender, TCloseAction& Action);
   void FormCreate(TObject* Sender);
+  void ServerSocket1ClientRead(TObject* Sender, TCustomWinSocket* Socket);
+  void ServerSocket1ClientConnect(TObject* Sender, TCustomWinSocket* Socket);
+  void ServerSocket1ClientDisconnect(TObject* Sender, TCustomWinSocket* Socket);
   void Button1Click(TObject* Sender);
   void ComboBox1Change(TObject* Sender);
 
