@@ -275,25 +275,41 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
 }
 
 void TCanvas::PaintRegion(const TRect& box, const std::vector<uint8_t>& mask) {
-  const int boxWidth = box.Width();
   const int reach = pen_.Width();
-  auto member = [&](int x, int y) {
-    if (x < box.Left || y < box.Top || x >= box.Right || y >= box.Bottom) return false;
-    return mask[static_cast<size_t>(y - box.Top) * boxWidth + (x - box.Left)] != 0;
-  };
+  // A copy with a margin of non-members, so that neighbours need no bounds tests.
+  const int stride = box.Width() + 2 * reach;
+  std::vector<uint8_t> padded(static_cast<size_t>(stride) * (box.Height() + 2 * reach));
+  for (int row = 0; row < box.Height(); ++row)
+    std::memcpy(padded.data() + static_cast<size_t>(row + reach) * stride + reach,
+                mask.data() + static_cast<size_t>(row) * box.Width(), box.Width());
+  // Offsets of the neighbours within the pen's reach.
+  std::vector<long> around;
+  for (int oy = -reach; oy <= reach; ++oy)
+    for (int ox = -reach; ox <= reach; ++ox)
+      if ((ox != 0 || oy != 0) && ox * ox + oy * oy <= reach * reach)
+        around.push_back(static_cast<long>(oy) * stride + ox);
+
   const uint32_t brush = PixelOf(brush_.Color());
   const uint32_t pen = PixelOf(pen_.Color());
   const bool fill = brush_.Style() != bsClear;
   const TRect area = ClipToBuffer(box);
   for (int y = area.Top; y < area.Bottom; ++y) {
     uint32_t* row = buffer_->Row(y);
+    const uint8_t* cells =
+        padded.data() + static_cast<size_t>(y - box.Top + reach) * stride + reach - box.Left;
     for (int x = area.Left; x < area.Right; ++x) {
-      if (!member(x, y)) continue;
+      const uint8_t* cell = cells + x;
+      if (!*cell) continue;
       bool edge = false;
-      for (int oy = -reach; oy <= reach && !edge; ++oy)
-        for (int ox = -reach; ox <= reach && !edge; ++ox)
-          if ((ox != 0 || oy != 0) && ox * ox + oy * oy <= reach * reach && !member(x + ox, y + oy))
+      if (reach == 1) {
+        edge = !cell[-1] || !cell[1] || !cell[-stride] || !cell[stride];
+      } else {
+        for (long offset : around)
+          if (!cell[offset]) {
             edge = true;
+            break;
+          }
+      }
       if (edge)
         row[x] = pen;
       else if (fill)
@@ -322,10 +338,11 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   const double ry = bounds.Height() / 2.0;
   std::vector<uint8_t> mask(static_cast<size_t>(box.Width()) * box.Height());
   size_t index = 0;
+  const double inverseX = 1 / rx;
   for (int y = box.Top; y < box.Bottom; ++y) {
     const double ny = (y + 0.5 - cy) / ry;
     for (int x = box.Left; x < box.Right; ++x, ++index) {
-      const double nx = (x + 0.5 - cx) / rx;
+      const double nx = (x + 0.5 - cx) * inverseX;
       mask[index] = nx * nx + ny * ny <= 1.0;
     }
   }
@@ -350,12 +367,13 @@ void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
   const bool narrow = spanCross >= 0;  // the arc turns by half a circle or less
   std::vector<uint8_t> mask(static_cast<size_t>(box.Width()) * box.Height());
   size_t index = 0;
+  const double inverseX = 1 / rx;
   for (int y = box.Top; y < box.Bottom; ++y) {
     const double py = cy - (y + 0.5);
     const double ny = py / ry;
     for (int x = box.Left; x < box.Right; ++x, ++index) {
       const double px = x + 0.5 - cx;
-      const double nx = px / rx;
+      const double nx = px * inverseX;
       if (nx * nx + ny * ny > 1.0) continue;
       bool inside = whole;
       if (!inside) {
