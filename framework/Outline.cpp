@@ -1,5 +1,7 @@
 #include "framework/Outline.h"
 
+#include <QScrollBar>
+#include <QWidget>
 #include <algorithm>
 
 namespace {
@@ -180,12 +182,31 @@ TCustomOutline::TCustomOutline(TComponent* owner)
       pictureClosed_(ClosedFolderPicture()),
       pictureLeaf_(LeafPicture()) {
   root_->expanded_ = true;
+  verticalBar_ = new QScrollBar(Qt::Vertical, Widget());
+  verticalBar_->hide();
+  verticalBar_->setFocusPolicy(Qt::NoFocus);
+  QObject::connect(verticalBar_, &QScrollBar::valueChanged, [this](int value) {
+    if (!updatingBar_) SetTopRow(value);
+  });
   SetColor(clWindow);
   SetTabStop(true);
   SetBounds(0, 0, 121, 97);
 }
 
-TCustomOutline::~TCustomOutline() = default;
+TCustomOutline::~TCustomOutline() {
+  // The bar goes with the widget, after this object; it must not call back into it.
+  QObject::disconnect(verticalBar_, nullptr, nullptr, nullptr);
+}
+
+void TCustomOutline::Dispatch(TMessage& message) {
+  if (message.Msg == WM_SIZE) Invalidate();
+  TCustomControl::Dispatch(message);
+}
+
+void TCustomOutline::BoundsChanged() {
+  TCustomControl::BoundsChanged();
+  Invalidate();
+}
 
 void TCustomOutline::Changed() {
   numbered_ = false;
@@ -356,6 +377,41 @@ void TCustomOutline::Click() {
 
 void TCustomOutline::SetItemSeparator(const std::string& separator) {
   itemSeparator_ = separator;
+}
+
+void TCustomOutline::SetScrollBars(TScrollStyle scrollBars) {
+  if (scrollBars == scrollBars_) return;
+  scrollBars_ = scrollBars;
+  Invalidate();
+}
+
+void TCustomOutline::Invalidate() {
+  UpdateScrollBar();
+  TCustomControl::Invalidate();
+}
+
+bool TCustomOutline::VerticalScrollBarShown() const {
+  return !verticalBar_->isHidden();
+}
+
+void TCustomOutline::UpdateScrollBar() {
+  if (!verticalBar_ || updatingBar_) return;
+  updatingBar_ = true;
+  const bool allowed =
+      scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth;
+  const int rows = VisibleItemCount();
+  const int fit = RowsInWindow();
+  if (allowed && rows > fit) {
+    const int barWidth = verticalBar_->sizeHint().width();
+    verticalBar_->setGeometry(ClientWidth() - barWidth, 0, barWidth, ClientHeight());
+    verticalBar_->setRange(0, rows - fit);
+    verticalBar_->setPageStep(fit);
+    verticalBar_->setValue(topRow_);
+    verticalBar_->show();
+  } else {
+    verticalBar_->hide();
+  }
+  updatingBar_ = false;
 }
 
 void TCustomOutline::SetStyle(TOutlineStyle style) {

@@ -15,6 +15,8 @@
 #include "framework/Exceptions.h"
 #include "framework/Memo.h"  // TScrollStyle
 
+class QScrollBar;
+
 class EOutlineError : public Exception {
  public:
   using Exception::Exception;
@@ -129,7 +131,7 @@ class TCustomOutline : public TCustomControl {
   int ItemHeight() const { return itemHeight_; }
   void SetItemHeight(int height);
   TScrollStyle ScrollBars() const { return scrollBars_; }
-  void SetScrollBars(TScrollStyle scrollBars) { scrollBars_ = scrollBars; }
+  void SetScrollBars(TScrollStyle scrollBars);
 
   // The pictures of open items, closed items with children and items without children. Setting
   // one copies the picture.
@@ -152,6 +154,12 @@ class TCustomOutline : public TCustomControl {
   TOutlineEvent OnExpand;
   TOutlineEvent OnCollapse;
 
+  // Also brings the scroll bar in step with the rows.
+  void Invalidate() override;
+  // The vertical scroll bar is shown when the setting allows one and the rows do not fit.
+  bool VerticalScrollBarShown() const;
+  void Dispatch(TMessage& message) override;
+
  protected:
   // The expansion notification: called when an item is opened, before its children are
   // counted; raises OnExpand.
@@ -161,6 +169,7 @@ class TCustomOutline : public TCustomControl {
   void Click() override;
 
   void Paint() override;
+  void BoundsChanged() override;
   void MouseDown(TMouseButton button, int shift, int x, int y) override;
   void DblClick() override;
   void KeyDown(WORD& key, int shift) override;
@@ -190,6 +199,7 @@ class TCustomOutline : public TCustomControl {
   bool InToggleArea(int row, int x);
   void Toggle(int index);
   void SelectRow(int row);
+  void UpdateScrollBar();
 
   std::unique_ptr<TOutlineNode> root_;
   std::vector<TOutlineNode*> items_;  // by index; items_[0] is the root
@@ -208,4 +218,6 @@ class TCustomOutline : public TCustomControl {
   int topRow_ = 0;
   int currentRow_ = -1;
   bool lastDownToggled_ = false;
+  QScrollBar* verticalBar_ = nullptr;  // a child of the control's widget
+  bool updatingBar_ = false;
 };

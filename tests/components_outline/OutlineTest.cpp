@@ -203,3 +203,28 @@ TEST_F(OutlineTest, PaintsTheSelectedItemHighlighted) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(OutlineScrolling, ScrollBarAppearsWhenRowsDoNotFit) {
+  TCustomOutline outline(nullptr);
+  outline.SetBounds(0, 0, 150, outline.ItemHeight() * 4);
+  for (int i = 0; i < 3; ++i) outline.Add(0, "item" + std::to_string(i));
+  EXPECT_FALSE(outline.VerticalScrollBarShown());
+  for (int i = 3; i < 10; ++i) outline.Add(0, "item" + std::to_string(i));
+  EXPECT_TRUE(outline.VerticalScrollBarShown());
+  // Moving to the last row scrolls it into view.
+  outline.SetSelectedItem(1);
+  outline.DoKeyDown(VK_END, 0);
+  EXPECT_EQ(outline.SelectedItem(), 10);
+  EXPECT_EQ(outline.TopRow(), 6);
+  outline.DoKeyDown(VK_HOME, 0);
+  EXPECT_EQ(outline.TopRow(), 0);
+  outline.SetScrollBars(TScrollStyle::ssNone);
+  EXPECT_FALSE(outline.VerticalScrollBarShown());
+  outline.SetScrollBars(TScrollStyle::ssVertical);
+  outline.SetBounds(0, 0, 150, outline.ItemHeight() * 12);
+  EXPECT_FALSE(outline.VerticalScrollBarShown());
+}
+
+}  // namespace
