@@ -6,6 +6,7 @@
 #include "app/RelayCommands.h"
 #include "app/SerialLink.h"
 #include "app/TallyvaneIcon.h"
+#include "components/DisplayComponents.h"
 
 TForm1* Form1 = nullptr;
 
@@ -31,6 +32,7 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   Field("ServerSocket1", ServerSocket1);
   Field("Memo1", Memo1);
   Field("Edit2", Edit2);
+  Field("PerformanceGraph1", PerformanceGraph1);
   Field("Panel1", Panel1);
   Field("Panel2", Panel2);
   Field("Panel4", Panel4);
@@ -174,5 +176,6 @@ void TForm1::ShowPortFound() {
 
 void RegisterRelayServerClasses() {
   RegisterSocketComponents();
+  RegisterDisplayComponents();
   RegisterComponentClass({"TForm1", "TForm", nullptr, {}});
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 
+#include "components/Perfgrap/Perfgrap.h"
 #include "framework/Button.h"
 #include "framework/ComboBox.h"
 #include "framework/Edit.h"
@@ -37,6 +38,7 @@ class TForm1 : public TForm {
   TServerSocket* ServerSocket1 = nullptr;
   TMemo* Memo1 = nullptr;
   TEdit* Edit2 = nullptr;
+  TPerformanceGraph* PerformanceGraph1 = nullptr;
   TPanel* Panel1 = nullptr;
   TPanel* Panel2 = nullptr;
   TPanel* Panel4 = nullptr;
