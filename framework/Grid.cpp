@@ -1,11 +1,121 @@
 #include "framework/Grid.h"
 
+#include <QScrollBar>
+#include <QWidget>
 #include <algorithm>
 
 TCustomGrid::TCustomGrid(TComponent* owner) : TCustomControl(owner) {
+  verticalBar_ = new QScrollBar(Qt::Vertical, Widget());
+  horizontalBar_ = new QScrollBar(Qt::Horizontal, Widget());
+  for (QScrollBar* bar : {verticalBar_, horizontalBar_}) {
+    bar->hide();
+    bar->setFocusPolicy(Qt::NoFocus);
+  }
+  QObject::connect(verticalBar_, &QScrollBar::valueChanged, [this](int value) {
+    if (!updatingBars_) SetTopRow(value);
+  });
+  QObject::connect(horizontalBar_, &QScrollBar::valueChanged, [this](int value) {
+    if (!updatingBars_) SetLeftCol(value);
+  });
   SetColor(clWindow);
   SetTabStop(true);
   SetBounds(0, 0, 320, 120);
+}
+
+TCustomGrid::~TCustomGrid() {
+  // The bars go with the widget, after this object; they must not call back into it.
+  QObject::disconnect(verticalBar_, nullptr, nullptr, nullptr);
+  QObject::disconnect(horizontalBar_, nullptr, nullptr, nullptr);
+}
+
+bool TCustomGrid::VerticalScrollBarShown() const {
+  return !verticalBar_->isHidden();
+}
+
+bool TCustomGrid::HorizontalScrollBarShown() const {
+  return !horizontalBar_->isHidden();
+}
+
+TRect TCustomGrid::ClientRect() const {
+  TRect rect = TCustomControl::ClientRect();
+  if (VerticalScrollBarShown()) rect.Right -= verticalBar_->sizeHint().width();
+  if (HorizontalScrollBarShown()) rect.Bottom -= horizontalBar_->sizeHint().height();
+  rect.Right = std::max(rect.Right, rect.Left);
+  rect.Bottom = std::max(rect.Bottom, rect.Top);
+  return rect;
+}
+
+int TCustomGrid::MaxTopRow(int height) const {
+  for (int r = 0; r < fixedRows_; ++r) height -= RowHeight(r) + gridLineWidth_;
+  int top = rowCount_ - 1;
+  int used = RowHeight(top);
+  if (used > height) return top;
+  while (top > fixedRows_ && used + gridLineWidth_ + RowHeight(top - 1) <= height) {
+    used += gridLineWidth_ + RowHeight(top - 1);
+    --top;
+  }
+  return top;
+}
+
+int TCustomGrid::MaxLeftCol(int width) const {
+  for (int c = 0; c < fixedCols_; ++c) width -= ColWidth(c) + gridLineWidth_;
+  int left = colCount_ - 1;
+  int used = ColWidth(left);
+  if (used > width) return left;
+  while (left > fixedCols_ && used + gridLineWidth_ + ColWidth(left - 1) <= width) {
+    used += gridLineWidth_ + ColWidth(left - 1);
+    --left;
+  }
+  return left;
+}
+
+void TCustomGrid::UpdateScrollBars() {
+  if (!verticalBar_ || updatingBars_) return;
+  updatingBars_ = true;
+  const bool vertical =
+      scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth;
+  const bool horizontal =
+      scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth;
+  const int barWidth = verticalBar_->sizeHint().width();
+  const int barHeight = horizontalBar_->sizeHint().height();
+  const int fullWidth = Width();
+  const int fullHeight = Height();
+  // A bar takes room from the other direction, so the second look includes the first bar.
+  bool showVertical = vertical && MaxTopRow(fullHeight) > fixedRows_;
+  bool showHorizontal =
+      horizontal && MaxLeftCol(fullWidth - (showVertical ? barWidth : 0)) > fixedCols_;
+  if (vertical && !showVertical && showHorizontal) {
+    showVertical = MaxTopRow(fullHeight - barHeight) > fixedRows_;
+  }
+  const int width = fullWidth - (showVertical ? barWidth : 0);
+  const int height = fullHeight - (showHorizontal ? barHeight : 0);
+  if (showVertical) {
+    const int maxTop = MaxTopRow(height);
+    verticalBar_->setGeometry(width, 0, barWidth, height);
+    verticalBar_->setRange(fixedRows_, maxTop);
+    verticalBar_->setPageStep(std::max(1, rowCount_ - fixedRows_ - (maxTop - fixedRows_)));
+    verticalBar_->setValue(topRow_);
+  }
+  if (showHorizontal) {
+    const int maxLeft = MaxLeftCol(width);
+    horizontalBar_->setGeometry(0, height, width, barHeight);
+    horizontalBar_->setRange(fixedCols_, maxLeft);
+    horizontalBar_->setPageStep(std::max(1, colCount_ - fixedCols_ - (maxLeft - fixedCols_)));
+    horizontalBar_->setValue(leftCol_);
+  }
+  verticalBar_->setVisible(showVertical);
+  horizontalBar_->setVisible(showHorizontal);
+  updatingBars_ = false;
+}
+
+void TCustomGrid::BoundsChanged() {
+  TCustomControl::BoundsChanged();
+  UpdateScrollBars();
+}
+
+void TCustomGrid::Invalidate() {
+  UpdateScrollBars();
+  TCustomControl::Invalidate();
 }
 
 void TCustomGrid::SetColCount(int count) {
@@ -252,6 +362,7 @@ void TCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
 
 void TCustomGrid::Dispatch(TMessage& message) {
   if (message.Msg == WM_SIZE) {
+    UpdateScrollBars();
     // The current cell stays in view when the window shrinks.
     ScrollInView(col_, row_);
     Invalidate();

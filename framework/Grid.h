@@ -6,6 +6,8 @@
 #include <set>
 
 #include "framework/CustomControl.h"
+
+class QScrollBar;
 #include "framework/Memo.h"  // TScrollStyle
 
 enum TGridOption {
@@ -44,6 +46,7 @@ struct TGridRect {
 class TCustomGrid : public TCustomControl {
  public:
   explicit TCustomGrid(TComponent* owner);
+  ~TCustomGrid() override;
   std::string ClassName() const override { return "TCustomGrid"; }
 
   int ColCount() const { return colCount_; }
@@ -92,6 +95,13 @@ class TCustomGrid : public TCustomControl {
 
   void InvalidateCell(int col, int row);
   void InvalidateGrid() { Invalidate(); }
+  // Also brings the scroll bars in step with the scroll position.
+  void Invalidate() override;
+  // The area left for the cells beside the scroll bars that are shown.
+  TRect ClientRect() const override;
+  // A bar is shown when the setting allows it and the scrollable cells do not fit.
+  bool VerticalScrollBarShown() const;
+  bool HorizontalScrollBarShown() const;
 
   void Dispatch(TMessage& message) override;
 
@@ -109,6 +119,7 @@ class TCustomGrid : public TCustomControl {
   void FocusCell(int col, int row, bool moveAnchor);
 
   void Paint() override;
+  void BoundsChanged() override;
   void MouseDown(TMouseButton button, int shift, int x, int y) override;
   void KeyDown(WORD& key, int shift) override;
   void MouseWheel(int steps) override;
@@ -122,6 +133,10 @@ class TCustomGrid : public TCustomControl {
   void ScrollInView(int col, int row);
   void DrawGridLines(const TRect& clip);
   void DrawFocusRect(const TRect& rect);
+  // The last first-row (first-column) that still fills the window; the fixed count when all fit.
+  int MaxTopRow(int height) const;
+  int MaxLeftCol(int width) const;
+  void UpdateScrollBars();
 
   int colCount_ = 5;
   int rowCount_ = 5;
@@ -139,4 +154,7 @@ class TCustomGrid : public TCustomControl {
   int anchorRow_ = 1;
   int leftCol_ = 1;
   int topRow_ = 1;
+  QScrollBar* verticalBar_ = nullptr;  // children of the control's widget
+  QScrollBar* horizontalBar_ = nullptr;
+  bool updatingBars_ = false;
 };

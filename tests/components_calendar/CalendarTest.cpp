@@ -392,3 +392,42 @@ TEST_F(CalendarTest, PaintsTheChosenDayInTheSelectionColour) {
 }
 
 }  // namespace
+
+namespace {
+
+// The grid base on its own: a table larger than its window scrolls with bars and keys.
+TEST(GridScrolling, BarsAppearOnlyWhenCellsDoNotFit) {
+  TCustomGrid grid(nullptr);
+  grid.SetColCount(4);
+  grid.SetRowCount(4);
+  // Room for the cells and for a vertical bar beside them.
+  grid.SetBounds(0, 0, 4 * 65 + 30, 4 * 25 + 4);
+  EXPECT_FALSE(grid.VerticalScrollBarShown());
+  EXPECT_FALSE(grid.HorizontalScrollBarShown());
+  grid.SetRowCount(20);
+  EXPECT_TRUE(grid.VerticalScrollBarShown());
+  EXPECT_FALSE(grid.HorizontalScrollBarShown());
+  EXPECT_LT(grid.ClientWidth(), grid.Width());
+  grid.SetColCount(12);
+  EXPECT_TRUE(grid.HorizontalScrollBarShown());
+  // Moving to the far corner scrolls it into view; the fixed row and column stay.
+  grid.DoKeyDown(VK_END, ssCtrl);
+  EXPECT_EQ(grid.Col(), 11);
+  EXPECT_EQ(grid.Row(), 19);
+  EXPECT_GT(grid.TopRow(), 1);
+  EXPECT_GT(grid.LeftCol(), 1);
+  const TRect corner = grid.CellRect(11, 19);
+  EXPECT_GT(corner.Width(), 0);
+  EXPECT_LE(corner.Bottom, grid.ClientHeight());
+  EXPECT_LE(corner.Right, grid.ClientWidth());
+  EXPECT_EQ(grid.CellRect(0, 0).Left, 0);
+  grid.DoKeyDown(VK_HOME, ssCtrl);
+  EXPECT_EQ(grid.TopRow(), 1);
+  EXPECT_EQ(grid.LeftCol(), 1);
+  grid.SetScrollBars(TScrollStyle::ssNone);
+  EXPECT_FALSE(grid.VerticalScrollBarShown());
+  EXPECT_FALSE(grid.HorizontalScrollBarShown());
+  EXPECT_EQ(grid.ClientWidth(), grid.Width());
+}
+
+}  // namespace
