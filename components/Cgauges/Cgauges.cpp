@@ -33,6 +33,9 @@ int32_t Saturated(int64_t value) {
 
 }  // namespace
 
+TBltBitmap::TBltBitmap() = default;
+TBltBitmap::~TBltBitmap() = default;
+
 void TBltBitmap::MatchSize(TBitmap* pattern) {
   SetSize(pattern->Width(), pattern->Height());
   Canvas()->Brush().SetStyle(bsSolid);

@@ -20,6 +20,8 @@ enum TCGaugeKind : uint8_t {
 // A bitmap that can take the size of another and cover itself in the window frame colour.
 class TBltBitmap : public TBitmap {
  public:
+  TBltBitmap();
+  ~TBltBitmap() override;
   void MatchSize(TBitmap* pattern);
 };
 
