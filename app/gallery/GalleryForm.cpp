@@ -43,7 +43,8 @@ TGalleryForm::TGalleryForm(TComponent* owner) : TForm(owner) {
   NewLabel(448, 8, "Calendar (click a day or use the arrow keys)");
   calendar_ = new TCCalendar(this);
   calendar_->SetName("Calendar1");
-  calendar_->SetBounds(448, 26, 320, 200);
+  // Seven columns and rows of whole pixels: 7 x 44 + 6 lines by 7 x 27 + 6 lines.
+  calendar_->SetBounds(448, 26, 314, 195);
   calendar_->SetParent(this);
   calendar_->OnChange = [this](TObject*) { ShowDate(); };
   NewButton(448, 234, 74, "< Year", [this](TObject*) { calendar_->PrevYear(); });
