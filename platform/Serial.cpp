@@ -1,0 +1,451 @@
+#include "platform/Serial.h"
+
+// The kernel's own terminal record (termios2) carries an exact rate in bits per second, which
+// the C library's <termios.h> cannot express and whose definitions clash with it, so this file
+// talks to the terminal through ioctl alone and never includes <termios.h>.
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cstdint>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+namespace {
+
+struct OpenPort {
+  int fd = -1;
+  COMMTIMEOUTS timeouts;
+};
+
+// Guards the port table and the redirects. Calls come from the GUI thread, but a lock costs
+// nothing here: no call under it can block.
+std::mutex& TableLock() {
+  static std::mutex lock;
+  return lock;
+}
+
+// Open ports by handle value. Handle values are never reused, so a closed handle cannot come
+// to name a port opened later.
+std::map<uintptr_t, OpenPort>& Ports() {
+  static std::map<uintptr_t, OpenPort> ports;
+  return ports;
+}
+uintptr_t nextHandleValue = 0x1000;
+
+std::map<std::string, std::string>& Redirects() {
+  static std::map<std::string, std::string> redirects;
+  return redirects;
+}
+
+std::string Lowered(const std::string& text) {
+  std::string lowered = text;
+  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lowered;
+}
+
+// n for "COMn" with n from 1 and no leading zero, else 0.
+int ComPortNumber(const std::string& name) {
+  if (name.size() < 4 || name.size() > 7 || Lowered(name.substr(0, 3)) != "com") return 0;
+  if (name[3] == '0') return 0;
+  int number = 0;
+  for (size_t i = 3; i < name.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
+    number = number * 10 + (name[i] - '0');
+  }
+  return number;
+}
+
+std::string MappedDevicePath(const std::string& name) {
+  if (name.empty()) return "";
+  if (const int number = ComPortNumber(name); number > 0) {
+    return "/dev/ttyUSB" + std::to_string(number - 1);
+  }
+  if (name[0] == '/') return name;
+  return "/dev/" + name;
+}
+
+std::string DevicePathLocked(const char* portName) {
+  if (portName == nullptr || portName[0] == '\0') return "";
+  const std::string name = portName;
+  const auto redirect = Redirects().find(Lowered(name));
+  if (redirect != Redirects().end()) return redirect->second;
+  return MappedDevicePath(name);
+}
+
+// Unix98 pseudo-terminal slaves have these majors and no entry under /sys.
+constexpr unsigned kFirstPtySlaveMajor = 136;
+constexpr unsigned kLastPtySlaveMajor = 143;
+
+// Whether a character device is a terminal, decided before opening it: opening some devices
+// acts on the machine (a watchdog timer starts counting down, say), and the port name comes
+// from the user. Without /sys the question cannot be asked, and the checks after the open
+// have to do.
+bool IsTerminalDevice(dev_t device) {
+  const unsigned deviceMajor = major(device);
+  if (deviceMajor >= kFirstPtySlaveMajor && deviceMajor <= kLastPtySlaveMajor) return true;
+  if (access("/sys/dev/char", F_OK) != 0) return true;
+  const std::string entry = "/sys/dev/char/" + std::to_string(deviceMajor) + ":" +
+                            std::to_string(minor(device)) + "/subsystem";
+  char* resolved = realpath(entry.c_str(), nullptr);
+  if (resolved == nullptr) return false;
+  const std::string subsystem = resolved;
+  free(resolved);
+  return subsystem.size() >= 4 && subsystem.compare(subsystem.size() - 4, 4, "/tty") == 0;
+}
+
+BOOL Fail(int code) {
+  SetLastError(static_cast<DWORD>(code));
+  return FALSE;
+}
+
+// The open port of a handle, or null (with EBADF as last error) for anything else.
+OpenPort* FindPort(HANDLE port) {
+  const auto found = Ports().find(reinterpret_cast<uintptr_t>(port));
+  if (found == Ports().end()) {
+    SetLastError(EBADF);
+    return nullptr;
+  }
+  return &found->second;
+}
+
+int OpenFlags(DWORD access) {
+  const bool reads = (access & GENERIC_READ) != 0;
+  const bool writes = (access & GENERIC_WRITE) != 0;
+  if (reads && writes) return O_RDWR;
+  if (writes) return O_WRONLY;
+  if (reads) return O_RDONLY;
+  return -1;
+}
+
+// Opens the device and takes it exclusively; -1 with errno set on failure.
+int OpenExclusive(const std::string& path, int accessFlags) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return -1;
+  if (!S_ISCHR(status.st_mode) || !IsTerminalDevice(status.st_rdev)) {
+    errno = ENOTTY;
+    return -1;
+  }
+  int fd;
+  do {
+    fd = open(path.c_str(), accessFlags | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+
+  auto refuse = [fd](int code) {
+    close(fd);
+    errno = code;
+    return -1;
+  };
+  // The path may have been replaced between the check and the open.
+  if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode)) return refuse(ENOTTY);
+  termios2 settings;
+  if (ioctl(fd, TCGETS2, &settings) != 0) return refuse(ENOTTY);
+  // Our own controlling terminal would stop the whole process (SIGTTOU) when a background
+  // process sets its line or writes to it.
+  pid_t session;
+  if (ioctl(fd, TIOCGSID, &session) == 0) return refuse(EBUSY);
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) return refuse(errno == EWOULDBLOCK ? EBUSY : errno);
+  // A privileged process may open a terminal in exclusive mode, so look for the mode as well
+  // as relying on the open to fail.
+  int exclusive = 0;
+  if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) return refuse(EBUSY);
+  if (ioctl(fd, TIOCEXCL) != 0) return refuse(errno);
+  return fd;
+}
+
+void CloseDevice(int fd) {
+  // The terminal keeps its exclusive mode beyond our close (a pseudo-terminal slave does while
+  // its master lives), which would lock out our own next open.
+  ioctl(fd, TIOCNXCL);
+  // Closing waits until queued output has left the line; on a stalled line that would hang.
+  int queued = 0;
+  if (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) ioctl(fd, TCFLSH, TCOFLUSH);
+  close(fd);
+}
+
+BYTE ByteSizeOf(tcflag_t cflag) {
+  switch (cflag & CSIZE) {
+    case CS5:
+      return 5;
+    case CS6:
+      return 6;
+    case CS7:
+      return 7;
+    default:
+      return 8;
+  }
+}
+
+tcflag_t SizeFlag(BYTE byteSize) {
+  switch (byteSize) {
+    case 5:
+      return CS5;
+    case 6:
+      return CS6;
+    case 7:
+      return CS7;
+    default:
+      return CS8;
+  }
+}
+
+BYTE ParityOf(tcflag_t cflag) {
+  if ((cflag & PARENB) == 0) return NOPARITY;
+  const bool odd = (cflag & PARODD) != 0;
+  if ((cflag & CMSPAR) != 0) return odd ? MARKPARITY : SPACEPARITY;
+  return odd ? ODDPARITY : EVENPARITY;
+}
+
+tcflag_t ParityFlags(BYTE parity) {
+  switch (parity) {
+    case ODDPARITY:
+      return PARENB | PARODD;
+    case EVENPARITY:
+      return PARENB;
+    case MARKPARITY:
+      return PARENB | CMSPAR | PARODD;
+    case SPACEPARITY:
+      return PARENB | CMSPAR;
+    default:
+      return 0;
+  }
+}
+
+// What the line can take, the rules of the record's own platform included.
+bool LineSettingsValid(const DCB& dcb) {
+  if (dcb.BaudRate == 0) return false;
+  if (dcb.ByteSize < 5 || dcb.ByteSize > 8) return false;
+  if (dcb.Parity > SPACEPARITY) return false;
+  if (dcb.StopBits > TWOSTOPBITS) return false;
+  if (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize != 5) return false;
+  if (dcb.StopBits == TWOSTOPBITS && dcb.ByteSize == 5) return false;
+  return true;
+}
+
+std::string Trimmed(const std::string& text) {
+  size_t begin = 0;
+  size_t end = text.size();
+  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
+  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
+  return text.substr(begin, end - begin);
+}
+
+bool ParseBaudRate(const std::string& field, DWORD& rate) {
+  if (field.empty() || field.size() > 9) return false;
+  DWORD value = 0;
+  for (char c : field) {
+    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
+    value = value * 10 + static_cast<DWORD>(c - '0');
+  }
+  if (value == 0) return false;
+  rate = value;
+  return true;
+}
+
+bool ParseParity(const std::string& field, BYTE& parity) {
+  if (field.size() != 1) return false;
+  switch (std::toupper(static_cast<unsigned char>(field[0]))) {
+    case 'N':
+      parity = NOPARITY;
+      return true;
+    case 'E':
+      parity = EVENPARITY;
+      return true;
+    case 'O':
+      parity = ODDPARITY;
+      return true;
+    case 'M':
+      parity = MARKPARITY;
+      return true;
+    case 'S':
+      parity = SPACEPARITY;
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool ParseStopBits(const std::string& field, BYTE& stopBits) {
+  if (field == "1") {
+    stopBits = ONESTOPBIT;
+  } else if (field == "1.5") {
+    stopBits = ONE5STOPBITS;
+  } else if (field == "2") {
+    stopBits = TWOSTOPBITS;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+HANDLE CreateFileA(const char* fileName, DWORD access, DWORD /*shareMode*/, void* /*security*/,
+                   DWORD creation, DWORD /*flags*/, HANDLE /*templateFile*/) {
+  const int accessFlags = OpenFlags(access);
+  if (accessFlags < 0 || creation != OPEN_EXISTING) {
+    SetLastError(EINVAL);
+    return INVALID_HANDLE_VALUE;
+  }
+  std::lock_guard<std::mutex> guard(TableLock());
+  const std::string path = DevicePathLocked(fileName);
+  if (path.empty()) {
+    SetLastError(ENOENT);
+    return INVALID_HANDLE_VALUE;
+  }
+  const int fd = OpenExclusive(path, accessFlags);
+  if (fd < 0) {
+    SetLastError(static_cast<DWORD>(errno));
+    return INVALID_HANDLE_VALUE;
+  }
+  const uintptr_t handle = nextHandleValue;
+  nextHandleValue += 0x10;
+  Ports()[handle] = OpenPort{fd, COMMTIMEOUTS{}};
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+BOOL GetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) {
+  std::lock_guard<std::mutex> guard(TableLock());
+  OpenPort* open = FindPort(port);
+  if (open == nullptr) return FALSE;
+  if (timeouts == nullptr) return Fail(EINVAL);
+  *timeouts = open->timeouts;
+  return TRUE;
+}
+
+BOOL SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) {
+  std::lock_guard<std::mutex> guard(TableLock());
+  OpenPort* open = FindPort(port);
+  if (open == nullptr) return FALSE;
+  if (timeouts == nullptr) return Fail(EINVAL);
+  open->timeouts = *timeouts;
+  return TRUE;
+}
+
+BOOL GetCommState(HANDLE port, DCB* dcb) {
+  std::lock_guard<std::mutex> guard(TableLock());
+  OpenPort* open = FindPort(port);
+  if (open == nullptr) return FALSE;
+  if (dcb == nullptr) return Fail(EINVAL);
+  termios2 settings;
+  if (ioctl(open->fd, TCGETS2, &settings) != 0) return Fail(errno);
+  // Not every terminal has modem lines (a pseudo-terminal has none); DTR then counts as on.
+  int modemLines = TIOCM_DTR;
+  if (ioctl(open->fd, TIOCMGET, &modemLines) != 0) modemLines = TIOCM_DTR;
+
+  const bool hardwareFlow = (settings.c_cflag & CRTSCTS) != 0;
+  dcb->DCBlength = sizeof(DCB);
+  dcb->BaudRate = settings.c_ospeed;
+  dcb->fBinary = 1;
+  dcb->fParity = (settings.c_iflag & INPCK) != 0;
+  dcb->fOutxCtsFlow = hardwareFlow;
+  dcb->fOutxDsrFlow = 0;
+  dcb->fDtrControl = (modemLines & TIOCM_DTR) != 0 ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
+  dcb->fDsrSensitivity = 0;
+  dcb->fTXContinueOnXoff = 1;
+  dcb->fOutX = (settings.c_iflag & IXON) != 0;
+  dcb->fInX = (settings.c_iflag & IXOFF) != 0;
+  dcb->fErrorChar = 0;
+  dcb->fNull = 0;
+  dcb->fRtsControl = hardwareFlow ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+  dcb->fAbortOnError = 0;
+  dcb->ByteSize = ByteSizeOf(settings.c_cflag);
+  dcb->Parity = ParityOf(settings.c_cflag);
+  if ((settings.c_cflag & CSTOPB) == 0) {
+    dcb->StopBits = ONESTOPBIT;
+  } else {
+    // With five data bits the second stop bit is half a bit long.
+    dcb->StopBits = dcb->ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
+  }
+  dcb->XonChar = static_cast<char>(settings.c_cc[VSTART]);
+  dcb->XoffChar = static_cast<char>(settings.c_cc[VSTOP]);
+  return TRUE;
+}
+
+BOOL BuildCommDCBA(const char* text, DCB* dcb) {
+  if (text == nullptr || dcb == nullptr) return Fail(EINVAL);
+  std::string fields[4];
+  const std::string whole = text;
+  size_t start = 0;
+  for (int i = 0; i < 4; ++i) {
+    const size_t comma = whole.find(',', start);
+    if ((i < 3) != (comma != std::string::npos)) return Fail(EINVAL);
+    fields[i] = Trimmed(
+        whole.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    start = comma + 1;
+  }
+  DWORD baudRate = 0;
+  BYTE parity = 0;
+  BYTE stopBits = 0;
+  const std::string& data = fields[2];
+  if (!ParseBaudRate(fields[0], baudRate) || !ParseParity(fields[1], parity) || data.size() != 1 ||
+      data[0] < '5' || data[0] > '8' || !ParseStopBits(fields[3], stopBits)) {
+    return Fail(EINVAL);
+  }
+  dcb->BaudRate = baudRate;
+  dcb->Parity = parity;
+  dcb->ByteSize = static_cast<BYTE>(data[0] - '0');
+  dcb->StopBits = stopBits;
+  return TRUE;
+}
+
+BOOL SetCommState(HANDLE port, DCB* dcb) {
+  std::lock_guard<std::mutex> guard(TableLock());
+  OpenPort* open = FindPort(port);
+  if (open == nullptr) return FALSE;
+  if (dcb == nullptr || !LineSettingsValid(*dcb)) return Fail(EINVAL);
+  termios2 settings;
+  if (ioctl(open->fd, TCGETS2, &settings) != 0) return Fail(errno);
+  // The rate goes in as a number (BOTHER), so rates without a B constant, such as 14400, come
+  // out exactly; no separate input rate (CIBAUD zero means the same as output).
+  settings.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+  settings.c_cflag |= BOTHER | SizeFlag(dcb->ByteSize) | ParityFlags(dcb->Parity);
+  if (dcb->StopBits != ONESTOPBIT) settings.c_cflag |= CSTOPB;
+  settings.c_ospeed = dcb->BaudRate;
+  settings.c_ispeed = dcb->BaudRate;
+  // Applied at once: waiting for the output to drain could hang on a stalled line.
+  if (ioctl(open->fd, TCSETS2, &settings) != 0) return Fail(errno);
+  return TRUE;
+}
+
+BOOL TransmitCommChar(HANDLE port, char character) {
+  std::lock_guard<std::mutex> guard(TableLock());
+  OpenPort* open = FindPort(port);
+  if (open == nullptr) return FALSE;
+  // Terminals raise no SIGPIPE; a pulled adapter only makes the write fail (EIO, ENODEV, ENXIO).
+  const ssize_t written = write(open->fd, &character, 1);
+  if (written != 1) return Fail(written < 0 ? errno : EAGAIN);
+  return TRUE;
+}
+
+BOOL CloseHandle(HANDLE port) {
+  std::lock_guard<std::mutex> guard(TableLock());
+  OpenPort* open = FindPort(port);
+  if (open == nullptr) return FALSE;
+  CloseDevice(open->fd);
+  Ports().erase(reinterpret_cast<uintptr_t>(port));
+  return TRUE;
+}
+
+std::string SerialDevicePath(const char* portName) {
+  std::lock_guard<std::mutex> guard(TableLock());
+  return DevicePathLocked(portName);
+}
+
+void SetSerialDeviceRedirect(const std::string& portName, const std::string& devicePath) {
+  std::lock_guard<std::mutex> guard(TableLock());
+  Redirects()[Lowered(portName)] = devicePath;
+}
+
+void ClearSerialDeviceRedirects() {
+  std::lock_guard<std::mutex> guard(TableLock());
+  Redirects().clear();
+}
