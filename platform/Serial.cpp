@@ -370,10 +370,10 @@ BOOL GetCommState(HANDLE port, DCB* dcb) {
   return TRUE;
 }
 
-BOOL BuildCommDCBA(const char* text, DCB* dcb) {
-  if (text == nullptr || dcb == nullptr) return Fail(EINVAL);
+BOOL BuildCommDCBA(const char* definition, DCB* dcb) {
+  if (definition == nullptr || dcb == nullptr) return Fail(EINVAL);
   std::string fields[4];
-  const std::string whole = text;
+  const std::string whole = definition;
   size_t start = 0;
   for (int i = 0; i < 4; ++i) {
     const size_t comma = whole.find(',', start);

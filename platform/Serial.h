@@ -1,18 +1,28 @@
 #pragma once
-// Serial ports through the calls the program is written against, over Linux tty devices.
+// Serial ports in the shape the program's serial link is written against: a port is opened by
+// a device name such as "COM1", its line settings travel in a DCB record, its timeouts in a
+// COMMTIMEOUTS record, and characters go out one at a time.
 //
-// Device names: "COMn" in any letter case is /dev/ttyUSB(n-1), where USB-serial adapters
-// appear; a name beginning with "/" is a path as it stands; any other name is taken under
-// /dev/ ("ttyACM0", "ttyS0", "pts/3"). Opens are exclusive and never block; the line settings
-// go to the device exactly, custom rates such as 14400 baud included. Every call on a handle
-// that is not open fails without effect.
+// Device names: "COMn" (any letter case, n from 1 without leading zeros) is /dev/ttyUSB(n-1),
+// where USB-serial adapters appear; a name that begins with "/" is a path as it stands; any
+// other name is taken under /dev/ ("ttyACM0", "ttyS0", "pts/3"). An empty name opens nothing.
+//
+// A port is held exclusively: the open takes an flock lock and the terminal's exclusive mode,
+// and it fails when another program holds either. Only terminal devices open; regular files,
+// directories, other character devices and the caller's own controlling terminal are refused.
+// Nothing here blocks: the device is opened non-blocking and every call returns at once.
+//
+// Handles are checked against the table of open ports, so a null, invalid or closed handle
+// makes every call fail without effect. Failed calls leave an errno value for GetLastError.
 
 #include <string>
 
+#include "platform/LastError.h"
 #include "platform/WinTypes.h"
 
 constexpr DWORD GENERIC_READ = 0x80000000u;
 constexpr DWORD GENERIC_WRITE = 0x40000000u;
+// The only creation mode a port accepts: devices are never created.
 constexpr DWORD OPEN_EXISTING = 3;
 
 constexpr BYTE NOPARITY = 0;
@@ -20,70 +30,95 @@ constexpr BYTE ODDPARITY = 1;
 constexpr BYTE EVENPARITY = 2;
 constexpr BYTE MARKPARITY = 3;
 constexpr BYTE SPACEPARITY = 4;
+
 constexpr BYTE ONESTOPBIT = 0;
 constexpr BYTE ONE5STOPBITS = 1;
 constexpr BYTE TWOSTOPBITS = 2;
 
-// Line settings, laid out as the 28-byte record of the original platform.
+constexpr DWORD DTR_CONTROL_DISABLE = 0;
+constexpr DWORD DTR_CONTROL_ENABLE = 1;
+constexpr DWORD DTR_CONTROL_HANDSHAKE = 2;
+
+constexpr DWORD RTS_CONTROL_DISABLE = 0;
+constexpr DWORD RTS_CONTROL_ENABLE = 1;
+constexpr DWORD RTS_CONTROL_HANDSHAKE = 2;
+constexpr DWORD RTS_CONTROL_TOGGLE = 3;
+
+// Line settings of a port, laid out as the 28-byte record the program sizes it by.
 struct DCB {
-  DWORD DCBlength;
-  DWORD BaudRate;
-  DWORD fBinary : 1;
-  DWORD fParity : 1;
-  DWORD fOutxCtsFlow : 1;
-  DWORD fOutxDsrFlow : 1;
-  DWORD fDtrControl : 2;
-  DWORD fDsrSensitivity : 1;
-  DWORD fTXContinueOnXoff : 1;
-  DWORD fOutX : 1;
-  DWORD fInX : 1;
-  DWORD fErrorChar : 1;
-  DWORD fNull : 1;
-  DWORD fRtsControl : 2;
-  DWORD fAbortOnError : 1;
-  DWORD fDummy2 : 17;
-  WORD wReserved;
-  WORD XonLim;
-  WORD XoffLim;
-  BYTE ByteSize;
-  BYTE Parity;
-  BYTE StopBits;
-  char XonChar;
-  char XoffChar;
-  char ErrorChar;
-  char EofChar;
-  char EvtChar;
-  WORD wReserved1;
+  DWORD DCBlength = 0;
+  DWORD BaudRate = 0;
+  DWORD fBinary : 1 = 0;
+  DWORD fParity : 1 = 0;
+  DWORD fOutxCtsFlow : 1 = 0;
+  DWORD fOutxDsrFlow : 1 = 0;
+  DWORD fDtrControl : 2 = 0;
+  DWORD fDsrSensitivity : 1 = 0;
+  DWORD fTXContinueOnXoff : 1 = 0;
+  DWORD fOutX : 1 = 0;
+  DWORD fInX : 1 = 0;
+  DWORD fErrorChar : 1 = 0;
+  DWORD fNull : 1 = 0;
+  DWORD fRtsControl : 2 = 0;
+  DWORD fAbortOnError : 1 = 0;
+  DWORD fDummy2 : 17 = 0;
+  WORD wReserved = 0;
+  WORD XonLim = 0;
+  WORD XoffLim = 0;
+  BYTE ByteSize = 0;
+  BYTE Parity = 0;
+  BYTE StopBits = 0;
+  char XonChar = 0;
+  char XoffChar = 0;
+  char ErrorChar = 0;
+  char EofChar = 0;
+  char EvtChar = 0;
+  WORD wReserved1 = 0;
 };
 static_assert(sizeof(DCB) == 28);
 
-// Timeouts in milliseconds. They are kept per handle and read back as set; the program only
-// writes to the port and never waits on it, so they do not drive any input or output here.
+// Timeouts of a port in milliseconds. They are kept per handle and read back as set, but they
+// govern no transfer: output never waits, and ports are never read.
 struct COMMTIMEOUTS {
-  DWORD ReadIntervalTimeout;
-  DWORD ReadTotalTimeoutMultiplier;
-  DWORD ReadTotalTimeoutConstant;
-  DWORD WriteTotalTimeoutMultiplier;
-  DWORD WriteTotalTimeoutConstant;
+  DWORD ReadIntervalTimeout = 0;
+  DWORD ReadTotalTimeoutMultiplier = 0;
+  DWORD ReadTotalTimeoutConstant = 0;
+  DWORD WriteTotalTimeoutMultiplier = 0;
+  DWORD WriteTotalTimeoutConstant = 0;
 };
 
+// Opens the port of the device name exclusively. access is GENERIC_READ and/or GENERIC_WRITE;
+// shareMode, security, flags and templateFile are ignored (a port is never shared, I/O is
+// never overlapped); creation must be OPEN_EXISTING. INVALID_HANDLE_VALUE on failure.
 HANDLE CreateFileA(const char* fileName, DWORD access, DWORD shareMode, void* security,
                    DWORD creation, DWORD flags, HANDLE templateFile);
+// A fresh handle reports all timeouts zero; afterwards what SetCommTimeouts stored.
 BOOL GetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts);
 BOOL SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts);
+// Fills the record from the device's current settings: rate, byte size, parity, stop bits,
+// flow control and the XON/XOFF characters. DCBlength becomes the record's size.
 BOOL GetCommState(HANDLE port, DCB* dcb);
-// Parses "baud,parity,data,stop" (e.g. "14400,N,8,1") into dcb; a malformed text leaves it
-// unchanged and fails.
+// Reads "baud,parity,data,stop" (e.g. "14400,N,8,1"; parity N, E, O, M or S in either case;
+// data 5 to 8; stop 1, 1.5 or 2; blanks around the fields allowed) into BaudRate, Parity,
+// ByteSize and StopBits. A malformed text fails and leaves the record unchanged.
 BOOL BuildCommDCBA(const char* definition, DCB* dcb);
+// Applies BaudRate (any rate, set exactly), ByteSize, Parity and StopBits to the device; every
+// other setting stays as the device has it. Fails without effect for values the line cannot
+// take (rate 0, byte size outside 5..8, 1.5 stop bits except with 5 data bits, 2 stop bits
+// with 5 data bits).
 BOOL SetCommState(HANDLE port, DCB* dcb);
-// Writes one byte at once, without waiting; a byte the device does not take is lost.
+// Hands one byte to the device in a single non-blocking write. A byte the device does not take
+// at once (output full, device gone) is lost and the call fails.
 BOOL TransmitCommChar(HANDLE port, char character);
+// Releases the port and its locks. Output the line has not yet sent is discarded, because
+// closing must not wait on a stalled line. A handle closes once; later calls fail.
 BOOL CloseHandle(HANDLE handle);
 
-// The device a port name opens ("" for an empty name).
+// The device path a port name leads to: the test redirect for the name if one is set, else
+// the mapping above. Empty for an empty or null name.
 std::string SerialDevicePath(const char* portName);
 
-// For tests: makes a port name (matched in any letter case) open another device, such as a
-// pseudo-terminal. Nothing the user can do reaches these.
+// For tests only; nothing the user can do reaches these. Makes the port name (matched in any
+// letter case) lead to devicePath instead of its mapped device, e.g. to a pseudo-terminal.
 void SetSerialDeviceRedirect(const std::string& portName, const std::string& devicePath);
 void ClearSerialDeviceRedirects();

@@ -1,0 +1,160 @@
+// Port names and their devices, and the text form of line settings: nothing here opens a port
+// except to show that an empty name or a redirect leads where it should.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/Serial.h"
+#include "support/PseudoTerminal.h"
+
+namespace {
+
+HANDLE OpenByName(const char* name) {
+  return CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+}
+
+TEST(SerialDeviceNames, ComNamesInAnyCaseAreUsbSerialAdapters) {
+  EXPECT_EQ(SerialDevicePath("com1"), "/dev/ttyUSB0");
+  EXPECT_EQ(SerialDevicePath("COM1"), "/dev/ttyUSB0");
+  EXPECT_EQ(SerialDevicePath("cOm3"), "/dev/ttyUSB2");
+  EXPECT_EQ(SerialDevicePath("COM9"), "/dev/ttyUSB8");
+  EXPECT_EQ(SerialDevicePath("COM10"), "/dev/ttyUSB9");
+  EXPECT_EQ(SerialDevicePath("com256"), "/dev/ttyUSB255");
+}
+
+TEST(SerialDeviceNames, NamesThatAreNotComNumbersAreTakenUnderDev) {
+  // No number, a zero, a leading zero or trailing text make no COM port number.
+  EXPECT_EQ(SerialDevicePath("COM"), "/dev/COM");
+  EXPECT_EQ(SerialDevicePath("COM0"), "/dev/COM0");
+  EXPECT_EQ(SerialDevicePath("COM01"), "/dev/COM01");
+  EXPECT_EQ(SerialDevicePath("COM1x"), "/dev/COM1x");
+  EXPECT_EQ(SerialDevicePath("xCOM1"), "/dev/xCOM1");
+  EXPECT_EQ(SerialDevicePath("ttyACM0"), "/dev/ttyACM0");
+  EXPECT_EQ(SerialDevicePath("ttyS0"), "/dev/ttyS0");
+  EXPECT_EQ(SerialDevicePath("pts/3"), "/dev/pts/3");
+  EXPECT_EQ(SerialDevicePath("/dev/pts/3"), "/dev/pts/3");
+  EXPECT_EQ(SerialDevicePath("/tmp/port"), "/tmp/port");
+}
+
+TEST(SerialDeviceNames, AnEmptyNameLeadsNowhereAndDoesNotOpen) {
+  EXPECT_EQ(SerialDevicePath(""), "");
+  EXPECT_EQ(SerialDevicePath(nullptr), "");
+  EXPECT_EQ(OpenByName(""), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(OpenByName(nullptr), INVALID_HANDLE_VALUE);
+}
+
+TEST(SerialDeviceNames, RedirectIsMatchedInAnyCaseAndOpensItsDevice) {
+  PseudoTerminal board;
+  ASSERT_TRUE(board.IsOpen());
+  SetSerialDeviceRedirect("Com7", board.SlavePath());
+  EXPECT_EQ(SerialDevicePath("COM7"), board.SlavePath());
+  EXPECT_EQ(SerialDevicePath("com7"), board.SlavePath());
+  EXPECT_EQ(SerialDevicePath("COM8"), "/dev/ttyUSB7");  // other names keep their mapping
+
+  HANDLE port = OpenByName("cOM7");
+  ASSERT_NE(port, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(TransmitCommChar(port, 'r'));
+  EXPECT_EQ(board.WaitForBytes(1, 2000), "r");
+  EXPECT_TRUE(CloseHandle(port));
+
+  // A redirect may also catch a name that would otherwise be taken under /dev/.
+  SetSerialDeviceRedirect("board", board.SlavePath());
+  EXPECT_EQ(SerialDevicePath("BOARD"), board.SlavePath());
+
+  ClearSerialDeviceRedirects();
+  EXPECT_EQ(SerialDevicePath("COM7"), "/dev/ttyUSB6");
+  EXPECT_EQ(SerialDevicePath("board"), "/dev/board");
+}
+
+// A record whose every byte is set, so that any change shows.
+DCB FilledRecord() {
+  DCB dcb;
+  std::memset(static_cast<void*>(&dcb), 0xA5, sizeof dcb);
+  return dcb;
+}
+
+TEST(BuildCommDCBA, TheBoardsSettingsFillOnlyRateParityDataAndStopBits) {
+  DCB dcb = FilledRecord();
+  const DCB before = dcb;
+  ASSERT_TRUE(BuildCommDCBA("14400,N,8,1", &dcb));
+  EXPECT_EQ(dcb.BaudRate, 14400u);
+  EXPECT_EQ(dcb.Parity, NOPARITY);
+  EXPECT_EQ(dcb.ByteSize, 8);
+  EXPECT_EQ(dcb.StopBits, ONESTOPBIT);
+  // Everything else stays as the device reported it.
+  DCB rest = dcb;
+  rest.BaudRate = before.BaudRate;
+  rest.Parity = before.Parity;
+  rest.ByteSize = before.ByteSize;
+  rest.StopBits = before.StopBits;
+  EXPECT_EQ(std::memcmp(&rest, &before, sizeof(DCB)), 0);
+}
+
+TEST(BuildCommDCBA, ParityLettersStopBitsAndBlanks) {
+  struct Case {
+    const char* text;
+    DWORD baud;
+    BYTE parity;
+    BYTE byteSize;
+    BYTE stopBits;
+  };
+  const Case cases[] = {
+      {"9600,e,7,2", 9600, EVENPARITY, 7, TWOSTOPBITS},
+      {"110,O,5,1.5", 110, ODDPARITY, 5, ONE5STOPBITS},
+      {"300,m,6,1", 300, MARKPARITY, 6, ONESTOPBIT},
+      {"1200,S,8,2", 1200, SPACEPARITY, 8, TWOSTOPBITS},
+      {"115200,n,8,1", 115200, NOPARITY, 8, ONESTOPBIT},
+      {" 14400 , N , 8 , 1 ", 14400, NOPARITY, 8, ONESTOPBIT},
+  };
+  for (const Case& c : cases) {
+    DCB dcb = FilledRecord();
+    ASSERT_TRUE(BuildCommDCBA(c.text, &dcb)) << c.text;
+    EXPECT_EQ(dcb.BaudRate, c.baud) << c.text;
+    EXPECT_EQ(dcb.Parity, c.parity) << c.text;
+    EXPECT_EQ(dcb.ByteSize, c.byteSize) << c.text;
+    EXPECT_EQ(dcb.StopBits, c.stopBits) << c.text;
+  }
+}
+
+TEST(BuildCommDCBA, MalformedTextsFailAndLeaveTheRecordUnchanged) {
+  const char* texts[] = {
+      "",
+      "14400",
+      "14400,N,8",
+      "14400,N,8,1,",
+      "14400,N,8,1,1",
+      ",N,8,1",
+      "14400,,8,1",
+      "14400,N,,1",
+      "14400,N,8,",
+      "abc,N,8,1",
+      "-1,N,8,1",
+      "+9600,N,8,1",
+      "0,N,8,1",
+      "9999999999,N,8,1",
+      "14400,X,8,1",
+      "14400,NN,8,1",
+      "14400,N,4,1",
+      "14400,N,9,1",
+      "14400,N,88,1",
+      "14400,N,8,0",
+      "14400,N,8,3",
+      "14400,N,8,1.6",
+      "14400,N,8,1.",
+      "14400;N;8;1",
+      "14 400,N,8,1",
+  };
+  for (const char* text : texts) {
+    DCB dcb = FilledRecord();
+    const DCB before = dcb;
+    EXPECT_FALSE(BuildCommDCBA(text, &dcb)) << '"' << text << '"';
+    EXPECT_EQ(std::memcmp(&dcb, &before, sizeof(DCB)), 0) << '"' << text << '"';
+  }
+  DCB dcb = FilledRecord();
+  const DCB before = dcb;
+  EXPECT_FALSE(BuildCommDCBA(nullptr, &dcb));
+  EXPECT_EQ(std::memcmp(&dcb, &before, sizeof(DCB)), 0);
+  EXPECT_FALSE(BuildCommDCBA("14400,N,8,1", nullptr));
+}
+
+}  // namespace
