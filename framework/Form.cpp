@@ -76,7 +76,6 @@ QWidget* TForm::ClientWidget() const {
 void TForm::Show() {
   SetVisible(true);
   Widget()->show();
-  Widget()->raise();
 }
 
 bool TForm::Showing() const {
