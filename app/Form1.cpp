@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "app/FormDescriptions.h"
+#include "app/Read.h"
 #include "app/RelayCommands.h"
 #include "app/SerialLink.h"
 #include "app/TallyvaneIcon.h"
@@ -95,6 +96,7 @@ void TForm1::FormCreate(TObject*) {
   OpenPort();
   if (PortHandle == INVALID_HANDLE_VALUE) ShowPortNotFound();
   ConfigurePort();
+  Read = TThread::Create<TRead>(false);
   if (PortHandle == INVALID_HANDLE_VALUE) return;
   Label9->SetCaption(kPortFoundText);
   GreetBoard();
@@ -104,6 +106,11 @@ void TForm1::FormCreate(TObject*) {
 void TForm1::FormClose(TObject*, TCloseAction&) {
   // Clients still connected are dropped without their disconnect events.
   ServerSocket1->CloseServer();
+  if (Read) {
+    Read->RequestTerminate();
+    // It ends after its current cycle and deletes itself; the pointer must not outlive it.
+    Read = nullptr;
+  }
 }
 
 void TForm1::ServerSocket1ClientConnect(TObject*, TCustomWinSocket* Socket) {

@@ -21,6 +21,8 @@ void TRead::Run() {
 }
 
 void TRead::ReopenPort() {
+  // The window may be gone already when a cycle that was queued earlier is served.
+  if (!Form1) return;
   Sleep(kReopenPauseMs);
   ClosePort();
   OpenPort();
