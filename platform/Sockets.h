@@ -189,4 +189,8 @@ std::string SocketErrorText(int code);
 // Current number of WSAStartup calls not yet matched by WSACleanup.
 int SocketLibraryUsers();
 
+// For tests of the program in-process: a bind to port `from` (host byte order) binds to port
+// `to` instead, so that they need not take the program's real port. Port 0 as `to` clears it.
+void RedirectBindPort(u_short from, u_short to);
+
 }  // namespace WinSock

@@ -82,6 +82,9 @@ void TcpClient::Close() {
 
 PortHolder::PortHolder(uint16_t port) {
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  // Connections of an earlier server that linger on the port do not keep it from listening.
+  const int reuse = 1;
+  ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);

@@ -1,0 +1,230 @@
+// Remote PCs against the relay server's main window, in one process: real TCP clients on port
+// 1028 and a pseudo-terminal as the relay board.
+#include <memory>
+#include <string>
+
+#include "app/Read.h"
+#include "platform/Sockets.h"
+#include "tests/app/MainWindowFixture.h"
+#include "tests/app_clients/Board.h"
+#include "tests/net/NetTestSupport.h"
+#include "tests/net/TcpClient.h"
+#include "thread/Thread.h"
+
+namespace {
+
+const std::string kProblemText = "There is some problem with the remote PC";
+const std::string kNotOpenText = "Virtual COM Port is not opened!";
+
+class RemoteClientsTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    // The window's server binds a free port instead of 1028, which the program itself (or
+    // another test program) may hold meanwhile.
+    port = FreePort();
+    WinSock::RedirectBindPort(1028, port);
+    // Hand-over calls of the port watchdog are served by the message loop.
+    TApplication* application = Application;
+    SetMainThreadWakeHook([application](TThread*) { application->PostWakeMessage(); });
+    Application->SetWakeHandler([] { CheckSynchronize(); });
+  }
+
+  void TearDown() override {
+    // Closing the window stops the watchdog, which ends after its current cycle.
+    if (Form1 && Read) Form1->Close();
+    RunUntil([] { return LiveThreadCount() == 0; }, 10000);
+    SetMainThreadWakeHook({});
+    Application->SetWakeHandler({});
+    WinSock::RedirectBindPort(1028, 0);
+    MainWindowTest::TearDown();
+  }
+
+  // The window with the board attached, its greeting already read.
+  void CreateWithBoard() {
+    board = std::make_unique<Board>();
+    ASSERT_FALSE(board->SlavePath().empty());
+    SetSerialDeviceRedirect("com1", board->SlavePath());
+    CreateMainWindow();
+    ASSERT_TRUE(Form1->ServerSocket1->Active()) << (exceptions.empty() ? "" : exceptions[0]);
+    ASSERT_EQ(Form1->Panel3->Color(), clLime);
+    ASSERT_EQ(board->Read(3, 2000), "?//");
+  }
+
+  void CreateWithoutBoard() {
+    CreateMainWindow();
+    ASSERT_TRUE(Form1->ServerSocket1->Active()) << (exceptions.empty() ? "" : exceptions[0]);
+    ASSERT_EQ(Form1->Label9->Color(), clRed);
+  }
+
+  // A remote PC whose connection the window has logged.
+  std::unique_ptr<TcpClient> Connect() {
+    auto client = std::make_unique<TcpClient>();
+    const size_t lines = CountOf(" connected\r\n");
+    EXPECT_TRUE(client->Connect(port));
+    EXPECT_TRUE(RunUntil([&] { return CountOf(" connected\r\n") == lines + 1; }));
+    return client;
+  }
+
+  // Sends a text and collects the answer until count bytes have come back.
+  std::string Exchange(TcpClient& client, const std::string& text, size_t count) {
+    client.ClearReceived();
+    client.Send(text);
+    RunUntil([&] {
+      client.Pump();
+      return client.Received().size() >= count;
+    });
+    // Anything beyond the expected answer would show up now.
+    RunFor(20);
+    client.Pump();
+    return client.Received();
+  }
+
+  size_t CountOf(const std::string& piece) const {
+    const std::string log = LogText();
+    size_t count = 0;
+    for (size_t at = log.find(piece); at != std::string::npos; at = log.find(piece, at + 1)) {
+      ++count;
+    }
+    return count;
+  }
+
+  uint16_t port = 0;
+  std::unique_ptr<Board> board;
+};
+
+TEST_F(RemoteClientsTest, ACommandWhileThePortIsOpenGoesToTheBoardAndIsEchoedAndLogged) {
+  CreateWithBoard();
+  auto client = Connect();
+  EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
+  EXPECT_EQ(Exchange(*client, "03+//", 5), "03+//");
+  EXPECT_EQ(board->Read(5, 1000), "03+//");
+  EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\nRelay 3  switched ON\r\n");
+  EXPECT_EQ(Form1->Panel4->Top(), 32);
+  EXPECT_EQ(Form1->Edit2->Text(), "03+//");
+  EXPECT_TRUE(exceptions.empty());
+}
+
+TEST_F(RemoteClientsTest, ACommandWhileThePortIsNotOpenAlsoTellsTheSender) {
+  CreateWithoutBoard();
+  auto client = Connect();
+  const std::string expected = "03+//" + kProblemText + kNotOpenText;
+  EXPECT_EQ(Exchange(*client, "03+//", expected.size()), expected);
+  EXPECT_EQ(LogText(),
+            "PC with IP 127.0.0.1 connected\r\nRelay 3  switched ON\r\n"
+            "Virtual COM Port is not opened!\r\n");
+  EXPECT_EQ(Form1->Panel4->Top(), 32);
+}
+
+TEST_F(RemoteClientsTest, OnlyTheFirstNineCharactersReachTheBoardButAllAreEchoed) {
+  CreateWithBoard();
+  auto client = Connect();
+  const std::string text = "01234567890123456789";
+  EXPECT_EQ(Exchange(*client, text, 20), text);
+  EXPECT_EQ(board->Read(20, 300), "012345678");
+  EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
+
+  const std::string withLineEnd = "03+//\r\n";
+  EXPECT_EQ(Exchange(*client, withLineEnd, 7), withLineEnd);
+  EXPECT_EQ(board->Read(20, 300), withLineEnd);
+  EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
+  EXPECT_EQ(Form1->Panel4->Top(), 72);
+}
+
+TEST_F(RemoteClientsTest, AZeroByteEndsWhatTheBoardGetsButNotTheEcho) {
+  CreateWithBoard();
+  auto client = Connect();
+  const std::string text("01+//\0xyz", 9);
+  EXPECT_EQ(Exchange(*client, text, 9), text);
+  EXPECT_EQ(board->Read(9, 300), "01+//");
+  EXPECT_EQ(Form1->Edit2->Text(), "01+//");
+  EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
+}
+
+TEST_F(RemoteClientsTest, AReadEventThatFindsNothingStillSendsTheFailureTexts) {
+  CreateWithoutBoard();
+  auto client = Connect();
+  TServerClientWinSocket* endpoint = Form1->ServerSocket1->ListeningEndpoint()->Connections(0);
+  ASSERT_NE(endpoint, nullptr);
+  client->ClearReceived();
+  PostMessage(endpoint->NotificationWindow(), MSG_SOCKET_NOTIFY, endpoint->SocketHandle(),
+              MakeLParam(WinSock::FD_READ, 0));
+  const std::string expected = kProblemText + kNotOpenText;
+  ASSERT_TRUE(RunUntil([&] {
+    client->Pump();
+    return client->Received().size() >= expected.size();
+  }));
+  EXPECT_EQ(client->Received(), expected);
+  EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\nVirtual COM Port is not opened!\r\n");
+  EXPECT_EQ(Form1->Edit2->Text(), "");
+}
+
+TEST_F(RemoteClientsTest, ConnectsAndDisconnectsAreLoggedWithTheTimeStampFirst) {
+  TForm1::Clock = [] { return TTimeOfDay{9, 5, 7}; };
+  CreateWithBoard();
+  Form1->CheckBox2->SetChecked(true);
+  auto client = Connect();
+  EXPECT_EQ(LogText(), "9:5:7 PC with IP 127.0.0.1 connected\r\n");
+  client->Close();
+  ASSERT_TRUE(RunUntil([&] { return CountOf(" disconnected\r\n") == 1; }));
+  EXPECT_EQ(LogText(),
+            "9:5:7 PC with IP 127.0.0.1 connected\r\n9:5:7 PC with IP 127.0.0.1 disconnected\r\n");
+  ASSERT_TRUE(RunUntil(
+      [&] { return Form1->ServerSocket1->ListeningEndpoint()->ActiveConnections() == 0; }));
+}
+
+TEST_F(RemoteClientsTest, EveryClientGetsOnlyItsOwnEcho) {
+  CreateWithBoard();
+  auto first = Connect();
+  auto second = Connect();
+  auto third = Connect();
+  EXPECT_EQ(Exchange(*second, "05+//", 5), "05+//");
+  EXPECT_EQ(Exchange(*first, "off//", 5), "off//");
+  EXPECT_EQ(Exchange(*third, "on//", 4), "on//");
+  first->Pump();
+  third->Pump();
+  EXPECT_EQ(first->Received(), "off//");
+  EXPECT_EQ(third->Received(), "on//");
+  EXPECT_EQ(board->Read(14, 500), "05+//off//on//");
+}
+
+TEST_F(RemoteClientsTest, AResetConnectionIsLoggedAsGoneAndReported) {
+  CreateWithBoard();
+  auto client = Connect();
+  client->Reset();
+  ASSERT_TRUE(RunUntil([&] { return !exceptions.empty(); }));
+  EXPECT_EQ(exceptions[0], "Asynchronous socket error 10054");
+  EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\nPC with IP 127.0.0.1 disconnected\r\n");
+  ASSERT_TRUE(RunUntil(
+      [&] { return Form1->ServerSocket1->ListeningEndpoint()->ActiveConnections() == 0; }));
+}
+
+TEST_F(RemoteClientsTest, ClosingTheWindowDropsEveryClientWithoutDisconnectLines) {
+  CreateWithBoard();
+  auto first = Connect();
+  auto second = Connect();
+  Form1->Close();
+  EXPECT_FALSE(Form1->ServerSocket1->Active());
+  EXPECT_EQ(Form1->ServerSocket1->ListeningEndpoint()->ActiveConnections(), 0);
+  ASSERT_TRUE(RunUntil([&] {
+    first->Pump();
+    second->Pump();
+    return first->PeerClosed() && second->PeerClosed();
+  }));
+  RunFor(20);
+  EXPECT_EQ(CountOf(" disconnected\r\n"), 0u);
+}
+
+TEST_F(RemoteClientsTest, APortTakenAtStartUpGivesOneErrorAndTheWindowStillOpens) {
+  PortHolder holder(port);
+  ASSERT_TRUE(holder.Holding());
+  CreateMainWindow();
+  ASSERT_EQ(exceptions.size(), 1u);
+  EXPECT_EQ(exceptions[0], "Windows socket error: Address already in use (10048), on API 'bind'");
+  EXPECT_FALSE(Form1->ServerSocket1->Active());
+  EXPECT_EQ(LogText().rfind("Memo1", 0), 0u) << LogText();
+  EXPECT_EQ(Form1->Label9->Caption(), "Label9");
+  EXPECT_EQ(Form1->Label12->Caption(), "Label12");
+}
+
+}  // namespace
