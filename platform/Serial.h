@@ -3,9 +3,10 @@
 // a device name such as "COM1", its line settings travel in a DCB record, its timeouts in a
 // COMMTIMEOUTS record, and characters go out one at a time.
 //
-// Device names: "COMn" (any letter case, n from 1 without leading zeros) is /dev/ttyUSB(n-1),
-// where USB-serial adapters appear; a name that begins with "/" is a path as it stands; any
-// other name is taken under /dev/ ("ttyACM0", "ttyS0", "pts/3"). An empty name opens nothing.
+// Device names: "COMn" (any letter case, n from 1 to 9999 without leading zeros) is
+// /dev/ttyUSB(n-1), where USB-serial adapters appear; a name that begins with "/" is a path as
+// it stands; any other name is taken under /dev/ ("ttyACM0", "ttyS0", "pts/3", and "COM0" or
+// "COM01" too). An empty name opens nothing.
 //
 // A port is held exclusively: the open takes an flock lock and the terminal's exclusive mode,
 // and it fails when another program holds either. Only terminal devices open; regular files,
