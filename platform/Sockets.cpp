@@ -784,11 +784,12 @@ int WSACancelAsyncRequest(HANDLE taskHandle) {
 
 void RedirectBindPort(u_short from, u_short to) {
   std::lock_guard<std::mutex> guard(redirectLock);
-  if (to == 0) {
-    BindRedirects().erase(from);
-  } else {
-    BindRedirects()[from] = to;
-  }
+  BindRedirects()[from] = to;
+}
+
+void ClearBindPortRedirects() {
+  std::lock_guard<std::mutex> guard(redirectLock);
+  BindRedirects().clear();
 }
 
 int ErrorCodeFromErrno(int errnoValue) {

@@ -11,6 +11,7 @@
 #include "app/Form1.h"
 #include "app/SerialLink.h"
 #include "framework/Application.h"
+#include "platform/Sockets.h"
 
 class MainWindowTest : public testing::Test {
  protected:
@@ -20,6 +21,8 @@ class MainWindowTest : public testing::Test {
     // No test may reach a real adapter: "com1" points at a path that does not exist unless a
     // test redirects it to a pseudo-terminal first.
     SetSerialDeviceRedirect("com1", "/nonexistent/tallyvane-test-port");
+    // The window's socket server takes any free port, not the program's real 1028.
+    WinSock::RedirectBindPort(1028, 0);
     Application->OnException = [this](TObject*, const Exception& e) {
       exceptions.push_back(e.Message());
     };
@@ -31,6 +34,7 @@ class MainWindowTest : public testing::Test {
     if (PortIsOpen()) CloseHandle(PortHandle);
     ResetSerialState();
     ClearSerialDeviceRedirects();
+    WinSock::ClearBindPortRedirects();
     Application->OnException = nullptr;
     TForm1::Clock = DefaultClock;
   }

@@ -14,6 +14,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 TEST(BinaryClientTest, EchoesARelayTextWithTheFailureTextsAndStopsOnSigterm) {
+  {
+    PortHolder probe(1028);
+    if (!probe.Holding()) GTEST_SKIP() << "another program keeps TCP port 1028";
+  }
   ChildProcess program;
   ASSERT_TRUE(program.Start(TALLYVANE_BINARY, {}, {{"QT_QPA_PLATFORM", "offscreen"}}));
   TcpClient client;

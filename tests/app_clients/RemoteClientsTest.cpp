@@ -9,6 +9,7 @@
 #include "tests/app_clients/Board.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/net/TcpClient.h"
+#include "thread/MainThreadHandOver.h"
 #include "thread/Thread.h"
 
 namespace {
@@ -24,19 +25,14 @@ class RemoteClientsTest : public MainWindowTest {
     // another test program) may hold meanwhile.
     port = FreePort();
     WinSock::RedirectBindPort(1028, port);
-    // Hand-over calls of the port watchdog are served by the message loop.
-    TApplication* application = Application;
-    SetMainThreadWakeHook([application](TThread*) { application->PostWakeMessage(); });
-    Application->SetWakeHandler([] { CheckSynchronize(); });
+    // Hand-over calls of the port watchdog are served by the message loop, as in the program.
+    InstallMainThreadHandOver();
   }
 
   void TearDown() override {
     // Closing the window stops the watchdog, which ends after its current cycle.
     if (Form1 && Read) Form1->Close();
     RunUntil([] { return LiveThreadCount() == 0; }, 10000);
-    SetMainThreadWakeHook({});
-    Application->SetWakeHandler({});
-    WinSock::RedirectBindPort(1028, 0);
     MainWindowTest::TearDown();
   }
 
