@@ -103,6 +103,14 @@ void TThread::operator delete(TThread* thread, std::destroying_delete_t) {
   ::operator delete(static_cast<void*>(thread));
 }
 
+void* TThread::operator new(std::size_t size) {
+  return ::operator new(size);
+}
+
+void TThread::operator delete(void* memory) {
+  ::operator delete(memory);
+}
+
 void TThread::FinishBeforeDestruction() {
   if (OsThreadId == 0 || GetCurrentThreadId() == OsThreadId || !ThreadHandle) return;
   if (!HasFinished) {

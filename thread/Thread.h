@@ -9,6 +9,7 @@
 // destructor runs, so a derived class's members outlive its Run.
 
 #include <atomic>
+#include <cstddef>
 #include <exception>
 #include <functional>
 #include <new>
@@ -51,6 +52,9 @@ class TThread : public TObject {
   // inside one of its own handed-over calls (its OnFinished, say) cannot wait, as the thread is
   // blocked on that call: the object is then deleted by its own thread when it ends.
   static void operator delete(TThread* thread, std::destroying_delete_t);
+  // The allocation that goes with it, and the release of an object whose construction failed.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* memory);
 
   // Constructs a thread object and runs its post-construction step. If that step fails the
   // object is deleted and the exception passed on.
