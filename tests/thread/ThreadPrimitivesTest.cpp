@@ -48,6 +48,17 @@ TEST(ThreadPrimitives, NullHandlesFailWithAnErrorCode) {
   EXPECT_FALSE(SetEvent(nullptr));
 }
 
+TEST(ThreadPrimitives, ThreadThatCannotBeCreatedLeavesItsErrorCode) {
+  SetLastError(0);
+  DWORD id = 12345;
+  // No stack of this size can be had.
+  HTHREAD thread = CreateThread(nullptr, ~size_t{0} / 2, CountAndReturn, nullptr, 0, &id);
+  EXPECT_EQ(thread, nullptr);
+  EXPECT_NE(GetLastError(), 0u);
+  EXPECT_FALSE(SystemErrorText(GetLastError()).empty());
+  EXPECT_EQ(id, 12345u);
+}
+
 TEST(ThreadPrimitives, ManualResetEventStaysSignalledAutoResetDoesNot) {
   HEVENT manual = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HEVENT automatic = CreateEventA(nullptr, FALSE, TRUE, nullptr);
