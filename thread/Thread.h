@@ -6,7 +6,11 @@
 // Construct threads with TThread::Create<T>(...): it runs the post-construction step that starts
 // the thread once the whole constructor chain has finished, so Run never sees a half-built
 // object. Deleting a thread object ends its thread while the object is still whole, before any
-// destructor runs, so a derived class's members outlive its Run.
+// destructor runs, so a derived class's members outlive its Run. An object made with a plain
+// new-expression stays held until ResumeExecution (or its deletion, which lets it end unrun).
+//
+// The main thread must not wait for a worker from inside a handed-over call of another worker
+// that hands calls over: the drain holds the hand-over lock that the waited-for worker needs.
 
 #include <atomic>
 #include <cstddef>
