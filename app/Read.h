@@ -8,7 +8,9 @@
 
 class TRead : public TThread {
  public:
-  explicit TRead(bool StartSuspended) : TThread(StartSuspended) {}
+  // FreeOnFinish is set here as well as in Run: a stop requested before the thread first runs
+  // skips Run, and the worker would otherwise never be freed.
+  explicit TRead(bool StartSuspended) : TThread(StartSuspended) { FreeOnFinish = true; }
 
   // One cycle, on the GUI thread.
   void ReopenPort();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/Form1.h"
+#include "app/Read.h"
 #include "app/SerialLink.h"
 #include "framework/Application.h"
 #include "platform/Sockets.h"
@@ -29,6 +30,9 @@ class MainWindowTest : public testing::Test {
   }
 
   void TearDown() override {
+    // Closing stops the watchdog; a worker left running would take part in the next test.
+    if (Form1 && Read) Form1->Close();
+    Application->ProcessMessagesUntil([] { return LiveThreadCount() == 0; }, 10000);
     delete Form1;
     Form1 = nullptr;
     if (PortIsOpen()) CloseHandle(PortHandle);

@@ -169,3 +169,17 @@ TEST_F(WatchdogTest, ReopenClosesTheOldHandleBeforeOpeningTheNewOne) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(WatchdogLifetime, AStopRequestedBeforeTheFirstCycleStillFreesTheWorker) {
+  const int before = LiveThreadCount();
+  TRead* worker = TThread::Create<TRead>(true);
+  ASSERT_EQ(LiveThreadCount(), before + 1);
+  worker->RequestTerminate();
+  worker->ResumeExecution();
+  EXPECT_TRUE(
+      Application->ProcessMessagesUntil([&] { return LiveThreadCount() == before; }, 10000));
+}
+
+}  // namespace

@@ -1,10 +1,12 @@
 // Test entry point for tests that need the application object: one TApplication for the whole
-// test program, on Qt's offscreen platform unless the environment names another.
+// test program, with the hand-over of worker calls installed, on Qt's offscreen platform unless the
+// environment names another.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 
 #include "framework/Application.h"
+#include "thread/MainThreadHandOver.h"
 
 int main(int argc, char** argv) {
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
@@ -14,6 +16,8 @@ int main(int argc, char** argv) {
   static char* appArgv[] = {name, nullptr};
   auto* application = new TApplication(appArgc, appArgv);
   application->Initialize();
+  // Workers hand calls to the main thread as in the program.
+  InstallMainThreadHandOver();
   const int result = RUN_ALL_TESTS();
   delete application;
   return result;
