@@ -183,7 +183,20 @@ void TWinControl::RemoveControl(TControl* control) {
 
 void TWinControl::SetTabOrder(int order) {
   tabOrder_ = order;
-  tabStop_ = true;
+}
+
+void TWinControl::ApplyTabOrder() {
+  std::vector<TWinControl*> stops;
+  for (TControl* control : controls_) {
+    if (auto* child = dynamic_cast<TWinControl*>(control)) {
+      child->ApplyTabOrder();
+      if (child->TabStop()) stops.push_back(child);
+    }
+  }
+  std::stable_sort(stops.begin(), stops.end(),
+                   [](TWinControl* a, TWinControl* b) { return a->TabOrder() < b->TabOrder(); });
+  for (size_t i = 1; i < stops.size(); ++i)
+    QWidget::setTabOrder(stops[i - 1]->Widget(), stops[i]->Widget());
 }
 
 void TWinControl::SetFocus() {

@@ -148,6 +148,9 @@ class TWinControl : public TControl {
   // Where child widgets go; a notebook puts them on its page, a form on its client area.
   virtual QWidget* ClientWidget() const;
 
+  // Chains the keyboard focus through the children by their TabOrder, and so on down.
+  void ApplyTabOrder();
+
   // Gives the control the keyboard focus.
   void SetFocus();
   bool Focused() const;

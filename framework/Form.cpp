@@ -140,6 +140,7 @@ void TForm::FitToControls() {
 
 void TForm::Loaded() {
   TWinControl::Loaded();
+  ApplyTabOrder();
   if (autoSize_) FitToControls();
 }
 
