@@ -39,7 +39,8 @@ TEST(BinaryTest, StartsHeadlessAndStopsCleanlyOnSigterm) {
 
 TEST(BinaryTest, ShowsItsWindowWithTheCaptionUnderAnXServer) {
   if (!Have("Xvfb") || !Have("xwininfo")) GTEST_SKIP() << "Xvfb or xwininfo not installed";
-  const std::string display = ":" + std::to_string(90 + getpid() % 100);
+  std::string display = ":";
+  display += std::to_string(90 + getpid() % 100);
   ChildProcess server;
   ASSERT_TRUE(server.Start("/usr/bin/Xvfb",
                            {display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"}, {}));

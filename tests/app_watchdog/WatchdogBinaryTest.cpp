@@ -84,7 +84,9 @@ TEST(WatchdogBinary, ServesClientsOverSeveralCyclesWithoutAnAdapterAndStopsOnSig
   ASSERT_GE(client, 0) << program.StandardError();
   // About four watchdog cycles, each with a 250 ms pause on the GUI thread.
   for (int round = 0; round < 4; ++round) {
-    const std::string command = "0" + std::to_string(round + 1) + "+//";
+    std::string command = "0";
+    command += std::to_string(round + 1);
+    command += "+//";
     ASSERT_EQ(send(client, command.data(), command.size(), MSG_NOSIGNAL),
               static_cast<ssize_t>(command.size()));
     const std::string reply = ReadUntil(client, "Virtual COM Port is not opened!");
