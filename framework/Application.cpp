@@ -124,26 +124,21 @@ void TApplication::HandleException(TObject* sender) {
   } catch (const EAbort&) {
     return;
   } catch (const Exception& e) {
-    std::fprintf(stderr, "%s: %s\n", title_.c_str(), DialogText(e.Message()).c_str());
-    if (OnException)
-      OnException(sender, e);
-    else
-      ShowException(e);
+    Report(sender, e);
   } catch (const std::exception& e) {
-    const Exception wrapped(e.what());
-    std::fprintf(stderr, "%s: %s\n", title_.c_str(), DialogText(wrapped.Message()).c_str());
-    if (OnException)
-      OnException(sender, wrapped);
-    else
-      ShowException(wrapped);
+    Report(sender, Exception(e.what()));
   } catch (...) {
-    const Exception wrapped("Unknown exception");
-    std::fprintf(stderr, "%s: %s\n", title_.c_str(), DialogText(wrapped.Message()).c_str());
-    if (OnException)
-      OnException(sender, wrapped);
-    else
-      ShowException(wrapped);
+    Report(sender, Exception("Unknown exception"));
   }
+}
+
+void TApplication::Report(TObject* sender, const Exception& e) {
+  // A headless server has no one to read the dialog: the message also goes to standard error.
+  std::fprintf(stderr, "%s: %s\n", title_.c_str(), DialogText(e.Message()).c_str());
+  if (OnException)
+    OnException(sender, e);
+  else
+    ShowException(e);
 }
 
 std::string TApplication::DialogText(const std::string& message) {

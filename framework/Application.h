@@ -88,6 +88,8 @@ class TApplication : public TComponent {
 
  private:
   void AdoptForm(TForm* form);
+  // Writes the message to standard error, then shows it (or hands it to OnException).
+  void Report(TObject* sender, const Exception& e);
   void ShowQueuedExceptions();
   void ShowDialog(const std::string& text);
 

@@ -141,9 +141,9 @@ void TCGauge::PaintAsBar(TBitmap* image, const TRect& area) {
   }
 }
 
-void TCGauge::PaintAsPie(TBitmap* image, const TRect& area) {
-  int w = area.Right - area.Left;
-  int h = area.Bottom - area.Top;
+TCanvas& TCGauge::PrepareDial(TBitmap* image, const TRect& area, int& w, int& h) {
+  w = area.Right - area.Left;
+  h = area.Bottom - area.Top;
   if (borderStyle_ == bsSingle) {
     ++w;
     ++h;
@@ -154,6 +154,13 @@ void TCGauge::PaintAsPie(TBitmap* image, const TRect& area) {
   canvas.Brush().SetColor(backColor_);
   canvas.Pen().SetColor(foreColor_);
   canvas.Pen().SetWidth(1);
+  return canvas;
+}
+
+void TCGauge::PaintAsPie(TBitmap* image, const TRect& area) {
+  int w = 0;
+  int h = 0;
+  TCanvas& canvas = PrepareDial(image, area, w, h);
   canvas.Ellipse(area.Left, area.Top, w, h);
   const int percent = GetPercentDone();
   if (percent <= 0) return;
@@ -168,18 +175,9 @@ void TCGauge::PaintAsPie(TBitmap* image, const TRect& area) {
 void TCGauge::PaintAsNeedle(TBitmap* image, const TRect& area) {
   const int x = area.Left;
   const int y = area.Top;
-  int w = area.Right - area.Left;
-  int h = area.Bottom - area.Top;
-  if (borderStyle_ == bsSingle) {
-    ++w;
-    ++h;
-  }
-  TCanvas& canvas = *image->Canvas();
-  canvas.Brush().SetColor(Color());
-  canvas.FillRect(area);
-  canvas.Brush().SetColor(backColor_);
-  canvas.Pen().SetColor(foreColor_);
-  canvas.Pen().SetWidth(1);
+  int w = 0;
+  int h = 0;
+  TCanvas& canvas = PrepareDial(image, area, w, h);
   canvas.Pie(x, y, w, 2 * h - 1, x + w, area.Bottom - 1, x, area.Bottom - 1);
   canvas.MoveTo(x, area.Bottom);
   canvas.LineTo(x + w, area.Bottom);

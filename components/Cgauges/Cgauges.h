@@ -64,6 +64,9 @@ class TCGauge : public TGraphicControl {
   void PaintAsBar(TBitmap* image, const TRect& area);
   void PaintAsPie(TBitmap* image, const TRect& area);
   void PaintAsNeedle(TBitmap* image, const TRect& area);
+  // The face that pie and needle share: the area filled, the dial's brush and pen set, and the
+  // figure's width and height (one more each inside a single border).
+  TCanvas& PrepareDial(TBitmap* image, const TRect& area, int& w, int& h);
   void PaintAsText(TBitmap* image, const TRect& area);
 
  private:
