@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "OutlineChildren.h"
 #include "TempTree.h"
 #include "components/Cdiroutl/Cdiroutl.h"
 #include "platform/FileSystem.h"
@@ -15,15 +16,6 @@ namespace {
 std::string PosixCwd() {
   char buffer[PATH_MAX];
   return getcwd(buffer, sizeof buffer) ? buffer : "";
-}
-
-std::vector<std::string> Children(TCustomOutline& outline, int index) {
-  std::vector<std::string> texts;
-  TOutlineNode& node = outline.Items(index);
-  for (int child = node.GetFirstChild(); child != -1; child = node.GetNextChild(child)) {
-    texts.push_back(outline.Items(child).Text());
-  }
-  return texts;
 }
 
 class DirectoryOutlineTest : public testing::Test {

@@ -3,6 +3,7 @@
 #include <functional>
 #include <vector>
 
+#include "OutlineChildren.h"
 #include "framework/Outline.h"
 
 namespace {
@@ -14,16 +15,6 @@ void ExpectOutlineError(const std::string& text, const std::function<void()>& ac
   } catch (const EOutlineError& e) {
     EXPECT_EQ(e.Message(), text);
   }
-}
-
-// The texts of an item's children, first to last, through the child-walking calls.
-std::vector<std::string> Children(TCustomOutline& outline, int index) {
-  std::vector<std::string> texts;
-  TOutlineNode& node = outline.Items(index);
-  for (int child = node.GetFirstChild(); child != -1; child = node.GetNextChild(child)) {
-    texts.push_back(outline.Items(child).Text());
-  }
-  return texts;
 }
 
 class OutlineTest : public testing::Test {
