@@ -125,6 +125,22 @@ int OpenFlags(DWORD access) {
   return -1;
 }
 
+// Switches off everything a terminal does to the bytes on their way: output processing, echo,
+// line editing, signal characters and the input translations. Software flow control only as
+// asked (by a line record; an open asks for none); the hardware settings (rate, size, parity,
+// handshake) are left to the line record.
+void MakeRaw(termios2& settings, bool outputFlowControl = false, bool inputFlowControl = false) {
+  settings.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXON |
+                        IXANY | IXOFF | IMAXBEL | IUTF8);
+  if (outputFlowControl) settings.c_iflag |= IXON;
+  if (inputFlowControl) settings.c_iflag |= IXOFF;
+  settings.c_oflag &= ~OPOST;
+  settings.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOPRT | ECHOKE | ICANON | ISIG |
+                        IEXTEN | XCASE);
+  settings.c_cc[VMIN] = 1;
+  settings.c_cc[VTIME] = 0;
+}
+
 // Opens the device and takes it exclusively; -1 with errno set on failure.
 int OpenExclusive(const std::string& path, int accessFlags) {
   struct stat status;
@@ -158,6 +174,10 @@ int OpenExclusive(const std::string& path, int accessFlags) {
   int exclusive = 0;
   if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) return refuse(EBUSY);
   if (ioctl(fd, TIOCEXCL) != 0) return refuse(errno);
+  // A port does no character processing; a terminal comes up cooked (line ends translated,
+  // input echoed back to the device, XON/XOFF obeyed), so the line is made raw at once.
+  MakeRaw(settings);
+  if (ioctl(fd, TCSETS2, &settings) != 0) return refuse(errno);
   return fd;
 }
 
@@ -227,6 +247,8 @@ bool LineSettingsValid(const DCB& dcb) {
   if (dcb.StopBits > TWOSTOPBITS) return false;
   if (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize != 5) return false;
   if (dcb.StopBits == TWOSTOPBITS && dcb.ByteSize == 5) return false;
+  // Software flow control cannot tell stop from start by one and the same character.
+  if ((dcb.fOutX || dcb.fInX) && dcb.XonChar == dcb.XoffChar) return false;
   return true;
 }
 
@@ -337,10 +359,12 @@ BOOL GetCommState(HANDLE port, DCB* dcb) {
   if (dcb == nullptr) return Fail(EINVAL);
   termios2 settings;
   if (ioctl(open->fd, TCGETS2, &settings) != 0) return Fail(errno);
-  // Not every terminal has modem lines (a pseudo-terminal has none); DTR then counts as on.
-  int modemLines = TIOCM_DTR;
-  if (ioctl(open->fd, TIOCMGET, &modemLines) != 0) modemLines = TIOCM_DTR;
+  // Not every terminal has modem lines (a pseudo-terminal has none); DTR and RTS then count as
+  // on, as a port that has them starts out.
+  int modemLines = TIOCM_DTR | TIOCM_RTS;
+  if (ioctl(open->fd, TIOCMGET, &modemLines) != 0) modemLines = TIOCM_DTR | TIOCM_RTS;
 
+  // One flag carries both directions of the hardware handshake here.
   const bool hardwareFlow = (settings.c_cflag & CRTSCTS) != 0;
   dcb->DCBlength = sizeof(DCB);
   dcb->BaudRate = settings.c_ospeed;
@@ -355,7 +379,11 @@ BOOL GetCommState(HANDLE port, DCB* dcb) {
   dcb->fInX = (settings.c_iflag & IXOFF) != 0;
   dcb->fErrorChar = 0;
   dcb->fNull = 0;
-  dcb->fRtsControl = hardwareFlow ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+  if (hardwareFlow) {
+    dcb->fRtsControl = RTS_CONTROL_HANDSHAKE;
+  } else {
+    dcb->fRtsControl = (modemLines & TIOCM_RTS) != 0 ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
+  }
   dcb->fAbortOnError = 0;
   dcb->ByteSize = ByteSizeOf(settings.c_cflag);
   dcb->Parity = ParityOf(settings.c_cflag);
@@ -406,13 +434,27 @@ BOOL SetCommState(HANDLE port, DCB* dcb) {
   if (ioctl(open->fd, TCGETS2, &settings) != 0) return Fail(errno);
   // The rate goes in as a number (BOTHER), so rates without a B constant, such as 14400, come
   // out exactly; no separate input rate (CIBAUD zero means the same as output).
-  settings.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB);
+  settings.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
   settings.c_cflag |= BOTHER | SizeFlag(dcb->ByteSize) | ParityFlags(dcb->Parity);
   if (dcb->StopBits != ONESTOPBIT) settings.c_cflag |= CSTOPB;
+  if (dcb->fOutxCtsFlow || dcb->fRtsControl == RTS_CONTROL_HANDSHAKE) settings.c_cflag |= CRTSCTS;
   settings.c_ospeed = dcb->BaudRate;
   settings.c_ispeed = dcb->BaudRate;
+  settings.c_iflag &= ~INPCK;
+  if (dcb->fParity) settings.c_iflag |= INPCK;
+  settings.c_cc[VSTART] = static_cast<cc_t>(dcb->XonChar);
+  settings.c_cc[VSTOP] = static_cast<cc_t>(dcb->XoffChar);
+  MakeRaw(settings, dcb->fOutX != 0, dcb->fInX != 0);
   // Applied at once: waiting for the output to drain could hang on a stalled line.
   if (ioctl(open->fd, TCSETS2, &settings) != 0) return Fail(errno);
+  // The modem lines the record holds steady; a handshake drives RTS itself. A terminal without
+  // modem lines (a pseudo-terminal) refuses these, which changes nothing.
+  const int dtr = TIOCM_DTR;
+  ioctl(open->fd, dcb->fDtrControl == DTR_CONTROL_DISABLE ? TIOCMBIC : TIOCMBIS, &dtr);
+  if (dcb->fRtsControl != RTS_CONTROL_HANDSHAKE) {
+    const int rts = TIOCM_RTS;
+    ioctl(open->fd, dcb->fRtsControl == RTS_CONTROL_DISABLE ? TIOCMBIC : TIOCMBIS, &rts);
+  }
   return TRUE;
 }
 

@@ -9,9 +9,11 @@
 // "COM01" too). An empty name opens nothing.
 //
 // A port is held exclusively: the open takes an flock lock and the terminal's exclusive mode,
-// and it fails when another program holds either. Only terminal devices open; regular files,
-// directories, other character devices and the caller's own controlling terminal are refused.
-// Nothing here blocks: the device is opened non-blocking and every call returns at once.
+// and it fails when another program holds either. The open makes the line raw, as a serial port
+// is: no line-end translation, no echo of what the device sends, no line editing or signal
+// characters, no software flow control; every byte goes out as written. Only terminal devices open;
+// regular files, directories, other character devices and the caller's own controlling terminal are
+// refused. Nothing here blocks: the device is opened non-blocking and every call returns at once.
 //
 // Handles are checked against the table of open ports, so a null, invalid or closed handle
 // makes every call fail without effect. Failed calls leave an errno value for GetLastError.
@@ -97,16 +99,24 @@ HANDLE CreateFileA(const char* fileName, DWORD access, DWORD shareMode, void* se
 BOOL GetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts);
 BOOL SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts);
 // Fills the record from the device's current settings: rate, byte size, parity, stop bits,
-// flow control and the XON/XOFF characters. DCBlength becomes the record's size.
+// parity checking (fParity), software flow control (fOutX, fInX, XonChar, XoffChar), the
+// hardware handshake (fOutxCtsFlow with fRtsControl RTS_CONTROL_HANDSHAKE, one setting here)
+// and the DTR and RTS lines (on when the device has no modem lines). Fields with no meaning
+// on this system read as a plain port has them: fBinary and fTXContinueOnXoff 1, the rest 0.
+// DCBlength becomes the record's size.
 BOOL GetCommState(HANDLE port, DCB* dcb);
 // Reads "baud,parity,data,stop" (e.g. "14400,N,8,1"; parity N, E, O, M or S in either case;
 // data 5 to 8; stop 1, 1.5 or 2; blanks around the fields allowed) into BaudRate, Parity,
 // ByteSize and StopBits. A malformed text fails and leaves the record unchanged.
 BOOL BuildCommDCBA(const char* definition, DCB* dcb);
-// Applies BaudRate (any rate, set exactly), ByteSize, Parity and StopBits to the device; every
-// other setting stays as the device has it. Fails without effect for values the line cannot
-// take (rate 0, byte size outside 5..8, 1.5 stop bits except with 5 data bits, 2 stop bits
-// with 5 data bits).
+// Applies every field GetCommState fills from the device back to it: BaudRate (any rate, set
+// exactly), ByteSize, Parity, StopBits, fParity, fOutX, fInX, XonChar, XoffChar, the hardware
+// handshake (fOutxCtsFlow or fRtsControl RTS_CONTROL_HANDSHAKE), and DTR and RTS (DISABLE
+// lowers the line, any other control raises it). The other fields have no meaning here and are
+// ignored; the line stays raw. So a record filled by GetCommState and changed in a few fields
+// changes only those on the device. Fails without effect for values the line cannot take
+// (rate 0, byte size outside 5..8, 1.5 stop bits except with 5 data bits, 2 stop bits with 5
+// data bits, software flow control with XonChar equal to XoffChar).
 BOOL SetCommState(HANDLE port, DCB* dcb);
 // Hands one byte to the device in a single non-blocking write. A byte the device does not take
 // at once (output full, device gone) is lost and the call fails.

@@ -1,12 +1,14 @@
 // Line settings as the far end of the line sees them: a pseudo-terminal reports what the port
 // was given through the kernel's own terminal record. A pseudo-terminal always keeps 8 data bits
 // and no parity, whatever it is told, so only rates, stop bits and the other flags can be seen
-// to arrive.
+// to arrive. The pseudo-terminal starts in the kernel's default mode, as a plugged-in adapter.
 #include <asm/termbits.h>
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cstring>
+#include <string>
 
 #include "platform/Serial.h"
 #include "support/PseudoTerminal.h"
@@ -65,7 +67,7 @@ TEST_F(SerialLineTest, GetCommStateReportsTheDevicesSettings) {
   EXPECT_EQ(dcb.XoffChar, 0x13);
 }
 
-TEST_F(SerialLineTest, TheBoardsSettingsReachTheLineAndNothingElseChanges) {
+TEST_F(SerialLineTest, TheBoardsSettingsReachTheLineAndTheDevicesHandshakeStays) {
   GiveDeviceItsOwnSettings();
   const LineSettings before = board.ReadLineSettings();
 
@@ -82,12 +84,10 @@ TEST_F(SerialLineTest, TheBoardsSettingsReachTheLineAndNothingElseChanges) {
   EXPECT_EQ(after.dataBits, 8);
   EXPECT_FALSE(after.parity);
   EXPECT_EQ(after.stopBits, 1);
-  // Flow control, modem-line handling and every other flag are as the device had them.
+  // The settings the record carried through unchanged are as the device had them.
   EXPECT_EQ(after.cflag & ~kLineBits, before.cflag & ~kLineBits);
   EXPECT_NE(after.cflag & CRTSCTS, 0u);
-  EXPECT_EQ(after.iflag, before.iflag);
-  EXPECT_EQ(after.oflag, before.oflag);
-  EXPECT_EQ(after.lflag, before.lflag);
+  EXPECT_EQ(after.iflag & (IXON | IXOFF | INPCK), before.iflag & (IXON | IXOFF | INPCK));
 
   // The port reads back what it was given.
   DCB readBack;
@@ -97,10 +97,11 @@ TEST_F(SerialLineTest, TheBoardsSettingsReachTheLineAndNothingElseChanges) {
   EXPECT_EQ(readBack.Parity, NOPARITY);
   EXPECT_EQ(readBack.StopBits, ONESTOPBIT);
   EXPECT_EQ(readBack.fOutxCtsFlow, 1u);
+  EXPECT_EQ(readBack.fOutX, 1u);
+  EXPECT_EQ(readBack.fParity, 1u);
 }
 
-TEST_F(SerialLineTest, FlowControlBitsInTheRecordDoNotReachTheDevice) {
-  const LineSettings before = board.ReadLineSettings();
+TEST_F(SerialLineTest, FlowControlInTheRecordReachesTheDeviceAndReadsBack) {
   DCB dcb;
   ASSERT_TRUE(GetCommState(port, &dcb));
   dcb.fOutxCtsFlow = 1;
@@ -108,10 +109,48 @@ TEST_F(SerialLineTest, FlowControlBitsInTheRecordDoNotReachTheDevice) {
   dcb.fOutX = 1;
   dcb.fInX = 1;
   dcb.fParity = 1;
+  dcb.XonChar = 0x01;
+  dcb.XoffChar = 0x02;
   ASSERT_TRUE(SetCommState(port, &dcb));
-  const LineSettings after = board.ReadLineSettings();
-  EXPECT_EQ(after.cflag & CRTSCTS, before.cflag & CRTSCTS);
-  EXPECT_EQ(after.iflag, before.iflag);
+  termios2 line{};
+  ASSERT_EQ(ioctl(board.MasterFd(), TCGETS2, &line), 0);
+  EXPECT_NE(line.c_cflag & CRTSCTS, 0u);
+  EXPECT_EQ(line.c_iflag & (IXON | IXOFF | INPCK), IXON | IXOFF | INPCK);
+  EXPECT_EQ(line.c_cc[VSTART], 0x01);
+  EXPECT_EQ(line.c_cc[VSTOP], 0x02);
+  DCB readBack;
+  ASSERT_TRUE(GetCommState(port, &readBack));
+  EXPECT_EQ(readBack.fOutxCtsFlow, 1u);
+  EXPECT_EQ(readBack.fRtsControl, RTS_CONTROL_HANDSHAKE);
+  EXPECT_EQ(readBack.fOutX, 1u);
+  EXPECT_EQ(readBack.fInX, 1u);
+  EXPECT_EQ(readBack.fParity, 1u);
+  EXPECT_EQ(readBack.XonChar, 0x01);
+  EXPECT_EQ(readBack.XoffChar, 0x02);
+
+  // And off again: the record is the whole truth about flow control.
+  readBack.fOutxCtsFlow = 0;
+  readBack.fRtsControl = RTS_CONTROL_ENABLE;
+  readBack.fOutX = 0;
+  readBack.fInX = 0;
+  readBack.fParity = 0;
+  ASSERT_TRUE(SetCommState(port, &readBack));
+  ASSERT_EQ(ioctl(board.MasterFd(), TCGETS2, &line), 0);
+  EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
+  EXPECT_EQ(line.c_iflag & (IXON | IXOFF | INPCK), 0u);
+  DCB off;
+  ASSERT_TRUE(GetCommState(port, &off));
+  EXPECT_EQ(off.fOutxCtsFlow, 0u);
+  EXPECT_EQ(off.fOutX, 0u);
+  EXPECT_EQ(off.fInX, 0u);
+  EXPECT_NE(off.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+
+  // One character cannot both stop and start the line.
+  off.fOutX = 1;
+  off.XonChar = off.XoffChar = 0x13;
+  EXPECT_FALSE(SetCommState(port, &off));
+  ASSERT_EQ(ioctl(board.MasterFd(), TCGETS2, &line), 0);
+  EXPECT_EQ(line.c_iflag & IXON, 0u);
 }
 
 TEST_F(SerialLineTest, RatesAndStopBitsReachTheLineExactly) {
@@ -170,6 +209,73 @@ TEST_F(SerialLineTest, SettingsTheLineCannotTakeAreRefusedWithoutEffect) {
   const LineSettings after = board.ReadLineSettings();
   EXPECT_EQ(after.baud, before.baud);
   EXPECT_EQ(after.cflag, before.cflag);
+}
+
+// ---- The line is raw: exactly the bytes written, in both directions ----
+
+TEST_F(SerialLineTest, TheOpenMakesTheLineRawWhateverModeTheDeviceCameUpIn) {
+  // The fixture's port was opened on a terminal in the kernel's default mode.
+  termios2 line{};
+  ASSERT_EQ(ioctl(board.MasterFd(), TCGETS2, &line), 0);
+  EXPECT_EQ(line.c_oflag & OPOST, 0u);
+  EXPECT_EQ(line.c_lflag & (ECHO | ICANON | ISIG | IEXTEN), 0u);
+  EXPECT_EQ(line.c_iflag & (IXON | IXOFF | ICRNL | INLCR | IGNCR | ISTRIP), 0u);
+  DCB dcb;
+  ASSERT_TRUE(GetCommState(port, &dcb));
+  EXPECT_EQ(dcb.fOutX, 0u);
+  EXPECT_EQ(dcb.fInX, 0u);
+}
+
+TEST_F(SerialLineTest, EveryByteValueAndLineEndReachesTheBoardUnchanged) {
+  DCB dcb;
+  ASSERT_TRUE(GetCommState(port, &dcb));
+  ASSERT_TRUE(BuildCommDCBA("14400,N,8,1", &dcb));
+  ASSERT_TRUE(SetCommState(port, &dcb));
+  const std::string command = "03+//\r\n";
+  for (const char c : command) ASSERT_TRUE(TransmitCommChar(port, c));
+  EXPECT_EQ(board.WaitForBytes(command.size(), 2000), command);
+  EXPECT_EQ(board.ReadAvailable(50), "");
+  std::string everyValue;
+  for (int value = 0; value < 256; ++value) everyValue += static_cast<char>(value);
+  for (const char c : everyValue) ASSERT_TRUE(TransmitCommChar(port, c));
+  EXPECT_EQ(board.WaitForBytes(everyValue.size(), 2000), everyValue);
+  EXPECT_EQ(board.ReadAvailable(50), "");
+}
+
+TEST_F(SerialLineTest, TheBoardsAnswersAreNotEchoedAndItsXoffDoesNotStopTheLine) {
+  DCB dcb;
+  ASSERT_TRUE(GetCommState(port, &dcb));
+  ASSERT_TRUE(BuildCommDCBA("14400,N,8,1", &dcb));
+  ASSERT_TRUE(SetCommState(port, &dcb));
+  ASSERT_TRUE(board.Send("OK\r\n"));
+  ASSERT_TRUE(board.Send("\x13"));          // XOFF
+  ASSERT_TRUE(board.Send("\x03\x1a\x04"));  // interrupt, suspend and end-of-file characters
+  EXPECT_EQ(board.ReadAvailable(100), "");
+  for (const char c : std::string("01+//")) ASSERT_TRUE(TransmitCommChar(port, c));
+  EXPECT_EQ(board.WaitForBytes(5, 2000), "01+//");
+}
+
+TEST_F(SerialLineTest, SoftwareFlowControlWorksWhenTheRecordAsksForIt) {
+  DCB dcb;
+  ASSERT_TRUE(GetCommState(port, &dcb));
+  dcb.fOutX = 1;
+  dcb.XonChar = 0x11;
+  dcb.XoffChar = 0x13;
+  ASSERT_TRUE(SetCommState(port, &dcb));
+  ASSERT_TRUE(board.Send("\x13"));
+  EXPECT_EQ(board.ReadAvailable(100), "");  // the stop character is not echoed either
+  // A stopped line takes nothing; the character is lost, as any the device does not take.
+  EXPECT_FALSE(TransmitCommChar(port, 'a'));
+  EXPECT_EQ(board.ReadAvailable(100), "");
+  // The start character reaches the line discipline a moment after the board sent it.
+  ASSERT_TRUE(board.Send("\x11"));
+  bool taken = false;
+  for (int attempt = 0; attempt < 200 && !taken; ++attempt) {
+    taken = TransmitCommChar(port, 'b');
+    if (!taken) usleep(10000);
+  }
+  EXPECT_TRUE(taken);
+  EXPECT_EQ(board.WaitForBytes(1, 2000), "b");
 }
 
 }  // namespace

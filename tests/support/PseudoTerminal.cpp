@@ -45,14 +45,9 @@ void PseudoTerminal::Open() {
     return;
   }
   slavePath_ = name;
+  // Left in the mode the kernel gives a new terminal, as a freshly plugged adapter comes up:
+  // whatever the program does not switch off shows on the line.
   slave_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  // Raw mode, so that every byte reaches the master as written (no line-end translation).
-  termios2 settings{};
-  if (slave_ >= 0 && ioctl(slave_, TCGETS2, &settings) == 0) {
-    settings.c_oflag &= ~OPOST;
-    settings.c_lflag &= ~(ICANON | ECHO | ISIG | IEXTEN);
-    ioctl(slave_, TCSETS2, &settings);
-  }
 }
 
 void PseudoTerminal::Close() {
@@ -99,6 +94,11 @@ std::string PseudoTerminal::WaitForBytes(size_t count, int timeoutMs) {
     if (MillisecondsLeft(deadline) == 0) break;
   }
   return result;
+}
+
+bool PseudoTerminal::Send(const std::string& bytes) {
+  if (master_ < 0) return false;
+  return write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
 LineSettings PseudoTerminal::ReadLineSettings() const {

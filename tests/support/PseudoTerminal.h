@@ -27,8 +27,8 @@ struct LineSettings {
 
 class PseudoTerminal {
  public:
-  // Opens a pseudo-terminal in raw mode (every byte arrives as written). IsOpen() tells
-  // whether that worked.
+  // Opens a pseudo-terminal in the kernel's default (cooked) mode. IsOpen() tells whether that
+  // worked.
   PseudoTerminal();
   // Closes the terminal and removes the symbolic link, if any.
   ~PseudoTerminal();
@@ -45,6 +45,8 @@ class PseudoTerminal {
   std::string ReadAvailable(int quietMs = 0);
   // Reads until count bytes have come or timeoutMs has passed; returns what came.
   std::string WaitForBytes(size_t count, int timeoutMs);
+  // The board answers: the bytes go to the port's side of the line.
+  bool Send(const std::string& bytes);
 
   // The line settings the slave end was given, as the program last set them.
   LineSettings ReadLineSettings() const;
