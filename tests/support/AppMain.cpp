@@ -6,11 +6,21 @@
 #include <cstdlib>
 
 #include "framework/Application.h"
+#ifdef TV_PRIVATE_SYSTEM
+#include "support/PrivateSystem.h"
+#endif
 #include "thread/MainThreadHandOver.h"
 
 int main(int argc, char** argv) {
+#ifdef TV_PRIVATE_SYSTEM
+  // Before the toolkit or any thread starts.
+  EnterPrivateSystem();
+#endif
   setenv("QT_QPA_PLATFORM", "offscreen", 0);
   testing::InitGoogleTest(&argc, argv);
+#ifdef TV_PRIVATE_SYSTEM
+  SkipEveryTestOutsideThePrivateSystem();
+#endif
   int appArgc = 1;
   static char name[] = "tests";
   static char* appArgv[] = {name, nullptr};
