@@ -131,6 +131,8 @@ class TCustomWinSocket : public TObject {
   void BeginDestruction();
   // Messages without a handler of their own.
   virtual void DefaultHandler(TMessage& message);
+  // The peer's address when the system cannot tell it any more (a connection reset early).
+  void RememberPeerAddress(const std::string& address) { knownPeerAddress_ = address; }
 
  private:
   void HandleSocketNotify(TMessage& message);

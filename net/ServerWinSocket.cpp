@@ -55,8 +55,40 @@ void TServerWinSocket::AcceptReady(SOCKET handle) {
   int length = sizeof peer;
   const SOCKET client = accept(handle, reinterpret_cast<sockaddr*>(&peer), &length);
   if (client == INVALID_SOCKET) return;
+  SetConnectionOptions(client);
+  // A peer that reset the connection before it was accepted no longer has an address the
+  // system will tell; the one accept returned goes with the new endpoint.
+  acceptedHandle_ = client;
+  acceptedPeerAddress_ = inet_ntoa(peer.sin_addr);
+  struct ForgetAcceptedPeer {
+    TServerWinSocket* server;
+    ~ForgetAcceptedPeer() {
+      server->acceptedHandle_ = INVALID_SOCKET;
+      server->acceptedPeerAddress_.clear();
+    }
+  } forget{this};
   TServerClientWinSocket* endpoint = ProvideClientEndpoint(client);
   if (SocketEventSink()) SocketEventSink()(this, endpoint, sekAccept);
+}
+
+std::string TServerWinSocket::AcceptedPeerAddress(SOCKET handle) const {
+  return handle == acceptedHandle_ ? acceptedPeerAddress_ : std::string();
+}
+
+void TServerWinSocket::SetConnectionOptions(SOCKET client) {
+  auto set = [client](int level, int option, int value) {
+    setsockopt(client, level, option, reinterpret_cast<const char*>(&value), sizeof value);
+  };
+  // A remote PC that loses power or its network never closes or resets the connection. Probes
+  // after a minute of silence, ten seconds apart, find it gone within about 90 seconds, and
+  // the connection then ends the way a reset one does.
+  set(SOL_SOCKET, SO_KEEPALIVE, 1);
+  set(IPPROTO_TCP, TCP_KEEPIDLE, kKeepAliveIdleSeconds);
+  set(IPPROTO_TCP, TCP_KEEPINTVL, kKeepAliveIntervalSeconds);
+  set(IPPROTO_TCP, TCP_KEEPCNT, kKeepAliveProbes);
+  // A reply is several sends (the echo, then the failure texts); none of them may wait for
+  // the peer's delayed acknowledgement of the one before.
+  set(IPPROTO_TCP, TCP_NODELAY, 1);
 }
 
 TServerClientWinSocket* TServerWinSocket::ProvideClientEndpoint(SOCKET handle) {
@@ -152,6 +184,8 @@ void TServerWinSocket::ClientFailed(TCustomWinSocket* endpoint, TErrorEvent kind
 
 TServerClientWinSocket::TServerClientWinSocket(SOCKET handle, TServerWinSocket* server)
     : TCustomWinSocket(handle), server_(server) {
+  const std::string acceptedPeer = server_->AcceptedPeerAddress(handle);
+  if (!acceptedPeer.empty()) RememberPeerAddress(acceptedPeer);
   server_->AddConnection(this);
   try {
     if (server_->NotifyStyles() != 0) {

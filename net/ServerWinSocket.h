@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "net/CustomWinSocket.h"
@@ -39,6 +40,9 @@ class TServerWinSocket : public TCustomWinSocket {
   void CloseEndpoint(WinSock::SOCKET handle) override;
 
   virtual TServerClientWinSocket* ProvideClientEndpoint(WinSock::SOCKET handle);
+  // While the endpoint of a just accepted socket is set up: the peer address accept returned
+  // for it. Empty for any other socket.
+  std::string AcceptedPeerAddress(WinSock::SOCKET handle) const;
   virtual void ClientReadable(TCustomWinSocket* endpoint);
   virtual void ClientWritable(TCustomWinSocket* endpoint);
   virtual void ClientConnected(TCustomWinSocket* endpoint);
@@ -58,7 +62,18 @@ class TServerWinSocket : public TCustomWinSocket {
   TSocketNotifyEvent OnClientWrite;
   TSocketErrorEvent OnClientError;
 
+  // Keepalive of accepted connections: idle time before the first probe, time between probes,
+  // probes unanswered before the connection counts as gone.
+  static constexpr int kKeepAliveIdleSeconds = 60;
+  static constexpr int kKeepAliveIntervalSeconds = 10;
+  static constexpr int kKeepAliveProbes = 3;
+
  private:
+  // Keepalive and immediate sends for an accepted connection.
+  static void SetConnectionOptions(WinSock::SOCKET client);
+
+  WinSock::SOCKET acceptedHandle_ = WinSock::INVALID_SOCKET;
+  std::string acceptedPeerAddress_;
   TServerType serverType_ = stNonBlocking;
   int threadCacheSize_ = 0;
   std::vector<TServerClientWinSocket*> clients_;

@@ -16,6 +16,9 @@ constexpr int kWsSoError = WinSock::SO_ERROR;
 constexpr int kWsSoOpenType = WinSock::SO_OPENTYPE;
 constexpr int kWsIpProtoTcp = 6;
 constexpr int kWsTcpNoDelay = WinSock::TCP_NODELAY;
+constexpr int kWsTcpKeepIdle = WinSock::TCP_KEEPIDLE;
+constexpr int kWsTcpKeepCount = WinSock::TCP_KEEPCNT;
+constexpr int kWsTcpKeepInterval = WinSock::TCP_KEEPINTVL;
 
 }  // namespace
 
@@ -94,6 +97,9 @@ struct SocketState {
   std::unique_ptr<QSocketNotifier> reader;
   std::unique_ptr<QSocketNotifier> writer;
   bool listening = false;
+  // Came from accept: a connection, even when the peer reset it before it was accepted and the
+  // system no longer calls it connected. Its reset is still to be reported.
+  bool accepted = false;
   bool closeReported = false;
   // An accept failed for lack of descriptors and no spare was left: accept notifications wait
   // until a descriptor is given back.
@@ -104,6 +110,27 @@ std::mutex selectLock;
 std::vector<std::unique_ptr<SocketState>>& States() {
   static auto* states = new std::vector<std::unique_ptr<SocketState>>();
   return *states;
+}
+
+// Descriptors that accept returned and that are not closed yet; guarded by selectLock.
+std::vector<bool>& AcceptedDescriptors() {
+  static auto* accepted = new std::vector<bool>();
+  return *accepted;
+}
+
+bool WasAccepted(int fd) {
+  const auto& accepted = AcceptedDescriptors();
+  return fd >= 0 && static_cast<size_t>(fd) < accepted.size() && accepted[static_cast<size_t>(fd)];
+}
+
+void MarkAccepted(int fd, bool accepted) {
+  auto& descriptors = AcceptedDescriptors();
+  if (fd < 0) return;
+  if (static_cast<size_t>(fd) >= descriptors.size()) {
+    if (!accepted) return;
+    descriptors.resize(static_cast<size_t>(fd) + 1);
+  }
+  descriptors[static_cast<size_t>(fd)] = accepted;
 }
 
 SocketState* FindState(int fd) {
@@ -219,7 +246,7 @@ void Arm(SocketState& state) {
     if (state.reader && !state.starved) state.reader->setEnabled(true);
     return;
   }
-  if (!IsConnectedSocket(fd)) return;
+  if (!state.accepted && !IsConnectedSocket(fd)) return;
   if ((state.events & (FD_READ | FD_CLOSE)) && !state.reader && !state.closeReported) {
     state.reader = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
     QObject::connect(state.reader.get(), &QSocketNotifier::activated, [fd] { OnReadable(fd); });
@@ -412,10 +439,24 @@ bool MapOption(int level, int option, int& posixLevel, int& posixOption) {
         return false;
     }
   }
-  if (level == kWsIpProtoTcp && option == kWsTcpNoDelay) {
+  if (level == kWsIpProtoTcp) {
     posixLevel = ::IPPROTO_TCP;
-    posixOption = TCP_NODELAY;
-    return true;
+    switch (option) {
+      case kWsTcpNoDelay:
+        posixOption = TCP_NODELAY;
+        return true;
+      case kWsTcpKeepIdle:
+        posixOption = TCP_KEEPIDLE;
+        return true;
+      case kWsTcpKeepCount:
+        posixOption = TCP_KEEPCNT;
+        return true;
+      case kWsTcpKeepInterval:
+        posixOption = TCP_KEEPINTVL;
+        return true;
+      default:
+        return false;
+    }
   }
   return false;
 }
@@ -539,6 +580,7 @@ SOCKET accept(SOCKET s, sockaddr* address, int* addressLength) {
       state->starved = starved;
       if (!starved) Enable(state->reader.get());
     }
+    if (client >= 0) MarkAccepted(client, true);
   }
   if (client < 0) {
     lastError = ErrorCodeFromErrno(acceptErrno);
@@ -560,6 +602,7 @@ int closesocket(SOCKET s) {
   {
     std::lock_guard<std::mutex> guard(selectLock);
     RemoveState(fd);
+    MarkAccepted(fd, false);
   }
   if (::close(fd) != 0) return FailFromErrno();
   {
@@ -724,6 +767,7 @@ int WSAAsyncSelect(SOCKET s, HWND window, UINT msg, long events) {
       state->msg = msg;
       state->events = events;
       state->listening = IsListeningSocket(fd);
+      state->accepted = WasAccepted(fd);
       Arm(*state);
       states[static_cast<size_t>(fd)] = std::move(state);
     }

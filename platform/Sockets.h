@@ -46,6 +46,12 @@
 #undef SO_ERROR
 #pragma push_macro("TCP_NODELAY")
 #undef TCP_NODELAY
+#pragma push_macro("TCP_KEEPINTVL")
+#undef TCP_KEEPINTVL
+#pragma push_macro("TCP_KEEPCNT")
+#undef TCP_KEEPCNT
+#pragma push_macro("TCP_KEEPIDLE")
+#undef TCP_KEEPIDLE
 #pragma push_macro("htons")
 #undef htons
 #pragma push_macro("ntohs")
@@ -83,6 +89,10 @@ constexpr int SO_RCVBUF = 0x1002;
 constexpr int SO_ERROR = 0x1007;
 constexpr int SO_OPENTYPE = 0x7008;
 constexpr int TCP_NODELAY = 0x0001;
+// Keepalive timing of one connection, in seconds and probes.
+constexpr int TCP_KEEPIDLE = 3;
+constexpr int TCP_KEEPCNT = 16;
+constexpr int TCP_KEEPINTVL = 17;
 
 // Network events of WSAAsyncSelect.
 constexpr long FD_READ = 0x01;
@@ -244,6 +254,9 @@ void ClearBindPortRedirects();
 #pragma pop_macro("SO_RCVBUF")
 #pragma pop_macro("SO_ERROR")
 #pragma pop_macro("TCP_NODELAY")
+#pragma pop_macro("TCP_KEEPINTVL")
+#pragma pop_macro("TCP_KEEPCNT")
+#pragma pop_macro("TCP_KEEPIDLE")
 #pragma pop_macro("htons")
 #pragma pop_macro("ntohs")
 #pragma pop_macro("htonl")

@@ -26,10 +26,19 @@ TcpClient::~TcpClient() {
   Close();
 }
 
-bool TcpClient::Connect(uint16_t port) {
+bool TcpClient::Connect(uint16_t port, const std::string& from) {
   Close();
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return false;
+  if (!from.empty()) {
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, from.c_str(), &local.sin_addr) != 1 ||
+        ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+      Close();
+      return false;
+    }
+  }
   sockaddr_in address = Loopback(port);
   // The listen queue takes the connection before the server accepts it, so this returns at once.
   if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {

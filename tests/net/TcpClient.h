@@ -14,7 +14,8 @@ class TcpClient {
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;
 
-  bool Connect(uint16_t port);
+  // Connects to 127.0.0.1 from the given local address of the loopback (any when empty).
+  bool Connect(uint16_t port, const std::string& from = "");
   bool Send(const std::string& bytes);
   // Takes what has arrived so far; true when anything came.
   bool Pump();
