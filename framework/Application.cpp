@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "framework/Form.h"
+#include "framework/FramePacer.h"
 #include "framework/StandardClasses.h"
 #include "platform/TerminationSignals.h"
 
@@ -57,6 +58,7 @@ TApplication::TApplication(int& argc, char** argv) : TComponent(nullptr) {
       if (RunIdleSteps()) PostWakeMessage();
     });
   }
+  InstallFramePacer();
   RegisterStandardClasses();
 }
 
@@ -69,6 +71,7 @@ TApplication::~TApplication() {
   if (auto* dispatcher = QAbstractEventDispatcher::instance())
     QObject::disconnect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, nullptr, nullptr);
   window_.reset();
+  RemoveFramePacer();
   if (Application == this) Application = nullptr;
   qtApp_.reset();
 }

@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "framework/FramePacer.h"
+
 namespace {
 
 QColor ToQColor(TColor color) {
@@ -149,12 +151,12 @@ void TControl::Invalidate() {
 }
 
 void TControl::Update() {
-  widget_->repaint();
+  RepaintNow(widget_);
 }
 
 void TControl::Repaint() {
   if (HasStyle(csOpaque)) {
-    widget_->repaint();
+    RepaintNow(widget_);
   } else {
     Invalidate();
     Update();

@@ -8,6 +8,7 @@
 
 #include "framework/Application.h"
 #include "framework/FormReader.h"
+#include "framework/FramePacer.h"
 
 namespace {
 // The window frame of the classic desktop around the client area: borders and caption.
@@ -35,6 +36,7 @@ class FormWidget : public QWidget {
 
 TForm::TForm(TComponent* owner) : TWinControl(owner, new FormWidget(this)) {
   Widget()->setAutoFillBackground(true);
+  PaceFramesOf(Widget());
   ApplyPalette();
 }
 

@@ -7,6 +7,7 @@
 
 #include "framework/Application.h"
 #include "framework/ClassRegistry.h"
+#include "framework/FramePacer.h"
 
 class GraphicControlWidget : public QWidget {
  public:
@@ -95,7 +96,7 @@ void TGraphicControl::PaintNow() {
   PaintSurface();
   // Shows the fresh pixels now if the widget is on screen; its paint event takes them as
   // they are instead of painting a second time.
-  if (Widget()->isVisible()) Widget()->repaint();
+  if (Widget()->isVisible()) RepaintNow(Widget());
 }
 
 void TGraphicControl::Invalidate() {

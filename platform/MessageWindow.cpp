@@ -30,6 +30,9 @@ std::unordered_set<HWND>& Registry() {
   return windows;
 }
 
+// Messages posted to any window and not yet delivered or dropped.
+std::atomic<int> waitingMessages{0};
+
 }  // namespace
 
 class MessageWindowImpl : public QObject {
@@ -48,6 +51,7 @@ class MessageWindowImpl : public QObject {
     { std::lock_guard<std::mutex> guard(RegistryLock()); }
     if (event->type() != kMessageEventType) return QObject::event(event);
     pending.fetch_sub(1, std::memory_order_relaxed);
+    waitingMessages.fetch_sub(1, std::memory_order_relaxed);
     // The procedure may destroy this window; nothing of it is touched afterwards.
     Deliver(static_cast<MessageEvent*>(event)->Message());
     return true;
@@ -71,6 +75,8 @@ void DestroyMessageWindow(HWND window) {
     if (Registry().erase(window) == 0) return;
   }
   // Deleting the object removes the events still posted to it.
+  waitingMessages.fetch_sub(window->pending.load(std::memory_order_relaxed),
+                            std::memory_order_relaxed);
   delete window;
 }
 
@@ -78,6 +84,7 @@ BOOL PostMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
   std::lock_guard<std::mutex> guard(RegistryLock());
   if (!window || Registry().count(window) == 0) return FALSE;
   window->pending.fetch_add(1, std::memory_order_relaxed);
+  waitingMessages.fetch_add(1, std::memory_order_relaxed);
   QCoreApplication::postEvent(window, new MessageEvent(TMessage{msg, wParam, lParam, 0}));
   return TRUE;
 }
@@ -102,4 +109,8 @@ int PendingMessageCount(HWND window) {
   std::lock_guard<std::mutex> guard(RegistryLock());
   if (!window || Registry().count(window) == 0) return 0;
   return window->pending.load(std::memory_order_relaxed);
+}
+
+bool MessagesWaiting() {
+  return waitingMessages.load(std::memory_order_relaxed) > 0;
 }

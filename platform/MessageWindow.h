@@ -33,3 +33,5 @@ LRESULT DefWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 bool IsMessageWindow(HWND window);
 // Number of messages queued to the window and not yet delivered.
 int PendingMessageCount(HWND window);
+// Whether any window has messages queued and not yet delivered.
+bool MessagesWaiting();

@@ -1,0 +1,81 @@
+// Windows are drawn on the display's frames: what a change shows reaches the screen (here the
+// offscreen platform's copy of it) by the loop alone, many changes cost one frame, and the calls
+// that promise an immediate refresh still draw at once.
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+#include <QPalette>
+#include <QPixmap>
+#include <QScreen>
+#include <QWidget>
+
+#include "framework/Application.h"
+#include "framework/FramePacer.h"
+
+namespace {
+
+QRgb Rgb(QColor colour) {
+  return colour.rgb() & 0xFFFFFF;
+}
+
+// A window filled with one colour.
+class ColourWindow {
+ public:
+  ColourWindow() {
+    window.setAutoFillBackground(true);
+    window.resize(40, 30);
+    PaceFramesOf(&window);
+    SetColour(Qt::red);
+    window.show();
+    EXPECT_TRUE(
+        Application->ProcessMessagesUntil([&] { return ShownColour() == Rgb(Qt::red); }, 5000));
+  }
+  void SetColour(QColor colour) {
+    QPalette palette = window.palette();
+    palette.setColor(QPalette::Window, colour);
+    window.setPalette(palette);
+  }
+  // What the screen shows in the middle of the window.
+  QRgb ShownColour() {
+    const QPixmap shown = QGuiApplication::primaryScreen()->grabWindow(window.winId());
+    if (shown.isNull()) return 0;
+    return shown.toImage().pixel(20, 15) & 0xFFFFFF;
+  }
+  QWidget window;
+};
+
+TEST(FramePacerTest, EveryChangeReachesTheScreenOnAFrame) {
+  ColourWindow shown;
+  ASSERT_EQ(shown.ShownColour(), Rgb(Qt::red));
+  // One change after another: each is drawn, none waits for the next.
+  const QColor colours[] = {Qt::green, Qt::blue, Qt::yellow, Qt::black};
+  for (const QColor& colour : colours) {
+    const long framesBefore = FramesDrawn();
+    shown.SetColour(colour);
+    EXPECT_EQ(shown.ShownColour(), shown.ShownColour());  // nothing is drawn outside the loop
+    EXPECT_TRUE(
+        Application->ProcessMessagesUntil([&] { return shown.ShownColour() == Rgb(colour); }, 5000))
+        << colour.name().toStdString();
+    EXPECT_EQ(FramesDrawn(), framesBefore + 1);
+  }
+}
+
+TEST(FramePacerTest, ManyChangesBetweenTwoFramesAreDrawnOnce) {
+  ColourWindow shown;
+  const long framesBefore = FramesDrawn();
+  for (int i = 0; i < 100; ++i) shown.SetColour(i % 2 == 0 ? Qt::green : Qt::blue);
+  EXPECT_EQ(FramesDrawn(), framesBefore);
+  ASSERT_TRUE(Application->ProcessMessagesUntil(
+      [&] { return shown.ShownColour() == Rgb(Qt::blue); }, 5000));
+  EXPECT_EQ(FramesDrawn(), framesBefore + 1);
+}
+
+TEST(FramePacerTest, AnImmediateRefreshDrawsAtOnce) {
+  ColourWindow shown;
+  shown.SetColour(Qt::green);
+  RepaintNow(&shown.window);
+  EXPECT_EQ(shown.ShownColour(), Rgb(Qt::green));
+}
+
+}  // namespace
