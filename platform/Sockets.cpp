@@ -465,12 +465,6 @@ bool Started() {
   return libraryUsers.load(std::memory_order_relaxed) > 0;
 }
 
-std::mutex redirectLock;
-std::map<u_short, u_short>& BindRedirects() {
-  static auto* redirects = new std::map<u_short, u_short>();
-  return *redirects;
-}
-
 }  // namespace
 
 int WSAStartup(WORD versionRequested, WSADATA* data) {
@@ -531,11 +525,6 @@ int bind(SOCKET s, const sockaddr* name, int nameLength) {
   ::sockaddr_in address{};
   address.sin_family = PF_INET;
   address.sin_port = in->sin_port;
-  {
-    std::lock_guard<std::mutex> guard(redirectLock);
-    auto it = BindRedirects().find(ntohs(in->sin_port));
-    if (it != BindRedirects().end()) address.sin_port = htons(it->second);
-  }
   address.sin_addr.s_addr = in->sin_addr.s_addr;
   if (::bind(static_cast<int>(s), reinterpret_cast<::sockaddr*>(&address), sizeof address) != 0) {
     return FailFromErrno();
@@ -824,16 +813,6 @@ int WSACancelAsyncRequest(HANDLE taskHandle) {
   std::lock_guard<std::mutex> guard(task->lock);
   task->cancelled = true;
   return 0;
-}
-
-void RedirectBindPort(u_short from, u_short to) {
-  std::lock_guard<std::mutex> guard(redirectLock);
-  BindRedirects()[from] = to;
-}
-
-void ClearBindPortRedirects() {
-  std::lock_guard<std::mutex> guard(redirectLock);
-  BindRedirects().clear();
 }
 
 int ErrorCodeFromErrno(int errnoValue) {

@@ -234,11 +234,6 @@ std::string SocketErrorText(int code);
 // Current number of WSAStartup calls not yet matched by WSACleanup.
 int SocketLibraryUsers();
 
-// For tests of the program in-process: a bind to port `from` (host byte order) binds to port
-// `to` instead (0: any free port), so that they need not take the program's real port.
-void RedirectBindPort(u_short from, u_short to);
-void ClearBindPortRedirects();
-
 }  // namespace WinSock
 
 #pragma pop_macro("AF_INET")

@@ -19,11 +19,8 @@ class MainWindowTest : public testing::Test {
   void SetUp() override {
     RegisterRelayServerClasses();
     ResetSerialState();
-    // No test may reach a real adapter: "com1" points at a path that does not exist unless a
-    // test redirects it to a pseudo-terminal first.
-    SetSerialDeviceRedirect("com1", "/nonexistent/tallyvane-test-port");
-    // The window's socket server takes any free port, not the program's real 1028.
-    WinSock::RedirectBindPort(1028, 0);
+    // The test program runs on a private machine: its /dev has no serial adapter (a test puts
+    // a pseudo-terminal behind /dev/ttyUSB0 when it wants one) and port 1028 is its own.
     Application->OnException = [this](TObject*, const Exception& e) {
       exceptions.push_back(e.Message());
     };
@@ -38,7 +35,6 @@ class MainWindowTest : public testing::Test {
     if (PortIsOpen()) CloseHandle(PortHandle);
     ResetSerialState();
     ClearSerialDeviceRedirects();
-    WinSock::ClearBindPortRedirects();
     Application->OnException = nullptr;
     TForm1::Clock = DefaultClock;
   }
