@@ -77,8 +77,4 @@ TEST_F(LogTest, EntryReplacesWhatTheUserSelected) {
   EXPECT_EQ(Form1->Memo1->SelLength(), 0);
 }
 
-TEST_F(LogTest, TheLogIsReadOnlyForTheUser) {
-  EXPECT_TRUE(Form1->Memo1->ReadOnly());
-}
-
 }  // namespace

@@ -1,3 +1,4 @@
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -11,7 +12,7 @@ class StartupTest : public MainWindowTest {};
 
 TEST_F(StartupTest, WithTheAdapterPresentTheBoardIsGreetedAndTheStatusIsLime) {
   PseudoTerminal board;
-  SetSerialDeviceRedirect("com1", board.SlavePath());
+  ASSERT_TRUE(board.CreateSymlink("/dev/ttyUSB0"));
   CreateMainWindow();
   EXPECT_TRUE(PortIsOpen());
   EXPECT_EQ(Form1->Panel3->Color(), clLime);
@@ -28,6 +29,12 @@ TEST_F(StartupTest, WithTheAdapterPresentTheBoardIsGreetedAndTheStatusIsLime) {
 }
 
 TEST_F(StartupTest, WithTheAdapterAbsentTheStatusIsRedAndNothingIsSent) {
+  // Boards on other ports, and a device where the first one would be once plugged in: none of
+  // them hears anything.
+  PseudoTerminal second;
+  PseudoTerminal third;
+  ASSERT_TRUE(second.CreateSymlink("/dev/ttyUSB1"));
+  ASSERT_TRUE(third.CreateSymlink("/dev/ttyS0"));
   CreateMainWindow();
   EXPECT_EQ(PortHandle, INVALID_HANDLE_VALUE);
   EXPECT_EQ(Form1->Panel3->Color(), clRed);
@@ -35,6 +42,14 @@ TEST_F(StartupTest, WithTheAdapterAbsentTheStatusIsRedAndNothingIsSent) {
   EXPECT_EQ(Form1->Label12->Color(), clRed);
   EXPECT_EQ(Form1->Label9->Caption(), "FTDI chip is not found, Virtual Com Port is not opened ");
   EXPECT_EQ(Form1->Label12->Caption(), " ");
+  // The board that appears later is not greeted either: only start-up greets.
+  PseudoTerminal first;
+  ASSERT_TRUE(first.CreateSymlink("/dev/ttyUSB0"));
+  Application->ProcessMessagesUntil([] { return Form1->Panel3->Color() == clLime; }, 10000);
+  EXPECT_EQ(Form1->Panel3->Color(), clLime);
+  EXPECT_EQ(first.ReadAvailable(300), "");
+  EXPECT_EQ(second.ReadAvailable(), "");
+  EXPECT_EQ(third.ReadAvailable(), "");
 }
 
 TEST_F(StartupTest, SelectorShowsComOneWithoutRunningItsHandler) {
@@ -61,36 +76,135 @@ TEST_F(StartupTest, TypingIntoTheSelectorFillsThePortNameBuffer) {
   EXPECT_EQ(combo->count(), 9);  // typed text never becomes an item
 }
 
-TEST_F(StartupTest, PickingAnItemCopiesItsText) {
+TEST_F(StartupTest, PickingAnItemFromTheListCopiesItsText) {
   CreateMainWindow();
   auto* combo = static_cast<QComboBox*>(Form1->ComboBox1->Widget());
-  combo->setCurrentIndex(2);
-  EXPECT_STREQ(PortName, "com1");  // a change by the program is not the user's
-  emit combo->activated(2);
+  // The user opens the list and clicks "COM3".
+  QTest::mouseClick(combo, Qt::LeftButton, {}, QPoint(combo->width() - 5, combo->height() / 2));
+  QAbstractItemView* list = combo->view();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+  const QRect item = list->visualRect(list->model()->index(2, 0));
+  QTest::mouseMove(list->viewport(), item.center());
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item.center());
+  EXPECT_EQ(combo->currentText(), "COM3");
   EXPECT_STREQ(PortName, "COM3");
+  // And with the keyboard: the next item.
+  QTest::keyClick(combo, Qt::Key_Down);
+  EXPECT_STREQ(PortName, "COM4");
 }
 
+// Every control of the window where its layout puts it, with its texts, colours, fonts and
+// place in the tab order.
 TEST_F(StartupTest, TheWindowMatchesItsLayout) {
   CreateMainWindow();
   EXPECT_EQ(Form1->Caption(), "Tallyvane - Server");
+  EXPECT_EQ(Form1->Left(), 415);
+  EXPECT_EQ(Form1->Top(), 189);
   EXPECT_EQ(Form1->ClientWidth(), 489);
   EXPECT_EQ(Form1->ClientHeight(), 393);
-  EXPECT_EQ(Form1->Panel3->BoundsRect(), Rect(0, 352, 489, 393));
-  EXPECT_EQ(Form1->Memo1->BoundsRect(), Rect(16, 104, 457, 321));
-  EXPECT_EQ(Form1->Memo1->Color(), clMenuText);
-  EXPECT_EQ(Form1->Memo1->Font().Color(), clLime);
-  EXPECT_EQ(Form1->Edit2->Width(), 0);
-  EXPECT_EQ(Form1->Edit2->Text(), "Edit2");
-  EXPECT_EQ(Form1->Label3->Color(), clBtnFace);
-  EXPECT_EQ(Form1->Label4->Caption(), "ON");
-  EXPECT_EQ(Form1->CheckBox2->Caption(), "Time");
+  EXPECT_EQ(Form1->Color(), clBtnFace);
+  EXPECT_EQ(Form1->Font().Color(), clWindowText);
+
+  TWinControl* page = Form1->TabbedNotebook1->Page(0);
+  struct Expected {
+    TControl* control;
+    TWinControl* parent;
+    TRect bounds;  // labels fit their size to the text in the font standing in; only their
+                   // place counts
+    const char* caption;
+    TColor color;
+    const char* fontName;
+    int fontHeight;
+    TColor fontColor;
+    int tabOrder;  // -1: not in the tab order
+  };
+  const char* sans = "MS Sans Serif";
+  const Expected expected[] = {
+      // No adapter here: start-up has shown the not-found state.
+      {Form1->Panel3, Form1, Rect(0, 352, 489, 393), "", clRed, sans, -10, clWindowText, 0},
+      {Form1->Label9, Form1->Panel3, Rect(8, 8, 40, 21),
+       "FTDI chip is not found, Virtual Com Port is not opened ", clRed, sans, -10, clBlack, -1},
+      {Form1->Label12, Form1->Panel3, Rect(8, 24, 46, 37), " ", clRed, sans, -10, clBlack, -1},
+      {Form1->TabbedNotebook1, Form1, Rect(0, 0, 489, 353), "", clBtnFace, sans, -10, clGreen, 1},
+      {Form1->Label3, page, Rect(184, 8, 436, 21),
+       "1    2    3   4   5   6   7    8   9   10 11  12 13  14 15 16", clBtnFace, sans, -10,
+       clBlack, -1},
+      {Form1->Label4, page, Rect(152, 32, 168, 45), "ON", clBtnFace, sans, -10, clBlack, -1},
+      {Form1->Label5, page, Rect(147, 72, 167, 85), "OFF", clBtnFace, sans, -10, clBlack, -1},
+      {Form1->Label1, page, Rect(136, 8, 163, 21), "Relay", clBtnFace, sans, -10, clBlack, -1},
+      {Form1->Memo1, page, Rect(16, 104, 457, 321), "", clMenuText, "@Batang", -13, clLime, 0},
+      {Form1->Edit2, page, Rect(304, 72, 304, 93), "Edit2", clWindow, sans, -10, clGreen, 1},
+      {Form1->PerformanceGraph1, page, Rect(169, 24, 457, 97), "", clBlack, sans, -10, clGreen, -1},
+      {Form1->CheckBox2, page, Rect(80, 80, 129, 97), "Time", clBtnFace, sans, -10, clBlack, 18},
+      {Form1->Button1, page, Rect(16, 80, 73, 97), "Clear", clBtnFace, sans, -10, clGreen, 19},
+      {Form1->ComboBox1, page, Rect(16, 32, 121, 53), "COM1", clWindow, sans, -10, clBlack, 20},
+  };
+  for (const Expected& e : expected) {
+    SCOPED_TRACE(e.control->Name());
+    EXPECT_EQ(e.control->Parent(), e.parent);
+    const TRect bounds = e.control->BoundsRect();
+    if (dynamic_cast<TLabel*>(e.control) != nullptr) {
+      EXPECT_EQ(bounds.Left, e.bounds.Left);
+      EXPECT_EQ(bounds.Top, e.bounds.Top);
+    } else {
+      EXPECT_EQ(bounds, e.bounds);
+    }
+    if (e.control == Form1->ComboBox1) {
+      EXPECT_EQ(Form1->ComboBox1->GetText(), e.caption);
+    } else if (e.control == Form1->Edit2) {
+      EXPECT_EQ(Form1->Edit2->Text(), e.caption);
+    } else if (e.control != Form1->Memo1) {
+      EXPECT_EQ(e.control->Caption(), e.caption);
+    }
+    if (e.control != Form1->PerformanceGraph1) {
+      EXPECT_EQ(e.control->Color(), e.color);
+    }
+    EXPECT_EQ(e.control->Font().Name(), e.fontName);
+    EXPECT_EQ(e.control->Font().Height(), e.fontHeight);
+    EXPECT_EQ(e.control->Font().Color(), e.fontColor);
+    if (auto* windowed = dynamic_cast<TWinControl*>(e.control); windowed && e.tabOrder >= 0) {
+      EXPECT_EQ(windowed->TabOrder(), e.tabOrder);
+    }
+  }
+  // The one page and its tab.
+  EXPECT_EQ(Form1->TabbedNotebook1->PageCount(), 1);
+  EXPECT_EQ(page->Caption(), "Options");
+  EXPECT_EQ(page->Left(), 4);
+  EXPECT_EQ(page->Top(), 24);
+  EXPECT_EQ(Form1->TabbedNotebook1->TabFont().Name(), sans);
+  EXPECT_EQ(Form1->TabbedNotebook1->TabFont().Height(), -11);
+  EXPECT_EQ(Form1->TabbedNotebook1->TabFont().Color(), clBtnText);
+  EXPECT_EQ(Form1->ComboBox1->ItemHeight(), 13);
   EXPECT_FALSE(Form1->CheckBox2->Checked());
-  EXPECT_EQ(Form1->Button1->Caption(), "Clear");
+  // The indicator row: relay n in panel n, tab orders 2 to 17, all in the OFF row.
   for (int relay = 1; relay <= 16; ++relay) {
     TPanel* panel = Form1->RelayIndicator(relay);
+    SCOPED_TRACE(panel->Name());
+    EXPECT_EQ(panel->Parent(), page);
     EXPECT_EQ(panel->BoundsRect(), Rect(182 + 16 * (relay - 1), 72, 197 + 16 * (relay - 1), 81));
     EXPECT_EQ(panel->Color(), clLime);
+    EXPECT_EQ(panel->TabOrder(), relay + 1);
   }
+}
+
+// Typing into the log does nothing; the caret and the selection still follow the user.
+TEST_F(StartupTest, TheLogIgnoresTypingButTakesTheCaret) {
+  CreateMainWindow();
+  Form1->Show();
+  Form1->AppendToLog("first line\r\n");
+  QWidget* log = Form1->Memo1->Widget();
+  log->setFocus();
+  QTest::keyClick(log, Qt::Key_Home);
+  QTest::keyClicks(log, "typed");
+  QTest::keyClick(log, Qt::Key_Return);
+  QTest::keyClick(log, Qt::Key_Delete);
+  QTest::keyClick(log, Qt::Key_Backspace);
+  QTest::keyClick(log, Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(LogText(), "first line\r\n");
+  // The caret went where the keys took it: the next entry lands there.
+  QTest::keyClick(log, Qt::Key_Home, Qt::ControlModifier);
+  Form1->AppendToLog(">");
+  EXPECT_EQ(LogText(), ">first line\r\n");
 }
 
 TEST_F(StartupTest, ClearButtonClickedByTheUser) {
