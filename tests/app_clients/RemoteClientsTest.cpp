@@ -1,14 +1,15 @@
 // Remote PCs against the relay server's main window, in one process: real TCP clients on port
-// 1028 and a pseudo-terminal as the relay board.
+// 1028 and a pseudo-terminal as the relay board behind /dev/ttyUSB0, on the test's private
+// machine.
 #include <memory>
 #include <string>
 
 #include "app/Read.h"
 #include "platform/Sockets.h"
 #include "tests/app/MainWindowFixture.h"
-#include "tests/app_clients/Board.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/net/TcpClient.h"
+#include "tests/support/PseudoTerminal.h"
 #include "thread/MainThreadHandOver.h"
 #include "thread/Thread.h"
 
@@ -21,10 +22,6 @@ class RemoteClientsTest : public MainWindowTest {
  protected:
   void SetUp() override {
     MainWindowTest::SetUp();
-    // The window's server binds a free port instead of 1028, which the program itself (or
-    // another test program) may hold meanwhile.
-    port = FreePort();
-    WinSock::RedirectBindPort(1028, port);
     // Hand-over calls of the port watchdog are served by the message loop, as in the program.
     InstallMainThreadHandOver();
   }
@@ -38,13 +35,12 @@ class RemoteClientsTest : public MainWindowTest {
 
   // The window with the board attached, its greeting already read.
   void CreateWithBoard() {
-    board = std::make_unique<Board>();
-    ASSERT_FALSE(board->SlavePath().empty());
-    SetSerialDeviceRedirect("com1", board->SlavePath());
+    board = std::make_unique<PseudoTerminal>();
+    ASSERT_TRUE(board->CreateSymlink("/dev/ttyUSB0"));
     CreateMainWindow();
     ASSERT_TRUE(Form1->ServerSocket1->Active()) << (exceptions.empty() ? "" : exceptions[0]);
     ASSERT_EQ(Form1->Panel3->Color(), clLime);
-    ASSERT_EQ(board->Read(3, 2000), "?//");
+    ASSERT_EQ(board->WaitForBytes(3, 2000), "?//");
   }
 
   void CreateWithoutBoard() {
@@ -85,8 +81,8 @@ class RemoteClientsTest : public MainWindowTest {
     return count;
   }
 
-  uint16_t port = 0;
-  std::unique_ptr<Board> board;
+  const uint16_t port = 1028;
+  std::unique_ptr<PseudoTerminal> board;
 };
 
 TEST_F(RemoteClientsTest, ACommandWhileThePortIsOpenGoesToTheBoardAndIsEchoedAndLogged) {
@@ -94,7 +90,7 @@ TEST_F(RemoteClientsTest, ACommandWhileThePortIsOpenGoesToTheBoardAndIsEchoedAnd
   auto client = Connect();
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
   EXPECT_EQ(Exchange(*client, "03+//", 5), "03+//");
-  EXPECT_EQ(board->Read(5, 1000), "03+//");
+  EXPECT_EQ(board->WaitForBytes(5, 1000), "03+//");
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\nRelay 3  switched ON\r\n");
   EXPECT_EQ(Form1->Panel4->Top(), 32);
   EXPECT_EQ(Form1->Edit2->Text(), "03+//");
@@ -117,12 +113,12 @@ TEST_F(RemoteClientsTest, OnlyTheFirstNineCharactersReachTheBoardButAllAreEchoed
   auto client = Connect();
   const std::string text = "01234567890123456789";
   EXPECT_EQ(Exchange(*client, text, 20), text);
-  EXPECT_EQ(board->Read(20, 300), "012345678");
+  EXPECT_EQ(board->WaitForBytes(20, 300), "012345678");
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
 
   const std::string withLineEnd = "03+//\r\n";
   EXPECT_EQ(Exchange(*client, withLineEnd, 7), withLineEnd);
-  EXPECT_EQ(board->Read(20, 300), withLineEnd);
+  EXPECT_EQ(board->WaitForBytes(20, 300), withLineEnd);
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
   EXPECT_EQ(Form1->Panel4->Top(), 72);
 }
@@ -132,7 +128,7 @@ TEST_F(RemoteClientsTest, AZeroByteEndsWhatTheBoardGetsButNotTheEcho) {
   auto client = Connect();
   const std::string text("01+//\0xyz", 9);
   EXPECT_EQ(Exchange(*client, text, 9), text);
-  EXPECT_EQ(board->Read(9, 300), "01+//");
+  EXPECT_EQ(board->WaitForBytes(9, 300), "01+//");
   EXPECT_EQ(Form1->Edit2->Text(), "01+//");
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
 }
@@ -181,7 +177,7 @@ TEST_F(RemoteClientsTest, EveryClientGetsOnlyItsOwnEcho) {
   third->Pump();
   EXPECT_EQ(first->Received(), "off//");
   EXPECT_EQ(third->Received(), "on//");
-  EXPECT_EQ(board->Read(14, 500), "05+//off//on//");
+  EXPECT_EQ(board->WaitForBytes(14, 500), "05+//off//on//");
 }
 
 TEST_F(RemoteClientsTest, AResetConnectionIsLoggedAsGoneAndReported) {
@@ -193,6 +189,22 @@ TEST_F(RemoteClientsTest, AResetConnectionIsLoggedAsGoneAndReported) {
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\nPC with IP 127.0.0.1 disconnected\r\n");
   ASSERT_TRUE(RunUntil(
       [&] { return Form1->ServerSocket1->ListeningEndpoint()->ActiveConnections() == 0; }));
+}
+
+// A PC that connects and resets while the window is busy (here: before the loop runs at all) is
+// accepted after it has gone; it is logged and reported like any other reset.
+TEST_F(RemoteClientsTest, AConnectionResetBeforeItIsAcceptedIsLoggedWithItsAddress) {
+  CreateWithBoard();
+  TcpClient client;
+  ASSERT_TRUE(client.Connect(port));
+  client.Reset();
+  ASSERT_TRUE(RunUntil([&] { return !exceptions.empty(); }));
+  EXPECT_EQ(exceptions, (std::vector<std::string>{"Asynchronous socket error 10054"}));
+  EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\nPC with IP 127.0.0.1 disconnected\r\n");
+  ASSERT_TRUE(RunUntil(
+      [&] { return Form1->ServerSocket1->ListeningEndpoint()->ActiveConnections() == 0; }));
+  // The board heard nothing but its greeting.
+  EXPECT_EQ(board->ReadAvailable(100), "");
 }
 
 TEST_F(RemoteClientsTest, ClosingTheWindowDropsEveryClientWithoutDisconnectLines) {

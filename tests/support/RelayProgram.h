@@ -1,0 +1,24 @@
+#pragma once
+// The real relay server program for end-to-end tests on the private machine (PrivateSystem.h):
+// started as a user starts it, served on port 1028, stopped with SIGTERM.
+
+#include <map>
+#include <string>
+
+#include "support/ChildProcess.h"
+
+class RelayProgram {
+ public:
+  // Starts the program with these environment variables added; the offscreen platform unless
+  // they name another.
+  bool Start(const std::map<std::string, std::string>& environment = {});
+  // Waits until the program accepts connections on port 1028.
+  bool WaitUntilListening(int timeoutMs = 20000);
+  // SIGTERM; the exit status (0 for a clean end) or -1 when it did not end in time.
+  int Stop();
+  bool Running() { return process_.Running(); }
+  std::string StandardError() const { return process_.StandardError(); }
+
+ private:
+  ChildProcess process_;
+};
