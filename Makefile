@@ -1,11 +1,17 @@
-# Tallyvane: the two set-up commands are `make run` and `make test`.
+# Tallyvane: the two set-up commands are `make run` and `make test`; `make install` and
+# `make package` put it on a machine.
 JOBS ?= $(shell nproc)
 RELEASE_DIR := build/release
 DEBUG_DIR := build/debug
 TSAN_DIR := build/tsan
 CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
+# `make install` puts the programs under PREFIX, inside DESTDIR when that is set (for staging).
+PREFIX ?= /usr/local
+DESTDIR ?=
+# Installing and packaging build only what they install, not every test and benchmark first.
+INSTALL_CONFIG := -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 
-.PHONY: deps build run test test-asan test-tsan bench format clean
+.PHONY: deps build run test test-asan test-tsan bench install package format clean
 
 deps:
 	@scripts/deps.sh
@@ -40,6 +46,20 @@ test: deps
 bench: deps $(RELEASE_DIR)/CMakeCache.txt
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 	@for b in $(RELEASE_DIR)/bench/bench_*; do [ -x "$$b" ] && { echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b"; }; done; true
+
+install: deps
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON) $(INSTALL_CONFIG) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target installables
+	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE_DIR)
+	@# The component library is new to the linker's cache of a real installation.
+	@if [ -z "$(DESTDIR)" ] && [ "$$(id -u)" -eq 0 ]; then ldconfig; fi
+
+# The Debian package build/release/tallyvane_<version>_<arch>.deb, installed under /usr.
+package: deps
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON) $(INSTALL_CONFIG) -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build $(RELEASE_DIR) -j $(JOBS) --target installables
+	cd $(RELEASE_DIR) && cpack -G DEB
+	@ls -l $(RELEASE_DIR)/*.deb
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

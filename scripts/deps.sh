@@ -9,6 +9,10 @@ packages=(
   fonts-liberation fonts-dejavu-core
   xvfb xauth
   clang-format x11-utils
+  # `make package`: CPack's Debian generator reads the binaries with file and dpkg-shlibdeps.
+  file dpkg-dev
+  # The install tests check the desktop entry with desktop-file-validate.
+  desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do
