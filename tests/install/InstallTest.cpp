@@ -1,0 +1,263 @@
+// The installed tree, as `make install DESTDIR=...` leaves it (the install_stage fixture): every
+// file is there and usable, and programs outside the tree build and run against the library.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <QImage>
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/TallyvaneIcon.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kRoot = fs::path(TV_STAGE) / fs::path(TV_PREFIX).relative_path();
+const fs::path kLibDir = kRoot / TV_LIBDIR;
+const std::array<int, 6> kIconSizes = {16, 32, 48, 64, 128, 256};
+
+struct Outcome {
+  int status;
+  std::string output;  // standard output and error together
+};
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+Outcome Shell(const std::string& command) {
+  Outcome outcome{-1, ""};
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return outcome;
+  std::array<char, 4096> buffer{};
+  size_t got = 0;
+  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    outcome.output.append(buffer.data(), got);
+  const int status = pclose(pipe);
+  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return outcome;
+}
+
+// Starts a program built against the staged library: headless, with the leak reports of the
+// toolkit's own allocations suppressed as in every test here.
+std::string Headless(const std::string& program) {
+  return "QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=" +
+         Quoted(std::string("suppressions=") + TV_LSAN_SUPPRESSIONS + ":print_suppressions=0") +
+         " " + program;
+}
+
+bool OnPath(const std::string& program) {
+  return Shell("command -v " + Quoted(program)).status == 0;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The line "key=value" of a text file with the given key, without the key.
+std::string Setting(const std::string& text, const std::string& key) {
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind(key + "=", 0) == 0) return line.substr(key.size() + 1);
+  return "";
+}
+
+// The texts an installation configures from templates.
+std::vector<fs::path> ConfiguredTexts() {
+  return {kLibDir / "pkgconfig/tallyvane-components.pc",
+          kLibDir / "cmake/TallyvaneComponents/TallyvaneComponentsConfig.cmake",
+          kLibDir / "cmake/TallyvaneComponents/TallyvaneComponentsTargets.cmake",
+          kRoot / "share/applications/tallyvane.desktop",
+          kRoot / "share/man/man1/tallyvane.1",
+          kRoot / "lib/systemd/system/tallyvane.service"};
+}
+
+}  // namespace
+
+TEST(InstalledTree, HoldsProgramsLibraryHeadersAndDesktopFiles) {
+  std::vector<fs::path> expected = {
+      kRoot / "bin/tallyvane",
+      kRoot / "bin/tallyvane-gallery",
+      kLibDir / "libtallyvane-components.so",
+      kLibDir / "libtallyvane-components.so.0",
+      kRoot / "include/tallyvane/components/Cgauges/Cgauges.h",
+      kRoot / "include/tallyvane/components/Perfgrap/Perfgrap.h",
+      kRoot / "include/tallyvane/components/Ccalendr/Ccalendr.h",
+      kRoot / "include/tallyvane/components/Cdiroutl/Cdiroutl.h",
+      kRoot / "include/tallyvane/components/DisplayComponents.h",
+      kRoot / "include/tallyvane/framework/Application.h",
+      kRoot / "include/tallyvane/platform/WinTypes.h",
+      kLibDir / "cmake/TallyvaneComponents/TallyvaneComponentsConfigVersion.cmake",
+  };
+  for (const fs::path& text : ConfiguredTexts()) expected.push_back(text);
+  for (int size : kIconSizes) {
+    const std::string side = std::to_string(size);
+    expected.push_back(kRoot / "share/icons/hicolor" / (side + "x" + side) / "apps/tallyvane.png");
+  }
+  for (const fs::path& path : expected) EXPECT_TRUE(fs::is_regular_file(path)) << path;
+  for (const char* program : {"bin/tallyvane", "bin/tallyvane-gallery"})
+    EXPECT_NE(fs::status(kRoot / program).permissions() & fs::perms::others_exec, fs::perms::none)
+        << program;
+}
+
+TEST(InstalledTree, TextsHaveNoPlaceholdersAndNoPathsIntoTheWorkTree) {
+  for (const fs::path& path : ConfiguredTexts()) {
+    const std::string text = ReadFile(path);
+    ASSERT_FALSE(text.empty()) << path;
+    EXPECT_EQ(text.find(TV_SOURCE_DIR), std::string::npos) << path;
+    EXPECT_EQ(text.find(TV_BUILD_DIR), std::string::npos) << path;
+    EXPECT_EQ(text.find(TV_STAGE), std::string::npos) << path;
+    for (const char* placeholder : {"@CMAKE_", "@PROJECT_", "@TV_"})
+      EXPECT_EQ(text.find(placeholder), std::string::npos) << path << " " << placeholder;
+  }
+}
+
+// The programs find every library without LD_LIBRARY_PATH, and the relay server still exports its
+// component classes for tools that load it.
+TEST(InstalledTree, ProgramsLoadWithoutLibraryPathAndKeepTheirExports) {
+  for (const char* file : {"bin/tallyvane", "bin/tallyvane-gallery"}) {
+    const Outcome ldd = Shell("env -u LD_LIBRARY_PATH ldd " + Quoted((kRoot / file).string()));
+    EXPECT_EQ(ldd.status, 0) << file << "\n" << ldd.output;
+    EXPECT_EQ(ldd.output.find("not found"), std::string::npos) << file << "\n" << ldd.output;
+    const Outcome readelf = Shell("readelf -d " + Quoted((kRoot / file).string()));
+    EXPECT_EQ(readelf.output.find(TV_BUILD_DIR), std::string::npos) << readelf.output;
+  }
+  const Outcome symbols =
+      Shell("nm -D --defined-only " + Quoted((kRoot / "bin/tallyvane").string()));
+  EXPECT_NE(symbols.output.find("_ZN7TCGauge11SetProgressEi"), std::string::npos);
+  EXPECT_NE(symbols.output.find("_ZN17TPerformanceGraph"), std::string::npos);
+}
+
+TEST(DesktopEntry, ValidatesAndStartsTheInstalledProgramWithItsIcon) {
+  const fs::path entry = kRoot / "share/applications/tallyvane.desktop";
+  ASSERT_TRUE(OnPath("desktop-file-validate")) << "scripts/deps.sh installs desktop-file-utils";
+  const Outcome validate = Shell("desktop-file-validate " + Quoted(entry.string()));
+  EXPECT_EQ(validate.status, 0) << validate.output;
+  EXPECT_EQ(validate.output, "");
+  const std::string text = ReadFile(entry);
+  EXPECT_TRUE(fs::is_regular_file(kRoot / "bin" / Setting(text, "Exec")));
+  EXPECT_TRUE(fs::is_regular_file(kRoot / "share/icons/hicolor/48x48/apps" /
+                                  (Setting(text, "Icon") + ".png")));
+}
+
+TEST(ServiceUnit, ParsesAndStartsTheInstalledProgram) {
+  const fs::path unit = kRoot / "lib/systemd/system/tallyvane.service";
+  const std::string text = ReadFile(unit);
+  const std::string program = std::string(TV_PREFIX) + "/bin/tallyvane";
+  ASSERT_EQ(Setting(text, "ExecStart"), program);
+
+  if (!OnPath("systemd-analyze")) GTEST_SKIP() << "systemd-analyze is not installed";
+  // systemd-analyze checks that ExecStart and the manual page exist, so the copy it reads starts
+  // the staged program and man looks in the staged manual.
+  const fs::path folder = fs::path(TV_OUTSIDE_BUILD) / "unit";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  std::string staged = text;
+  staged.replace(staged.find("ExecStart=") + 10, program.size(),
+                 (kRoot / "bin/tallyvane").string());
+  std::ofstream(folder / "tallyvane.service") << staged;
+  std::ofstream(folder / "tv-probe.service") << "[Service]\nExecStart=/bin/true\n";
+  const std::string verify = "MANPATH=" + Quoted((kRoot / "share/man").string()) +
+                             " systemd-analyze verify " + Quoted(folder.string()) + "/";
+  const Outcome baseline = Shell(verify + "tv-probe.service");
+  if (baseline.status != 0 || !baseline.output.empty())
+    GTEST_SKIP() << "systemd-analyze verify does not run here: " << baseline.output;
+  const Outcome outcome = Shell(verify + "tallyvane.service");
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_EQ(outcome.output, "");
+}
+
+TEST(ManPage, FormatsWithoutWarnings) {
+  if (!OnPath("groff")) GTEST_SKIP() << "groff is not installed";
+  const Outcome outcome =
+      Shell("groff -man -Tutf8 -ww -z " + Quoted((kRoot / "share/man/man1/tallyvane.1").string()));
+  EXPECT_EQ(outcome.status, 0) << outcome.output;
+  EXPECT_EQ(outcome.output, "");
+}
+
+// The theme's icons are the window's icon, pixel for pixel, at every size.
+TEST(Icons, AreTheWindowIconEnlarged) {
+  const QImage window = QImage(kTallyvaneIcon).convertToFormat(QImage::Format_ARGB32);
+  ASSERT_FALSE(window.isNull());
+  for (int size : kIconSizes) {
+    const std::string side = std::to_string(size);
+    const fs::path file =
+        kRoot / "share/icons/hicolor" / (side + "x" + side) / "apps/tallyvane.png";
+    const QImage icon =
+        QImage(QString::fromStdString(file.string())).convertToFormat(QImage::Format_ARGB32);
+    ASSERT_FALSE(icon.isNull()) << file;
+    ASSERT_EQ(icon.width(), size);
+    ASSERT_EQ(icon.height(), size);
+    int wrong = 0;
+    for (int y = 0; y < size; ++y) {
+      for (int x = 0; x < size; ++x) {
+        const QRgb want = window.pixel(x * window.width() / size, y * window.height() / size);
+        const QRgb got = icon.pixel(x, y);
+        const bool same = qAlpha(want) == 0 ? qAlpha(got) == 0 : got == want;
+        if (!same) ++wrong;
+      }
+    }
+    EXPECT_EQ(wrong, 0) << file;
+  }
+}
+
+// Someone else's program, built with find_package(TallyvaneComponents) from the staged tree.
+TEST(OutsideProgram, BuildsWithTheCMakePackageAndDrawsAGauge) {
+  const fs::path build = fs::path(TV_OUTSIDE_BUILD) / "cmake";
+  fs::remove_all(build);
+  const Outcome configure = Shell(
+      std::string(TV_CMAKE) + " -S " + Quoted(TV_OUTSIDE_SOURCE) + " -B " + Quoted(build.string()) +
+      " -DCMAKE_PREFIX_PATH=" + Quoted(kRoot.string()) + " -DCMAKE_CXX_COMPILER=" + Quoted(TV_CXX) +
+      " -DCMAKE_CXX_FLAGS=" + Quoted(TV_OUTSIDE_FLAGS) +
+      " -DCMAKE_EXE_LINKER_FLAGS=" + Quoted(TV_OUTSIDE_FLAGS));
+  ASSERT_EQ(configure.status, 0) << configure.output;
+  EXPECT_NE(configure.output.find("TallyvaneComponents from " + kLibDir.string()),
+            std::string::npos)
+      << configure.output;
+  const Outcome compile = Shell(std::string(TV_CMAKE) + " --build " + Quoted(build.string()));
+  ASSERT_EQ(compile.status, 0) << compile.output;
+
+  const std::string program = Quoted((build / "gauge_program").string());
+  const Outcome ldd = Shell("ldd " + program);
+  EXPECT_NE(ldd.output.find((kLibDir / "libtallyvane-components.so.0").string()), std::string::npos)
+      << ldd.output;
+  const Outcome run = Shell(Headless(program));
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("gauge at 40%: drawn"), std::string::npos) << run.output;
+}
+
+// The same program, compiled with the flags of the staged pkg-config file, which names the
+// installation's own prefix; the sysroot moves it into the stage as for any staged library.
+TEST(OutsideProgram, BuildsWithThePkgConfigFileAndDrawsAGauge) {
+  const fs::path build = fs::path(TV_OUTSIDE_BUILD) / "pkg-config";
+  fs::remove_all(build);
+  fs::create_directories(build);
+  const std::string pkgConfig = "PKG_CONFIG_PATH=" + Quoted((kLibDir / "pkgconfig").string()) +
+                                " PKG_CONFIG_SYSROOT_DIR=" + Quoted(TV_STAGE) + " pkg-config ";
+  const Outcome validate = Shell(pkgConfig + "--validate tallyvane-components");
+  EXPECT_EQ(validate.status, 0) << validate.output;
+  const Outcome libdir = Shell(pkgConfig + "--variable=libdir tallyvane-components");
+  ASSERT_EQ(libdir.status, 0) << libdir.output;
+  EXPECT_EQ(libdir.output, kLibDir.string() + "\n");
+
+  const std::string program = (build / "gauge_program").string();
+  const Outcome compile = Shell(
+      std::string(TV_CXX) + " -std=c++20 " + TV_OUTSIDE_FLAGS + " " +
+      Quoted(std::string(TV_OUTSIDE_SOURCE) + "/main.cpp") + " -o " + Quoted(program) + " $(" +
+      pkgConfig + "--cflags --libs tallyvane-components) -Wl,-rpath," + Quoted(kLibDir.string()));
+  ASSERT_EQ(compile.status, 0) << compile.output;
+  const Outcome run = Shell(Headless(Quoted(program)));
+  EXPECT_EQ(run.status, 0) << run.output;
+  EXPECT_NE(run.output.find("gauge at 40%: drawn"), std::string::npos) << run.output;
+}

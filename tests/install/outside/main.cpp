@@ -1,0 +1,17 @@
+// A program of someone else's: draws a gauge with the installed component library and checks the
+// bar on either side of its end.
+#include <cstdio>
+
+#include "components/Cgauges/Cgauges.h"
+#include "framework/Application.h"
+
+int main(int argc, char** argv) {
+  TApplication application(argc, argv);
+  TCGauge gauge(nullptr);
+  gauge.SetProgress(40);
+  gauge.Refresh();
+  const bool drawn = gauge.SurfacePixel(10, 50) == gauge.ForeColor() &&
+                     gauge.SurfacePixel(90, 50) == gauge.BackColor();
+  std::printf("gauge at %d%%: %s\n", gauge.GetPercentDone(), drawn ? "drawn" : "wrong");
+  return drawn ? 0 : 1;
+}
