@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -118,20 +117,6 @@ std::string ResolveComponents(const std::vector<std::string>& parts) {
   return posix;
 }
 
-bool IsPathPrefix(const std::string& prefix, const std::string& path) {
-  if (prefix == "/") return true;
-  return path.compare(0, prefix.size(), prefix) == 0 &&
-         (path.size() == prefix.size() || path[prefix.size()] == '/');
-}
-
-std::string RealPath(const std::string& path) {
-  char* resolved = realpath(path.c_str(), nullptr);
-  if (!resolved) return "";
-  std::string result = resolved;
-  std::free(resolved);
-  return result;
-}
-
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
   if (pattern == "*.*" || pattern == "*") return true;
   const QString text =
@@ -158,8 +143,14 @@ bool MatchesPattern(const std::string& name, const std::string& pattern) {
   return m == mask.size();
 }
 
-int AttributesOf(const std::string& directory, const std::string& realDirectory,
-                 const std::string& name) {
+TFileIdentity IdentityOf(const struct stat& info) {
+  return TFileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
+}
+
+// The attributes of a directory entry; identity receives what it leads to. A link to a
+// directory counts as the directory, also one that leads back up the tree: callers that walk
+// trees tell such cycles by the identity.
+int AttributesOf(const std::string& directory, const std::string& name, TFileIdentity& identity) {
   const std::string posix = (directory == "/" ? directory : directory + "/") + name;
   int attr = 0;
   if (!name.empty() && name[0] == '.') attr |= faHidden;
@@ -169,13 +160,9 @@ int AttributesOf(const std::string& directory, const std::string& realDirectory,
   struct stat info {};
   if (lstat(posix.c_str(), &link) != 0) return attr | faSysFile;
   if (stat(posix.c_str(), &info) != 0) return attr | faSysFile;  // a dangling link
+  identity = IdentityOf(info);
   if (S_ISDIR(info.st_mode)) {
     attr |= faDirectory;
-    // A link back to the directory being searched or one above it would make the tree endless.
-    if (S_ISLNK(link.st_mode)) {
-      const std::string target = RealPath(posix);
-      if (target.empty() || IsPathPrefix(target, realDirectory)) attr |= faSysFile;
-    }
   } else if (S_ISREG(info.st_mode)) {
     attr |= faArchive;
   } else {
@@ -196,6 +183,7 @@ struct TSearchState {
     std::string name;
     int attr;
     int64_t size;
+    TFileIdentity identity;
   };
   std::vector<Entry> entries;
   size_t next = 0;
@@ -210,6 +198,7 @@ int TakeNext(TSearchRec& rec) {
   rec.Name = entry.name;
   rec.Attr = entry.attr;
   rec.Size = entry.size;
+  rec.Identity = entry.identity;
   return 0;
 }
 
@@ -228,19 +217,19 @@ int FindFirst(const std::string& path, int attr, TSearchRec& rec) {
   if (!DrivePathToPosix(full.substr(0, cut + 1), directory)) return kNotReady;
   DIR* dir = opendir(directory.c_str());
   if (!dir) return kPathNotFound;
-  const std::string realDirectory = RealPath(directory);
   const int excluded = ~attr & (faHidden | faSysFile | faVolumeID | faDirectory);
   auto state = std::make_shared<TSearchState>();
   while (dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
     if (!MatchesPattern(name, pattern)) continue;
-    const int entryAttr = AttributesOf(directory, realDirectory, name);
+    TFileIdentity identity;
+    const int entryAttr = AttributesOf(directory, name, identity);
     if ((entryAttr & excluded) != 0) continue;
     int64_t size = 0;
     struct stat info {};
     const std::string posix = (directory == "/" ? directory : directory + "/") + name;
     if ((entryAttr & faDirectory) == 0 && stat(posix.c_str(), &info) == 0) size = info.st_size;
-    state->entries.push_back({name, entryAttr, size});
+    state->entries.push_back({name, entryAttr, size, identity});
   }
   closedir(dir);
   if (state->entries.empty()) return kFileNotFound;
@@ -259,6 +248,24 @@ void FindClose(TSearchRec& rec) {
 
 std::string PosixToDrivePath(const std::string& posix) {
   return JoinDrivePath('C', SplitComponents(posix));
+}
+
+bool GetFileIdentity(const std::string& path, TFileIdentity& identity) {
+  std::string posix;
+  if (!DrivePathToPosix(ExpandFileName(path), posix)) return false;
+  struct stat info {};
+  if (stat(posix.c_str(), &info) != 0) return false;
+  identity = IdentityOf(info);
+  return true;
+}
+
+std::string DiskSpelling(const std::string& name) {
+  const std::string full = ExpandFileName(name);
+  std::string posix;
+  if (!DrivePathToPosix(full, posix)) return full;
+  std::string spelled = PosixToDrivePath(posix);
+  if (IsSeparator(full.back()) && spelled.size() > 3) spelled += '\\';
+  return spelled;
 }
 
 bool DrivePathToPosix(const std::string& path, std::string& posix) {

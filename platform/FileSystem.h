@@ -25,10 +25,19 @@ constexpr int faAnyFile = 0x3F;
 
 struct TSearchState;
 
+// What a directory entry is on disk, links followed: two names with the same identity are one
+// file or directory, however they are reached.
+struct TFileIdentity {
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
+  bool operator==(const TFileIdentity&) const = default;
+};
+
 struct TSearchRec {
   std::string Name;
   int Attr = 0;
   int64_t Size = 0;
+  TFileIdentity Identity;
   std::shared_ptr<TSearchState> State;  // the search in progress; FindClose releases it
 };
 
@@ -58,6 +67,14 @@ bool SetCurrentDrive(int drive);
 // (or, for "x:name", against the current directory of drive x); "." and ".." are resolved; a
 // trailing backslash is kept. Forward slashes count as backslashes.
 std::string ExpandFileName(const std::string& name);
+
+// The identity of what a path (absolute or relative) leads to, links followed; false when it
+// leads nowhere.
+bool GetFileIdentity(const std::string& path, TFileIdentity& identity);
+// A path as the names on disk spell it: the full drive path of name with every component that
+// exists written in its stored case ("c:\HOME\ann" may be "C:\home\ann"). Components that do not
+// exist, and paths on drives other than C, keep the case they were given in.
+std::string DiskSpelling(const std::string& name);
 
 // The POSIX path that a full drive path stands for, with components matched case-insensitively
 // where no exact match exists. False for a path on a drive other than C or that is not a full

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
 #include <set>
 #include <vector>
 
@@ -141,13 +142,39 @@ TEST_F(FileSystemTest, SearchFiltersByAttribute) {
   EXPECT_NE(FindNext(rec), 0);
 }
 
-TEST_F(FileSystemTest, LinksBackUpTheTreeAreSystemEntries) {
+TEST_F(FileSystemTest, LinksAreListedAsTheDirectoriesTheyLeadTo) {
   tree.MakeLink(tree.Root(), "Alpha/loop");
   tree.MakeLink(tree.Root() + "/beta", "Alpha/tobeta");
-  const auto names = Search(tree.DriveRoot() + "\\Alpha\\*.*", faDirectory);
-  EXPECT_EQ(names, (std::vector<std::string>{"Sub", "readme", "tobeta"}));
-  const auto system = Search(tree.DriveRoot() + "\\Alpha\\*.*", faDirectory | faSysFile);
-  EXPECT_TRUE(std::count(system.begin(), system.end(), "loop"));
+  tree.MakeLink(tree.Root() + "/nowhere", "Alpha/dangling");
+  std::map<std::string, TSearchRec> found;
+  TSearchRec rec;
+  for (int result = FindFirst(tree.DriveRoot() + "\\Alpha\\*.*", faDirectory, rec); result == 0;
+       result = FindNext(rec)) {
+    found[rec.Name] = rec;
+  }
+  FindClose(rec);
+  ASSERT_EQ(found.size(), 4u);  // Sub, readme, loop and tobeta; the dangling link is a system entry
+  // A link back up the tree is a directory like any other; its identity tells where it leads.
+  TFileIdentity top, beta;
+  ASSERT_TRUE(GetFileIdentity(tree.DriveRoot(), top));
+  ASSERT_TRUE(GetFileIdentity("beta", beta));
+  EXPECT_NE(top, beta);
+  EXPECT_TRUE(found["loop"].Attr & faDirectory);
+  EXPECT_EQ(found["loop"].Identity, top);
+  EXPECT_EQ(found["tobeta"].Identity, beta);
+  EXPECT_NE(found["Sub"].Identity, top);
+  TFileIdentity none;
+  EXPECT_FALSE(GetFileIdentity("missing", none));
+}
+
+TEST_F(FileSystemTest, DiskSpellingGivesTheStoredCaseOfWhatExists) {
+  EXPECT_EQ(DiskSpelling("ALPHA\\SUB\\"), tree.DriveRoot() + "\\Alpha\\Sub\\");
+  EXPECT_EQ(DiskSpelling("alpha\\NEW"), tree.DriveRoot() + "\\Alpha\\NEW");
+  // Of two names that differ only in case, each is its own spelling.
+  tree.MakeDirectory("BETA");
+  EXPECT_EQ(DiskSpelling("BETA"), tree.DriveRoot() + "\\BETA");
+  EXPECT_EQ(DiskSpelling("beta"), tree.DriveRoot() + "\\beta");
+  EXPECT_EQ(DiskSpelling("d:\\Some\\Where"), "d:\\Some\\Where");
 }
 
 TEST(FileSystemCase, MappingsAndComparison) {
