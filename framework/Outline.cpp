@@ -166,11 +166,9 @@ int TOutlineNode::GetPrevChild(int childIndex) const {
 
 int TOutlineNode::PositionInParent() const {
   if (!parent_) return -1;
-  const auto& siblings = parent_->children_;
-  for (size_t i = 0; i < siblings.size(); ++i) {
-    if (siblings[i].get() == this) return static_cast<int>(i);
-  }
-  return -1;
+  // Found through the numbering, so that drawing the rows of a level with thousands of items
+  // does not walk the level for each of them.
+  return parent_->ChildPosition(Index());
 }
 
 // --- TCustomOutline: the tree ---------------------------------------------------------------
@@ -222,6 +220,7 @@ void TCustomOutline::Number(TOutlineNode* node, int& next) {
 
 void TCustomOutline::Renumber() {
   if (numbered_) return;
+  ++numberingPasses_;
   items_.clear();
   int next = 0;
   Number(root_.get(), next);
@@ -264,6 +263,37 @@ TOutlineNode& TCustomOutline::InsertNode(TOutlineNode* parent, int position,
   siblings.insert(siblings.begin() + position, std::move(node));
   Changed();
   return result;
+}
+
+void TCustomOutline::InsertChildren(int index, const std::vector<TOutlineInsertion>& insertions) {
+  TOutlineNode& parent = Items(index);
+  if (insertions.empty()) return;
+  auto& present = parent.children_;
+  const int count = static_cast<int>(present.size());
+  // Stable by position, so that insertions at one position keep the order given.
+  std::vector<const TOutlineInsertion*> byPosition;
+  byPosition.reserve(insertions.size());
+  for (const TOutlineInsertion& insertion : insertions) byPosition.push_back(&insertion);
+  std::stable_sort(byPosition.begin(), byPosition.end(),
+                   [count](const TOutlineInsertion* a, const TOutlineInsertion* b) {
+                     return std::clamp(a->Position, 0, count) < std::clamp(b->Position, 0, count);
+                   });
+  std::vector<std::unique_ptr<TOutlineNode>> merged;
+  merged.reserve(present.size() + insertions.size());
+  size_t next = 0;
+  for (int position = 0; position <= count; ++position) {
+    while (next < byPosition.size() &&
+           std::clamp(byPosition[next]->Position, 0, count) == position) {
+      const TOutlineInsertion& insertion = *byPosition[next++];
+      auto node = std::unique_ptr<TOutlineNode>(
+          new TOutlineNode(this, &parent, insertion.Text, insertion.Data));
+      node->key_ = insertion.Key;
+      merged.push_back(std::move(node));
+    }
+    if (position < count) merged.push_back(std::move(present[static_cast<size_t>(position)]));
+  }
+  present = std::move(merged);
+  Changed();
 }
 
 int TCustomOutline::AddObject(int index, const std::string& text, void* data) {

@@ -30,6 +30,10 @@ class TOutlineNode : public TObject {
   void SetText(const std::string& text);
   void* Data() const { return data_; }
   void SetData(void* data) { data_ = data; }
+  // What the item stands for when its text is only a rendering of it (a name shown in another
+  // case, say); empty when the text says it all. Never shown.
+  const std::string& Key() const { return key_; }
+  void SetKey(const std::string& key) { key_ = key; }
 
   int Index() const;
   // 0 for the invisible root, 1 for the top items.
@@ -68,6 +72,7 @@ class TOutlineNode : public TObject {
   TCustomOutline* outline_;
   TOutlineNode* parent_;
   std::string text_;
+  std::string key_;
   void* data_;
   bool expanded_ = false;
   int index_ = 0;  // valid while the outline's numbering is current
@@ -87,6 +92,15 @@ enum TOutlineOption { ooDrawTreeRoot, ooDrawFocusRect, ooStretchBitmaps };
 using TOutlineOptions = std::set<TOutlineOption>;
 
 using TOutlineEvent = std::function<void(TObject* Sender, int Index)>;
+
+// A new item for TCustomOutline::InsertChildren: where it goes among the present children of
+// its parent (before the child at Position; at the end for the child count) and what it holds.
+struct TOutlineInsertion {
+  int Position = 0;
+  std::string Text;
+  std::string Key;
+  void* Data = nullptr;
+};
 
 class TCustomOutline : public TCustomControl {
  public:
@@ -108,6 +122,10 @@ class TCustomOutline : public TCustomControl {
   int AddChildObject(int index, const std::string& text, void* data);
   int Insert(int index, const std::string& text) { return InsertObject(index, text, nullptr); }
   int InsertObject(int index, const std::string& text, void* data);
+  // Adds many children to an item in one step, however many there are: each insertion goes
+  // before the present child at its position, insertions at the same position in the order
+  // given. The items are renumbered once, not once per item.
+  void InsertChildren(int index, const std::vector<TOutlineInsertion>& insertions);
   // Removes an item with everything below it.
   void Delete(int index);
   void Clear();
@@ -153,6 +171,10 @@ class TCustomOutline : public TCustomControl {
 
   TOutlineEvent OnExpand;
   TOutlineEvent OnCollapse;
+
+  // How often the items have been numbered since the outline was made: the cost of a change of
+  // shape, for tools and tests that watch it.
+  int NumberingPasses() const { return numberingPasses_; }
 
   // Also brings the scroll bar in step with the rows.
   void Invalidate() override;
@@ -205,6 +227,7 @@ class TCustomOutline : public TCustomControl {
   std::vector<TOutlineNode*> items_;  // by index; items_[0] is the root
   std::vector<TOutlineNode*> rows_;   // items in the visible list, top to bottom
   bool numbered_ = false;
+  int numberingPasses_ = 0;
   bool rowsKnown_ = false;
   TOutlineNode* selected_ = nullptr;
   std::string itemSeparator_ = "\\";
