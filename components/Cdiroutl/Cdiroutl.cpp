@@ -1,5 +1,7 @@
 #include "components/Cdiroutl/Cdiroutl.h"
 
+#include <algorithm>
+#include <map>
 #include <new>
 #include <vector>
 
@@ -7,11 +9,33 @@
 #include "platform/FileSystem.h"
 
 void* const TCDirectoryOutline::APointer = const_cast<void**>(&TCDirectoryOutline::APointer);
+void* const TCDirectoryOutline::CyclePointer =
+    const_cast<void**>(&TCDirectoryOutline::CyclePointer);
 
 namespace {
 
 char UpperLetter(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+std::string WithoutTrailingBackslash(std::string path) {
+  if (path.size() > 3 && path.back() == '\\') path.pop_back();
+  return path;
+}
+
+// A subdirectory found by a search, before it becomes an item.
+struct FoundDirectory {
+  std::string text;  // the name in the text case
+  std::string name;  // the name on disk
+  bool onPath;       // the directory is already on the path to the item being read
+};
+
+// Two spellings of one forced text name the same directory unless both exist and differ.
+bool SameDirectory(const std::string& a, const std::string& b) {
+  if (a == b) return true;
+  TFileIdentity first, second;
+  if (!GetFileIdentity(a, first) || !GetFileIdentity(b, second)) return true;
+  return first == second;
 }
 
 }  // namespace
@@ -27,6 +51,22 @@ TCDirectoryOutline::TCDirectoryOutline(TComponent* owner) : TCustomOutline(owner
 }
 
 TCDirectoryOutline::~TCDirectoryOutline() = default;
+
+std::string TCDirectoryOutline::ClassName() const {
+  return "TCDirectoryOutline";
+}
+
+char TCDirectoryOutline::Drive() const {
+  return drive_;
+}
+
+const std::string& TCDirectoryOutline::Directory() const {
+  return directory_;
+}
+
+TTextCase TCDirectoryOutline::TextCase() const {
+  return textCase_;
+}
 
 void TCDirectoryOutline::AssignCaseProc() {
   switch (textCase_) {
@@ -67,10 +107,11 @@ std::string TCDirectoryOutline::CurDir() {
 }
 
 void TCDirectoryOutline::TakeDriveFromCurrentDirectory() {
-  const std::string current = ForceCase(CurDir());
+  const std::string current = CurDir();
   if (current.empty()) return;
-  drive_ = current[0];
-  directory_ = current;
+  directory_ = ForceCase(current);
+  diskDirectory_ = current;
+  drive_ = directory_[0];
 }
 
 void TCDirectoryOutline::CreateWnd() {
@@ -90,39 +131,95 @@ void TCDirectoryOutline::Loaded() {
 void TCDirectoryOutline::BuildTree() {
   Clear();
   const std::string driveText = drive_ == 0 ? std::string(":") : std::string(1, drive_) + ":";
-  AddChild(0, ForceCase(driveText));
-  WalkTree(directory_);
+  const int driveItem = AddChild(0, ForceCase(driveText));
+  Items(driveItem).SetKey(driveText);
+  WalkTree(diskDirectory_.empty() ? directory_ : diskDirectory_);
   Change();
 }
 
+const std::string& TCDirectoryOutline::DiskName(const TOutlineNode& node) {
+  return node.Key().empty() ? node.Text() : node.Key();
+}
+
+std::string TCDirectoryOutline::DiskPath(int index) {
+  std::vector<const TOutlineNode*> chain;
+  for (const TOutlineNode* node = &Items(index); node && node->Parent(); node = node->Parent()) {
+    chain.push_back(node);
+  }
+  std::string path;
+  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+    if (it != chain.rbegin()) path += ItemSeparator();
+    path += DiskName(**it);
+  }
+  return path;
+}
+
 void TCDirectoryOutline::BuildOneLevel(int index) {
-  std::string pattern = Items(index).FullPath();
+  const std::string directory = DiskPath(index);
+  // The directories on the path down to this item, itself included: met again below it, they
+  // are listed but not read, or the tree would go on for ever.
+  std::vector<TFileIdentity> path;
+  for (TOutlineNode* node = &Items(index); node && node->Parent(); node = node->Parent()) {
+    std::string nodePath = DiskPath(node->Index());
+    if (nodePath.empty() || nodePath.back() != '\\') nodePath += '\\';
+    TFileIdentity identity;
+    if (GetFileIdentity(nodePath, identity)) path.push_back(identity);
+  }
+  std::string pattern = directory;
   if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
   pattern += "*.*";
+  std::vector<FoundDirectory> found;
   TSearchRec search;
   int result = FindFirst(pattern, faDirectory, search);
   while (result == 0) {
     if ((search.Attr & faDirectory) != 0 && !search.Name.empty() && search.Name[0] != '.') {
-      const std::string name = ForceCase(search.Name);
-      TOutlineNode& node = Items(index);
-      if (!node.HasItems()) {
-        AddChild(index, name);
-      } else {
-        int child = node.GetFirstChild();
-        while (child != InvalidIndex && AnsiCompareText(Items(child).Text(), name) < 0) {
-          child = node.GetNextChild(child);
-        }
-        if (child != InvalidIndex) {
-          Insert(child, name);
-        } else {
-          Add(node.GetLastChild(), name);
-        }
-      }
+      const bool onPath = std::find(path.begin(), path.end(), search.Identity) != path.end();
+      found.push_back({ForceCase(search.Name), search.Name, onPath});
     }
     result = FindNext(search);
   }
-  Items(index).SetData(APointer);
+  // Each name goes before the first child whose text compares greater than or equal to it, in
+  // the order the search gave them. The children of a level stand in that order already, so
+  // the same places come from sorting the names (a later one first among equals) and merging
+  // them in, without an insertion, and a renumbering, per name.
+  std::reverse(found.begin(), found.end());
+  std::stable_sort(found.begin(), found.end(),
+                   [](const FoundDirectory& a, const FoundDirectory& b) {
+                     return AnsiCompareText(a.text, b.text) < 0;
+                   });
+  TOutlineNode& node = Items(index);
+  std::vector<TOutlineInsertion> insertions;
+  insertions.reserve(found.size());
+  int position = 0;
+  for (const FoundDirectory& directoryFound : found) {
+    while (position < node.ChildCount() &&
+           AnsiCompareText(node.Child(position)->Text(), directoryFound.text) < 0) {
+      ++position;
+    }
+    insertions.push_back({position, directoryFound.text, directoryFound.name,
+                          directoryFound.onPath ? CyclePointer : nullptr});
+  }
+  InsertChildren(index, insertions);
+  ShowChildNames(node);
+  node.SetData(APointer);
   FindClose(search);
+}
+
+void TCDirectoryOutline::ShowChildNames(TOutlineNode& node) {
+  // The names on disk of the children by their forced text; two or more means case twins.
+  std::map<std::string, std::vector<std::string>> namesByText;
+  for (int position = 0; position < node.ChildCount(); ++position) {
+    const std::string& name = DiskName(*node.Child(position));
+    std::vector<std::string>& names = namesByText[ForceCase(name)];
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  for (int position = 0; position < node.ChildCount(); ++position) {
+    TOutlineNode& child = *node.Child(position);
+    const std::string name = DiskName(child);
+    const std::string text = ForceCase(name);
+    child.SetKey(name);
+    child.SetText(namesByText[text].size() > 1 ? name : text);
+  }
 }
 
 void TCDirectoryOutline::BuildSubTree(int index) {
@@ -131,7 +228,9 @@ void TCDirectoryOutline::BuildSubTree(int index) {
   // Reading a child's subtree moves the indexes of the children after it, so each child is
   // reached through the node itself.
   for (int position = 0; position < node.ChildCount(); ++position) {
-    BuildSubTree(node.Child(position)->Index());
+    TOutlineNode& child = *node.Child(position);
+    if (child.Data() == CyclePointer) continue;
+    BuildSubTree(child.Index());
   }
 }
 
@@ -143,6 +242,9 @@ void TCDirectoryOutline::Expand(int index) {
 int TCDirectoryOutline::GetChildNamed(const std::string& name, int index) {
   TOutlineNode& node = Items(index);
   node.Expand();
+  for (int position = 0; position < node.ChildCount(); ++position) {
+    if (DiskName(*node.Child(position)) == name) return node.Child(position)->Index();
+  }
   const std::string wanted = AnsiUpperCase(name);
   for (int child = node.GetFirstChild(); child != InvalidIndex; child = node.GetNextChild(child)) {
     if (AnsiUpperCase(Items(child).Text()) == wanted) return child;
@@ -151,7 +253,9 @@ int TCDirectoryOutline::GetChildNamed(const std::string& name, int index) {
 }
 
 void TCDirectoryOutline::WalkTree(const std::string& path) {
-  std::string rest = ForceCase(path);
+  // Not forced to the text case: the names as given pick the right one of case twins, and the
+  // comparison ignores case for all others.
+  std::string rest = path;
   int index = RootIndex;
   const size_t colon = rest.find(':');
   if (colon != std::string::npos) {
@@ -169,14 +273,17 @@ void TCDirectoryOutline::WalkTree(const std::string& path) {
 
 void TCDirectoryOutline::SetDirectory(const std::string& path) {
   if (path.empty()) return;
-  std::string target = ForceCase(ExpandFileName(path));
-  if (target.empty()) return;  // not a path at all
-  if (target.size() > 3 && target.back() == '\\') target.pop_back();
-  if (target == directory_) return;
+  const std::string expanded = WithoutTrailingBackslash(ExpandFileName(path));
+  if (expanded.empty()) return;  // not a path at all
+  const std::string target = ForceCase(expanded);
+  // Case twins share the forced text: only the spelling on disk tells them apart.
+  const std::string onDisk = WithoutTrailingBackslash(DiskSpelling(expanded));
+  if (target == directory_ && SameDirectory(onDisk, diskDirectory_)) return;
   directory_ = target;
-  SetCurrentDir(target);
+  diskDirectory_ = onDisk;
+  SetCurrentDir(onDisk);
   if (UpperLetter(target[0]) == UpperLetter(drive_)) {
-    WalkTree(target);
+    WalkTree(onDisk);
     Change();
   } else {
     SetDrive(target[0]);
@@ -189,7 +296,8 @@ void TCDirectoryOutline::SetDrive(char letter) {
   if (upper == UpperLetter(drive_)) return;
   drive_ = upper;
   SetCurrentDrive(DriveToInt(upper));
-  directory_ = ForceCase(CurDir());
+  diskDirectory_ = CurDir();
+  directory_ = ForceCase(diskDirectory_);
   if (!IsLoading()) BuildTree();
 }
 
@@ -201,13 +309,15 @@ void TCDirectoryOutline::SetTextCase(TTextCase value) {
     const std::string current = CurDir();
     if (!current.empty()) drive_ = current[0];
     directory_ = current;
+    diskDirectory_ = current;
   }
   if (!IsLoading()) BuildTree();
 }
 
 void TCDirectoryOutline::Click() {
   TCustomOutline::Click();
-  SetDirectory(Items(SelectedItem()).FullPath());
+  // The item's own directory, by its names on disk: its text may stand for case twins.
+  SetDirectory(DiskPath(SelectedItem()));
 }
 
 void TCDirectoryOutline::Change() {

@@ -3,6 +3,13 @@
 // item; the subdirectories below it are read from the file system one level at a time, when a
 // level is first opened. Selecting an item makes its directory the process's current one, and
 // setting the directory in code opens the tree down to it and selects it.
+//
+// Each item remembers the name its directory has on disk, so that choosing it opens that very
+// directory whatever case its text is shown in. Names that differ only in case ("Foo" and
+// "foo") would look alike once forced to one case: such twins are shown as stored instead. A
+// directory that is already on the path to an item (a link back up the tree, or two links that
+// lead to each other) is listed there but never read again, so no walk through the tree is
+// endless.
 
 #include <string>
 
@@ -16,12 +23,14 @@ class TCDirectoryOutline : public TCustomOutline {
 
   // Marks a node whose subdirectories have been read; it holds its own address.
   static void* const APointer;
+  // Marks a node whose directory is already on its own path: listed, never read.
+  static void* const CyclePointer;
   static constexpr int InvalidIndex = -1;
   static constexpr int RootIndex = 1;
 
   explicit TCDirectoryOutline(TComponent* owner);
   ~TCDirectoryOutline() override;
-  std::string ClassName() const override { return "TCDirectoryOutline"; }
+  std::string ClassName() const override;
 
   // Reads the subdirectories of one item into it, in order, and marks it as read.
   virtual void BuildOneLevel(int index);
@@ -34,19 +43,25 @@ class TCDirectoryOutline : public TCustomOutline {
   void AssignCaseProc();
   std::string ForceCase(const std::string& name) const;
 
-  char Drive() const { return drive_; }
+  char Drive() const;
   void SetDrive(char letter);
-  const std::string& Directory() const { return directory_; }
+  // The current directory in the case that TextCase gave it.
+  const std::string& Directory() const;
   void SetDirectory(const std::string& path);
-  TTextCase TextCase() const { return textCase_; }
+  TTextCase TextCase() const;
   void SetTextCase(TTextCase value);
+
+  // The directory an item stands for, in the names as stored on disk (the drive item gives
+  // the drive, "C:", as its full path does).
+  std::string DiskPath(int index);
 
   // The upper-case letter minus 'A'.
   static int DriveToInt(char letter);
   // The process's current directory; empty when it cannot be read.
   static std::string CurDir();
 
-  // The child of an item whose text equals name case-insensitively, or -1. Opens the item.
+  // The child of an item whose text equals name case-insensitively, or -1; of case twins, the
+  // one whose name on disk is name exactly. Opens the item.
   int GetChildNamed(const std::string& name, int index);
   // Opens the tree along a path and selects the item reached.
   void WalkTree(const std::string& path);
@@ -62,9 +77,15 @@ class TCDirectoryOutline : public TCustomOutline {
 
  private:
   void TakeDriveFromCurrentDirectory();
+  // The name on disk of a child, as its key holds it.
+  static const std::string& DiskName(const TOutlineNode& node);
+  // Shows the children of an item forced to the text case, but case twins as stored.
+  void ShowChildNames(TOutlineNode& node);
 
   char drive_ = 0;
   std::string directory_;
+  // The current directory as spelled on disk; directory_ may have lost that in forcing case.
+  std::string diskDirectory_;
   TTextCase textCase_ = tcLowerCase;
   TCaseProc caseProc_ = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <climits>
 #include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "OutlineChildren.h"
@@ -280,6 +281,152 @@ TEST_F(DirectoryOutlineTest, ChoosingAnItemMakesItCurrent) {
   EXPECT_EQ(changes, 1);
   outline->DoKeyDown(VK_DOWN, 0);
   EXPECT_EQ(PosixCwd(), tree.Root() + "/beta");
+}
+
+// The number of items below an item.
+int Descendants(TCustomOutline& outline, int index) {
+  TOutlineNode& node = outline.Items(index);
+  int count = node.ChildCount();
+  for (int position = 0; position < node.ChildCount(); ++position) {
+    count += Descendants(outline, node.Child(position)->Index());
+  }
+  return count;
+}
+
+// Rows of the visible list by their texts, so that a test can go to one with the keys.
+int RowOfText(TCDirectoryOutline& outline, const std::string& text) {
+  for (int row = 0; row < outline.VisibleItemCount(); ++row) {
+    if (outline.Items(outline.ItemAtRow(row)).Text() == text) return row;
+  }
+  return -1;
+}
+
+TEST_F(DirectoryOutlineTest, CaseTwinsShowTheirStoredNamesAndEachOpensItsOwnDirectory) {
+  tree.MakeDirectory("Twin/Upper");
+  tree.MakeDirectory("twin/lower");
+  auto outline = NewOutline();
+  const int top = Selected(*outline);
+  outline->Items(top).Expand();
+  // Forced to lower case the two would both read "twin"; others keep the text case.
+  std::vector<std::string> texts = Children(*outline, top);
+  ASSERT_EQ(texts.size(), 5u);
+  EXPECT_EQ((std::vector<std::string>(texts.begin(), texts.begin() + 3)),
+            (std::vector<std::string>{"alpha", "beta", "gamma"}));
+  EXPECT_EQ((std::multiset<std::string>(texts.begin() + 3, texts.end())),
+            (std::multiset<std::string>{"Twin", "twin"}));
+
+  // Chosen with the keys, each twin makes its own directory current and opens onto its own
+  // subdirectories.
+  for (const std::string twin : {"Twin", "twin"}) {
+    SCOPED_TRACE(twin);
+    outline->SetSelectedItem(top);
+    const int row = RowOfText(*outline, twin);
+    ASSERT_GT(row, 0);
+    for (int r = outline->RowOfItem(top); r < row; ++r) outline->DoKeyDown(VK_DOWN, 0);
+    ASSERT_EQ(SelectedText(*outline), twin);
+    EXPECT_EQ(PosixCwd(), tree.Root() + "/" + twin);
+    EXPECT_EQ(outline->Directory(), root + "\\twin");
+    const int item = Selected(*outline);
+    outline->Items(item).Expand();
+    EXPECT_EQ(Children(*outline, item),
+              std::vector<std::string>{twin == "Twin" ? "upper" : "lower"});
+    outline->Items(item).Collapse();
+  }
+  // Choosing the other twin with the mouse goes there too.
+  const int row = RowOfText(*outline, "Twin");
+  outline->DoMouseDown(mbLeft, ssLeft, 100, (row - outline->TopRow()) * outline->ItemHeight() + 3);
+  EXPECT_EQ(SelectedText(*outline), "Twin");
+  EXPECT_EQ(PosixCwd(), tree.Root() + "/Twin");
+
+  // In code, the names as given pick the twin.
+  outline->SetDirectory(tree.DriveRoot() + "\\twin\\lower");
+  EXPECT_EQ(PosixCwd(), tree.Root() + "/twin/lower");
+  EXPECT_EQ(outline->Items(outline->Items(Selected(*outline)).Parent()->Index()).Text(), "twin");
+  outline->SetDirectory(tree.DriveRoot() + "\\Twin\\Upper");
+  EXPECT_EQ(PosixCwd(), tree.Root() + "/Twin/Upper");
+  EXPECT_EQ(outline->Items(outline->Items(Selected(*outline)).Parent()->Index()).Text(), "Twin");
+  EXPECT_EQ(outline->Directory(), root + "\\twin\\upper");
+
+  // Upper case shows them as stored as well.
+  outline->SetTextCase(tcUpperCase);
+  const int upperTop = outline->Items(Selected(*outline)).Parent()->Parent()->Index();
+  texts = Children(*outline, upperTop);
+  EXPECT_EQ((std::multiset<std::string>(texts.begin(), texts.end())),
+            (std::multiset<std::string>{"ALPHA", "BETA", "GAMMA", "Twin", "twin"}));
+}
+
+TEST_F(DirectoryOutlineTest, DirectoriesAlreadyOnThePathAreListedButNotReadAgain) {
+  // Two directories whose links lead to each other, and a link back to the top.
+  tree.MakeDirectory("ring/a");
+  tree.MakeDirectory("ring/b");
+  tree.MakeLink(tree.Root() + "/ring/b", "ring/a/tob1");
+  tree.MakeLink(tree.Root() + "/ring/b", "ring/a/tob2");
+  tree.MakeLink(tree.Root() + "/ring/a", "ring/b/toa1");
+  tree.MakeLink(tree.Root() + "/ring/a", "ring/b/toa2");
+  tree.MakeLink(tree.Root() + "/ring", "ring/a/up");
+  ASSERT_EQ(chdir((tree.Root() + "/ring").c_str()), 0);
+  auto outline = NewOutline();
+  const int ring = Selected(*outline);
+  outline->BuildSubTree(ring);
+  // ring: a, b. a: tob1, tob2 (b, read: toa1, toa2 lead back to a), up (ring itself).
+  // b: toa1, toa2 (a, read: tob1, tob2 lead back to b; up leads back to ring).
+  const int a = outline->GetChildNamed("a", ring);
+  const int b = outline->GetChildNamed("b", ring);
+  EXPECT_EQ(Children(*outline, a), (std::vector<std::string>{"tob1", "tob2", "up"}));
+  const int up = outline->GetChildNamed("up", a);
+  EXPECT_EQ(outline->Items(up).Data(), TCDirectoryOutline::CyclePointer);
+  EXPECT_FALSE(outline->Items(up).HasItems());
+  const int tob1 = outline->GetChildNamed("tob1", a);
+  EXPECT_EQ(outline->Items(tob1).Data(), TCDirectoryOutline::APointer);
+  EXPECT_EQ(Children(*outline, tob1), (std::vector<std::string>{"toa1", "toa2"}));
+  for (int child : {outline->GetChildNamed("toa1", tob1), outline->GetChildNamed("toa2", tob1)}) {
+    EXPECT_EQ(outline->Items(child).Data(), TCDirectoryOutline::CyclePointer);
+    EXPECT_FALSE(outline->Items(child).HasItems());
+  }
+  const int toa1 = outline->GetChildNamed("toa1", b);
+  EXPECT_EQ(Children(*outline, toa1), (std::vector<std::string>{"tob1", "tob2", "up"}));
+  // Below ring: a and b; under a its 3 entries and 2 under each link to b; under b its 2
+  // entries and 3 under each link to a.
+  EXPECT_EQ(Descendants(*outline, ring), 2 + (3 + 2 + 2) + (2 + 3 + 3));
+
+  // Opening everything by hand ends as well, and a cycle item opens onto nothing.
+  outline->BuildTree();
+  const int again = Selected(*outline);
+  outline->Items(again).FullExpand();
+  EXPECT_EQ(Descendants(*outline, again), 2 + (3 + 2 + 2) + (2 + 3 + 3));
+  const int upAgain = outline->GetChildNamed("up", outline->GetChildNamed("a", again));
+  EXPECT_TRUE(outline->Items(upAgain).Expanded());
+  EXPECT_FALSE(outline->Items(upAgain).HasItems());
+  // Choosing it still goes where the link leads.
+  outline->SetDirectory(tree.DriveRoot());
+  outline->SetDirectory(outline->DiskPath(upAgain));
+  EXPECT_EQ(PosixCwd(), tree.Root() + "/ring");
+}
+
+TEST_F(DirectoryOutlineTest, ALevelOfManyDirectoriesIsNumberedOnceAndInOrder) {
+  auto passesToRead = [this](int count) {
+    TempTree many;
+    // Made in an order unlike the sorted one, with names that differ in case only at the front.
+    for (int i = 0; i < count; ++i) {
+      const int n = (i * 7919) % count;
+      many.MakeDirectory((n % 2 ? "D" : "d") + std::to_string(100000 + n));
+    }
+    EXPECT_EQ(chdir(many.Root().c_str()), 0);
+    auto outline = NewOutline();
+    const int top = Selected(*outline);
+    const int before = outline->NumberingPasses();
+    outline->Items(top).Expand();
+    const int passes = outline->NumberingPasses() - before;
+    const std::vector<std::string> texts = Children(*outline, top);
+    EXPECT_EQ(static_cast<int>(texts.size()), count);
+    for (size_t i = 1; i < texts.size(); ++i) {
+      EXPECT_LT(AnsiCompareText(texts[i - 1], texts[i]), 0) << texts[i - 1] << " " << texts[i];
+    }
+    return passes;
+  };
+  const int few = passesToRead(3);
+  EXPECT_LE(few, 3);
+  EXPECT_EQ(passesToRead(1500), few);
 }
 
 }  // namespace
