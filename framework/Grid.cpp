@@ -462,19 +462,9 @@ void TCustomGrid::Paint() {
       }
       canvas.Brush().SetStyle(bsSolid);
       canvas.FillRect(rect);
-      if (fixed) {
-        // A raised edge for the heading cells.
-        canvas.Pen().SetWidth(1);
-        canvas.Pen().SetColor(clBtnHighlight);
-        canvas.MoveTo(rect.Left, rect.Bottom - 1);
-        canvas.LineTo(rect.Left, rect.Top);
-        canvas.LineTo(rect.Right, rect.Top);
-        canvas.Pen().SetColor(clBtnShadow);
-        canvas.MoveTo(rect.Right - 1, rect.Top + 1);
-        canvas.LineTo(rect.Right - 1, rect.Bottom - 1);
-        canvas.LineTo(rect.Left, rect.Bottom - 1);
-      }
       DrawCell(col, row, rect, state);
+      // After the cell's own drawing, which may fill the whole rectangle with its text.
+      if (fixed) DrawRaisedEdge(rect);
       if (current && focused && !fixed) DrawFocusRect(rect);
     }
   }
@@ -513,6 +503,19 @@ void TCustomGrid::DrawGridLines(const TRect& clip) {
     canvas.Brush().SetColor(fixed ? clBtnShadow : clSilver);
     canvas.FillRect(Rect(0, y, gridRight, y + gridLineWidth_));
   }
+}
+
+void TCustomGrid::DrawRaisedEdge(const TRect& rect) {
+  TCanvas& canvas = Canvas();
+  canvas.Pen().SetWidth(1);
+  canvas.Pen().SetColor(clBtnHighlight);
+  canvas.MoveTo(rect.Left, rect.Bottom - 1);
+  canvas.LineTo(rect.Left, rect.Top);
+  canvas.LineTo(rect.Right, rect.Top);
+  canvas.Pen().SetColor(clBtnShadow);
+  canvas.MoveTo(rect.Right - 1, rect.Top + 1);
+  canvas.LineTo(rect.Right - 1, rect.Bottom - 1);
+  canvas.LineTo(rect.Left, rect.Bottom - 1);
 }
 
 void TCustomGrid::DrawFocusRect(const TRect& rect) {

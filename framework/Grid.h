@@ -132,6 +132,8 @@ class TCustomGrid : public TCustomControl {
   void ClampCurrent();
   void ScrollInView(int col, int row);
   void DrawGridLines(const TRect& clip);
+  // The light top and left, dark right and bottom border of a heading cell.
+  void DrawRaisedEdge(const TRect& rect);
   void DrawFocusRect(const TRect& rect);
   // The last first-row (first-column) that still fills the window; the fixed count when all fit.
   int MaxTopRow(int height) const;

@@ -24,6 +24,66 @@ TCCalendar::TCCalendar(TComponent* owner) : TCustomGrid(owner) {
   UpdateCalendar();
 }
 
+std::string TCCalendar::ClassName() const {
+  return "TCCalendar";
+}
+
+TDateTime TCCalendar::CalendarDate() const {
+  return calendarDate_;
+}
+
+bool TCCalendar::StoreCalendarDate() const {
+  return !useCurrentDate_;
+}
+
+int TCCalendar::Day() const {
+  return GetDateElement(3);
+}
+
+void TCCalendar::SetDay(int day) {
+  SetDateElement(3, day);
+}
+
+int TCCalendar::Month() const {
+  return GetDateElement(2);
+}
+
+void TCCalendar::SetMonth(int month) {
+  SetDateElement(2, month);
+}
+
+int TCCalendar::Year() const {
+  return GetDateElement(1);
+}
+
+void TCCalendar::SetYear(int year) {
+  SetDateElement(1, year);
+}
+
+bool TCCalendar::ReadOnly() const {
+  return readOnly_;
+}
+
+void TCCalendar::SetReadOnly(bool readOnly) {
+  readOnly_ = readOnly;
+}
+
+int16_t TCCalendar::StartOfWeek() const {
+  return startOfWeek_;
+}
+
+bool TCCalendar::UseCurrentDate() const {
+  return useCurrentDate_;
+}
+
+int TCCalendar::DayOffset() const {
+  return dayOffset_;
+}
+
+bool TCCalendar::UpdateInProgress() const {
+  return updateInProgress_;
+}
+
 void TCCalendar::Change() {
   if (OnChange) OnChange(this);
 }
@@ -156,6 +216,14 @@ void TCCalendar::ChangeMonth(int delta) {
   DecodeDate(moved, year, month, day);
   day = DaysPerMonth(year, month) > firstDay ? firstDay : DaysPerMonth(year, month);
   SeTCCalendarDate(EncodeDate(year, month, day));
+}
+
+void TCCalendar::PrevMonth() {
+  ChangeMonth(-1);
+}
+
+void TCCalendar::NextMonth() {
+  ChangeMonth(1);
 }
 
 void TCCalendar::NextYear() {

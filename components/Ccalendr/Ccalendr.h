@@ -12,7 +12,7 @@
 class TCCalendar : public TCustomGrid {
  public:
   explicit TCCalendar(TComponent* owner);
-  std::string ClassName() const override { return "TCCalendar"; }
+  std::string ClassName() const override;
 
   virtual void Change();
   virtual int DaysThisMonth();
@@ -22,41 +22,41 @@ class TCCalendar : public TCustomGrid {
   virtual int DaysPerMonth(int year, int month);
 
   // The selected date; only its whole days count.
-  TDateTime CalendarDate() const { return calendarDate_; }
+  TDateTime CalendarDate() const;
   // Sets the date and fires OnChange, even when it is the date already shown. Throws
   // EConvertError for a value that stands for no day of the years 1 ... 9999.
   void SeTCCalendarDate(TDateTime date);
   // The date is worth storing only when it does not follow today.
-  bool StoreCalendarDate() const { return !useCurrentDate_; }
+  bool StoreCalendarDate() const;
 
   // 1 = year, 2 = month, 3 = day; -1 for any other index.
   int GetDateElement(int index) const;
   void SetDateElement(int index, int value);
-  int Day() const { return GetDateElement(3); }
-  void SetDay(int day) { SetDateElement(3, day); }
-  int Month() const { return GetDateElement(2); }
-  void SetMonth(int month) { SetDateElement(2, month); }
-  int Year() const { return GetDateElement(1); }
-  void SetYear(int year) { SetDateElement(1, year); }
+  int Day() const;
+  void SetDay(int day);
+  int Month() const;
+  void SetMonth(int month);
+  int Year() const;
+  void SetYear(int year);
 
-  bool ReadOnly() const { return readOnly_; }
-  void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
+  bool ReadOnly() const;
+  void SetReadOnly(bool readOnly);
   // Weekday of column 0: 1 = Monday ... 7 = Sunday; other values are taken as 1.
-  int16_t StartOfWeek() const { return startOfWeek_; }
+  int16_t StartOfWeek() const;
   void SetStartOfWeek(int16_t value);
-  bool UseCurrentDate() const { return useCurrentDate_; }
+  bool UseCurrentDate() const;
   void SetUseCurrentDate(bool value);
 
   // The day that column 0 of row 1 stands for; below 1 that cell is empty.
-  int DayOffset() const { return dayOffset_; }
-  bool UpdateInProgress() const { return updateInProgress_; }
+  int DayOffset() const;
+  bool UpdateInProgress() const;
 
   // The heading (row 0) or the day number of a cell; empty for cells outside the month.
   std::string GetCellText(int col, int row);
 
   void ChangeMonth(int delta);
-  void PrevMonth() { ChangeMonth(-1); }
-  void NextMonth() { ChangeMonth(1); }
+  void PrevMonth();
+  void NextMonth();
   void NextYear();
   void PrevYear();
 

@@ -3,28 +3,34 @@
 #include <memory>
 
 #include "components/Ccalendr/Ccalendr.h"
+#include "framework/Application.h"
 #include "framework/DateTime.h"
 #include "framework/Exceptions.h"
+#include "framework/Form.h"
+#include "support/ReferenceText.h"
 
 namespace {
 
 class CalendarTest : public testing::Test {
  protected:
   void SetUp() override {
-    calendar = std::make_unique<TCCalendar>(nullptr);
-    calendar->SetBounds(0, 0, 300, 200);
+    // On a form that is shown, so that a change of size reaches the calendar as the window
+    // system reports it.
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBounds(0, 0, 640, 480);
+    calendar = new TCCalendar(form.get());
+    calendar->SetParent(form.get());
+    form->Show();
     Resize(300, 200);
     calendar->OnChange = [this](TObject* sender) {
-      EXPECT_EQ(sender, calendar.get());
+      EXPECT_EQ(sender, calendar);
       ++changes;
     };
   }
 
   void Resize(int width, int height) {
-    TMessage message;
-    message.Msg = WM_SIZE;
-    message.LParam = MakeLParam(static_cast<WORD>(width), static_cast<WORD>(height));
-    calendar->Dispatch(message);
+    calendar->SetBounds(0, 0, width, height);
+    Application->ProcessMessages();
   }
 
   void SetDate(int year, int month, int day) {
@@ -56,13 +62,21 @@ class CalendarTest : public testing::Test {
     }
   }
 
-  std::unique_ptr<TCCalendar> calendar;
+  std::unique_ptr<TForm> form;
+  TCCalendar* calendar = nullptr;  // owned by the form
   int changes = 0;
 };
 
+// A date taken from the clock, before and after the action that reads it: across midnight
+// either is right.
+bool IsTodayAround(TDateTime date, TDateTime before, TDateTime after) {
+  return date == before || date == after;
+}
+
 TEST_F(CalendarTest, NewCalendarShowsTodayWeekStartingMonday) {
+  const TDateTime before = Date();
   TCCalendar fresh(nullptr);
-  EXPECT_EQ(fresh.CalendarDate(), Date());
+  EXPECT_TRUE(IsTodayAround(fresh.CalendarDate(), before, Date()));
   EXPECT_TRUE(fresh.UseCurrentDate());
   EXPECT_FALSE(fresh.ReadOnly());
   EXPECT_EQ(fresh.StartOfWeek(), 1);
@@ -215,7 +229,11 @@ TEST_F(CalendarTest, MonthStepsClampTheDay) {
 }
 
 TEST_F(CalendarTest, MonthStepsDoNotTouchUseCurrentDate) {
+  SetDate(2023, 1, 31);
+  ASSERT_TRUE(calendar->UseCurrentDate());
   calendar->NextMonth();
+  calendar->PrevMonth();
+  ExpectDate(2023, 1, 28);
   EXPECT_TRUE(calendar->UseCurrentDate());
 }
 
@@ -258,14 +276,11 @@ TEST_F(CalendarTest, LeapYears) {
 
 TEST_F(CalendarTest, IgnoredValuesChangeNothing) {
   SetDate(2023, 4, 12);
-  calendar->SetUseCurrentDate(true);
-  const TDateTime today = calendar->CalendarDate();
-  int y, m, d;
-  DecodeDate(today, y, m, d);
-  changes = 0;
-  calendar->SetDay(d);  // the day it already has
-  calendar->SetMonth(m);
-  calendar->SetYear(y);
+  const TDateTime shown = calendar->CalendarDate();
+  ASSERT_TRUE(calendar->UseCurrentDate());
+  calendar->SetDay(12);  // the elements it already has
+  calendar->SetMonth(4);
+  calendar->SetYear(2023);
   calendar->SetDay(0);
   calendar->SetDay(-3);
   calendar->SetDay(32);
@@ -273,7 +288,7 @@ TEST_F(CalendarTest, IgnoredValuesChangeNothing) {
   calendar->SetMonth(0);
   calendar->SetYear(-2024);
   calendar->SetDateElement(4, 1);
-  EXPECT_EQ(calendar->CalendarDate(), today);
+  EXPECT_EQ(calendar->CalendarDate(), shown);
   EXPECT_TRUE(calendar->UseCurrentDate());
   EXPECT_EQ(changes, 0);
   EXPECT_EQ(calendar->GetDateElement(0), -1);
@@ -344,17 +359,22 @@ TEST_F(CalendarTest, UseCurrentDate) {
   changes = 0;
   calendar->SetUseCurrentDate(false);
   ExpectDate(2001, 6, 2);
+  const TDateTime before = Date();
   calendar->SetUseCurrentDate(true);
-  EXPECT_EQ(calendar->CalendarDate(), Date());
+  const TDateTime today = calendar->CalendarDate();
+  EXPECT_TRUE(IsTodayAround(today, before, Date()));
   EXPECT_EQ(CurrentCellText(), std::to_string(calendar->Day()));
   calendar->SetUseCurrentDate(false);
-  EXPECT_EQ(calendar->CalendarDate(), Date());
+  EXPECT_EQ(calendar->CalendarDate(), today);
   EXPECT_EQ(changes, 0);
 }
 
 TEST_F(CalendarTest, ResizeSharesTheClientArea) {
   EXPECT_EQ(calendar->DefaultColWidth(), 42);   // (300 - 6) div 7
   EXPECT_EQ(calendar->DefaultRowHeight(), 27);  // (200 - 6) div 7
+  Resize(370, 250);
+  EXPECT_EQ(calendar->DefaultColWidth(), 52);
+  EXPECT_EQ(calendar->DefaultRowHeight(), 34);
   calendar->SetGridLineWidth(2);
   Resize(300, 200);
   EXPECT_EQ(calendar->DefaultColWidth(), 41);
@@ -365,30 +385,81 @@ TEST_F(CalendarTest, ResizeSharesTheClientArea) {
   EXPECT_EQ(calendar->DefaultRowHeight(), 1);
 }
 
-TEST_F(CalendarTest, PaintsTheChosenDayInTheSelectionColour) {
-  SetDate(2024, 1, 17);
-  TPixelBuffer picture;
-  calendar->PaintTo(picture);
-  ASSERT_EQ(picture.Width(), 300);
-  auto countColour = [&picture](const TRect& rect, TColor color) {
-    int count = 0;
-    for (int y = rect.Top; y < rect.Bottom; ++y) {
-      for (int x = rect.Left; x < rect.Right; ++x) {
-        if (ColorOfPixel(picture.Row(y)[x]) == ColorToRGB(color)) ++count;
+class CalendarPicture : public CalendarTest {
+ protected:
+  void Render() {
+    SetDate(2024, 1, 17);
+    calendar->PaintTo(picture);
+    ASSERT_EQ(picture.Width(), 300);
+  }
+
+  // The inside of a cell: its name or number where the font engine puts text centred in the
+  // cell's rectangle, the background everywhere else. Returns the count of ink pixels.
+  int ExpectCentredText(const TRect& cell, const TRect& inside, const std::string& text, TColor ink,
+                        TColor background) {
+    const QPoint origin = CentredTextOrigin(calendar->Font(), text, cell.Width(), cell.Height());
+    const TextInk glyphs(calendar->Font(), text, cell.Width(), cell.Height(), origin);
+    int inkCount = 0;
+    for (int y = inside.Top; y < inside.Bottom; ++y) {
+      for (int x = inside.Left; x < inside.Right; ++x) {
+        const bool isInk = glyphs(x - cell.Left, y - cell.Top);
+        inkCount += isInk;
+        const TColor expected = ColorToRGB(isInk ? ink : background);
+        if (PixelAt(picture, x, y) != expected) {
+          ADD_FAILURE() << text << " at " << x << "," << y;
+          return inkCount;
+        }
       }
     }
-    return count;
-  };
+    return inkCount;
+  }
+
+  TPixelBuffer picture;
+};
+
+TEST_F(CalendarPicture, HeadingsAreRaisedCellsWithTheirDayNamesCentred) {
+  Render();
+  for (int col = 0; col < 7; ++col) {
+    SCOPED_TRACE(col);
+    const TRect cell = calendar->CellRect(col, 0);
+    ASSERT_EQ(cell.Width(), 42);
+    ASSERT_EQ(cell.Height(), 27);
+    // Light along the top and left, dark along the right and bottom.
+    for (int x = cell.Left; x < cell.Right; ++x) {
+      EXPECT_EQ(PixelAt(picture, x, cell.Top), ColorToRGB(clBtnHighlight)) << x;
+      if (x > cell.Left) {
+        EXPECT_EQ(PixelAt(picture, x, cell.Bottom - 1), ColorToRGB(clBtnShadow)) << x;
+      }
+    }
+    for (int y = cell.Top; y < cell.Bottom; ++y) {
+      EXPECT_EQ(PixelAt(picture, cell.Left, y), ColorToRGB(clBtnHighlight)) << y;
+      if (y > cell.Top) {
+        EXPECT_EQ(PixelAt(picture, cell.Right - 1, y), ColorToRGB(clBtnShadow)) << y;
+      }
+    }
+    // Monday first: the locale's short names from Monday to Sunday.
+    const std::string name = ShortDayName(col == 6 ? 1 : col + 2);
+    const TRect inside = Rect(cell.Left + 1, cell.Top + 1, cell.Right - 1, cell.Bottom - 1);
+    EXPECT_GT(ExpectCentredText(cell, inside, name, calendar->Font().Color(), clBtnFace), 0);
+  }
+}
+
+TEST_F(CalendarPicture, DayNumbersAreCentredInTheirCells) {
+  Render();
+  // 23 January 2024, a Tuesday: column 1 of row 4, not the chosen day.
+  EXPECT_GT(ExpectCentredText(calendar->CellRect(1, 4), calendar->CellRect(1, 4), "23",
+                              calendar->Font().Color(), clWindow),
+            0);
+  // The chosen day, 17 January, in the selection colours, inside the focus frame.
   const TRect chosen = calendar->CellRect(2, 3);
-  const TRect other = calendar->CellRect(3, 3);
-  const TRect empty = calendar->CellRect(6, 6);
-  const int area = chosen.Width() * chosen.Height();
-  EXPECT_GT(countColour(chosen, clHighlight), area / 2);
-  EXPECT_EQ(countColour(other, clHighlight), 0);
-  // A day cell carries its number; an empty cell is the window colour throughout.
-  EXPECT_LT(countColour(other, clWindow), other.Width() * other.Height());
-  EXPECT_EQ(countColour(empty, clWindow), empty.Width() * empty.Height());
-  EXPECT_GT(countColour(calendar->CellRect(0, 0), clBtnFace), 0);
+  EXPECT_GT(ExpectCentredText(
+                chosen, Rect(chosen.Left + 1, chosen.Top + 1, chosen.Right - 1, chosen.Bottom - 1),
+                "17", clHighlightText, clHighlight),
+            0);
+  // Cells outside the month are empty.
+  EXPECT_EQ(
+      ExpectCentredText(calendar->CellRect(6, 6), calendar->CellRect(6, 6), "", clBlack, clWindow),
+      0);
 }
 
 }  // namespace
