@@ -271,9 +271,8 @@ void TCGauge::SetMinValue(int32_t value) {
 }
 
 void TCGauge::SetMaxValue(int32_t value) {
-  // Like every other setter this ignores the value it already holds; any other value,
-  // 0 included, is a maximum like the rest.
-  if (value == maxValue_) return;
+  // Unlike the other setters this one does not compare with the maximum it holds: the same
+  // value is stored again and repaints. 0 is a maximum like any other.
   if (value < minValue_) RaiseOutOfRange(static_cast<int64_t>(minValue_) + 1, 2147483647);
   maxValue_ = value;
   if (progress_ > value) progress_ = value;

@@ -52,7 +52,8 @@ class TCGauge : public TGraphicControl {
   // Raises Exception "Value must be between %d and %d" for a value above MaxValue.
   void SetMinValue(int32_t value);
   int32_t MaxValue() const;
-  // Raises Exception "Value must be between %d and %d" for a value below MinValue.
+  // Raises Exception "Value must be between %d and %d" for a value below MinValue. Stores and
+  // repaints even the maximum it already has.
   void SetMaxValue(int32_t value);
   int32_t Progress() const;
   // Clamps into MinValue ... MaxValue; repaints only when the percentage shown changes.
