@@ -12,7 +12,21 @@ class Parser {
  public:
   Parser(TComponent& root, const std::string& text) : root_(root), text_(text) {}
 
+  // Reads the whole description. If anything fails on the way (the text, a constructor, a
+  // property setter or a Loaded), the components made so far are deleted again, the root's
+  // fields that held them are cleared and the root leaves the loading state; the exception
+  // goes on to the caller as it was thrown.
   void Read() {
+    try {
+      ReadAll();
+    } catch (...) {
+      Abandon();
+      throw;
+    }
+  }
+
+ private:
+  void ReadAll() {
     SkipBlank();
     const int line = line_;
     const std::string name = Identifier();
@@ -30,9 +44,20 @@ class Parser {
     for (TComponent* component : loaded_) component->Loaded();
   }
 
- private:
-  [[noreturn]] void Fail(int line, const std::string& what) {
+  void Abandon() {
     for (TComponent* component : loaded_) component->SetLoading(false);
+    auto* root = dynamic_cast<TDescriptionRoot*>(&root_);
+    // Newest first, as an owner deletes them; the root itself was not made here.
+    for (auto it = loaded_.rbegin(); it != loaded_.rend(); ++it) {
+      TComponent* component = *it;
+      if (component == &root_) continue;
+      if (root) root->BindField(component->Name(), nullptr);
+      delete component;
+    }
+    loaded_.clear();
+  }
+
+  [[noreturn]] void Fail(int line, const std::string& what) {
     throw EReadError("Form description line " + std::to_string(line) + ": " + what);
   }
 

@@ -14,6 +14,12 @@
 // Each nested component is created by its class name, owned by the root, placed in the enclosing
 // control, and its properties are written through their setters in the order given while it is
 // loading; after the whole text, every component's Loaded runs, the root first.
+//
+// A description that fails to load leaves no half-made form: whatever was thrown (a syntax
+// error, or an exception from a constructor, a setter or a Loaded), the components it created
+// are deleted, the root's fields that held them are cleared, the root is no longer loading,
+// and the exception reaches the caller unchanged. Properties already written to the root keep
+// their new values.
 
 #include <string>
 

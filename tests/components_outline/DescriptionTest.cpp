@@ -67,4 +67,25 @@ TEST(ComponentDescriptions, UnknownOutlineOptionIsAReadError) {
                EReadError);
 }
 
+TEST(ComponentDescriptions, AnOutlineWhoseDescriptionFailedStillRebuilds) {
+  RegisterDisplayComponents();
+  TempTree tree;
+  tree.MakeDirectory("Sub");
+  ASSERT_EQ(chdir(tree.Root().c_str()), 0);
+  // The outline is the root: it outlives the failed reading.
+  TCDirectoryOutline outline(nullptr);
+  EXPECT_THROW(ReadFormDescription(outline, R"(
+    Outline1: TCDirectoryOutline { TextCase = tcUpperCase ItemHeight = "tall" })"),
+               EReadError);
+  EXPECT_FALSE(outline.IsLoading());
+  EXPECT_EQ(outline.TextCase(), tcUpperCase);
+  // Not loading any more, it builds its tree again when the drive or the text case changes.
+  outline.SetDrive('c');
+  EXPECT_EQ(outline.Items(1).Text(), "C:");
+  outline.SetTextCase(tcLowerCase);
+  EXPECT_EQ(outline.Items(1).Text(), "c:");
+  EXPECT_EQ(outline.Items(outline.SelectedItem()).FullPath(),
+            AnsiLowerCaseFileName(tree.DriveRoot()));
+}
+
 }  // namespace

@@ -16,13 +16,26 @@ class TProbe : public TComponent {
  public:
   explicit TProbe(TComponent* owner) : TComponent(owner) {}
   std::string ClassName() const override { return "TProbe"; }
+  ~TProbe() override { Log("Deleted " + Name()); }
   void SetFirst(int value) { Log("First=" + std::to_string(value)); }
   void SetSecond(int value) { Log("Second=" + std::to_string(value)); }
-  void Loaded() override { Log("Loaded " + Name()); }
+  // Refuses 0: a setter that throws something other than a read error.
+  void SetRefusing(int value) {
+    if (value == 0) throw EConvertError("zero refused");
+    Log("Refusing=" + std::to_string(value));
+  }
+  void SetFailInLoaded(int value) { failInLoaded_ = value != 0; }
+  void Loaded() override {
+    Log("Loaded " + Name());
+    if (failInLoaded_) throw EInvalidOperation("cannot finish " + Name());
+  }
   void Log(const std::string& entry) {
     events.push_back(entry + (IsLoading() ? " (loading)" : ""));
   }
   static std::vector<std::string> events;
+
+ private:
+  bool failInLoaded_ = false;
 };
 std::vector<std::string> TProbe::events;
 
@@ -31,6 +44,7 @@ class TTestForm : public TForm {
   explicit TTestForm(TComponent* owner) : TForm(owner) {
     Field("Panel", panel);
     Field("Caption", caption);
+    Field("A", probe);
     Method<TNotifyEvent>("Clicked", [this](TObject*) { ++clicks; });
   }
   std::string ClassName() const override { return "TTestForm"; }
@@ -38,6 +52,7 @@ class TTestForm : public TForm {
 
   TPanel* panel = nullptr;
   TLabel* caption = nullptr;
+  TProbe* probe = nullptr;
   int clicks = 0;
 };
 
@@ -49,7 +64,9 @@ class FormReaderTest : public testing::Test {
                             "TComponent",
                             [](TComponent* owner) -> TComponent* { return new TProbe(owner); },
                             {{"First", IntSetter(&TProbe::SetFirst), "0"},
-                             {"Second", IntSetter(&TProbe::SetSecond), "0"}}});
+                             {"Second", IntSetter(&TProbe::SetSecond), "0"},
+                             {"Refusing", IntSetter(&TProbe::SetRefusing), "1"},
+                             {"FailInLoaded", IntSetter(&TProbe::SetFailInLoaded), "0"}}});
     TProbe::events.clear();
     form = new TTestForm(nullptr);
   }
@@ -126,6 +143,50 @@ TEST_F(FormReaderTest, CommentsAndSetsAndListsAreRead) {
   })");
   EXPECT_EQ(form->panel->Font().Style(),
             static_cast<int>(TFontStyle::fsBold) | static_cast<int>(TFontStyle::fsItalic));
+}
+
+// A description that fails part-way leaves the form as it was before the reading, whatever was
+// thrown and wherever.
+TEST_F(FormReaderTest, AFailedReadingRemovesWhatItMadeAndEndsLoading) {
+  const std::string head = R"(Main: TTestForm {
+    Caption = "half"
+    A: TProbe { First = 1 }
+    Panel: TPanel { Caption: TLabel { Caption = "x" } }
+    B: TProbe { )";
+  struct Failure {
+    std::string body;
+    std::string message;
+  };
+  const Failure failures[] = {
+      {"Refusing = 0 } }", "zero refused"},  // a setter's own exception
+      {"Bogus = 1 } }", "Form description line 5: unknown property 'Bogus' of TProbe"},
+      {"First = 2 }", "Form description line 5: missing '}'"},  // the text ends early
+      {"FailInLoaded = 1 } }", "cannot finish B"},              // a Loaded, after all setters
+  };
+  for (const Failure& failure : failures) {
+    SCOPED_TRACE(failure.body);
+    TTestForm fresh(nullptr);
+    TProbe::events.clear();
+    try {
+      fresh.Read(head + failure.body);
+      ADD_FAILURE() << "no exception";
+    } catch (const Exception& e) {
+      EXPECT_EQ(e.Message(), failure.message);
+    }
+    EXPECT_FALSE(fresh.IsLoading());
+    EXPECT_EQ(fresh.ComponentCount(), 0);
+    EXPECT_EQ(fresh.panel, nullptr);
+    EXPECT_EQ(fresh.caption, nullptr);
+    EXPECT_EQ(fresh.probe, nullptr);
+    EXPECT_EQ(fresh.Caption(), "half");  // the root keeps what was written to it
+    // Made components are deleted newest first, no longer loading.
+    ASSERT_GE(TProbe::events.size(), 2u);
+    EXPECT_EQ(TProbe::events.back(), "Deleted A");
+    EXPECT_EQ(TProbe::events[TProbe::events.size() - 2], "Deleted B");
+    // The form can still take a description.
+    fresh.Read("Main: TTestForm { A: TProbe { } }");
+    EXPECT_NE(fresh.probe, nullptr);
+  }
 }
 
 }  // namespace
