@@ -1,11 +1,13 @@
 #include "platform/ThreadPrimitives.h"
 
+#include <linux/capability.h>
 #include <pthread.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -23,6 +25,10 @@ struct ThreadObject {
   bool ended = false;
   DWORD id = 0;
   DWORD exitCode = STILL_ACTIVE;
+  // The nice value the thread began with, which stands for normal priority, and the priority
+  // last set.
+  int baseNice = 0;
+  int priority = THREAD_PRIORITY_NORMAL;
   LPTHREAD_START_ROUTINE start = nullptr;
   void* parameter = nullptr;
   std::atomic<int> references{2};
@@ -46,6 +52,9 @@ void* ThreadStub(void* parameter) {
   {
     std::unique_lock<std::mutex> guard(thread->lock);
     thread->id = GetCurrentThreadId();
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(thread->id));
+    thread->baseNice = errno == 0 ? nice : 0;
     thread->idKnown = true;
     thread->changed.notify_all();
     thread->changed.wait(guard, [thread] { return thread->suspendCount == 0; });
@@ -72,25 +81,110 @@ bool WaitFor(std::condition_variable& changed, std::unique_lock<std::mutex>& gua
   return changed.wait_for(guard, std::chrono::milliseconds(milliseconds), done);
 }
 
-int NiceValueFor(int priority, bool& known) {
-  known = true;
+// How the priority levels land on Linux scheduling for a user without privileges.
+//
+// A thread may always be made nicer (a higher nice value) and may always switch between the
+// normal and the batch policy, and enter the idle policy. Making it less nice again, or leaving
+// the idle policy, is allowed only down to the nice value 20 - RLIMIT_NICE (to any value with
+// CAP_SYS_NICE; the limit is 0 on a plain Debian system, which allows no way back at all). So
+// that every level can be set after every other, each level goes to a nice value the thread may
+// return from, or keeps the nice value it began with:
+//
+//   B     the nice value the thread began with (inherited from its creator), standing for normal
+//   F     the lowest nice value the process may go back to: 20 - RLIMIT_NICE, or -20 with
+//         CAP_SYS_NICE
+//   up    max(0, B - max(F, -20)), the room above normal; down = 19 - B, the room below
+//   back  B >= F: the thread may come back to B after being made nicer
+//
+//   level            policy                       nice
+//   time critical    normal                       B - up
+//   highest          normal                       B - min(10, ceil(2 up / 3))
+//   above normal     normal                       B - min(5, ceil(up / 3))
+//   normal           normal                       B
+//   below normal     normal (batch when nice = B) back ? B + min(5, ceil(down / 3)) : B
+//   lowest           normal (batch when nice = B) back ? B + min(10, ceil(2 down / 3)) : B
+//   idle             back ? idle : batch          back ? 19 : B
+//
+// With B = 0: root gets -20, -10, -5, 0, 5, 10 and the idle policy; RLIMIT_NICE 30 gives -10,
+// -7, -4, 0, 5, 10 and idle; RLIMIT_NICE 0 gives nice 0 throughout, with the batch policy for
+// the three levels below normal. The order of the levels is kept wherever the limits leave room
+// for it, and no level is ever refused.
+struct SchedulingTarget {
+  int policy;
+  int nice;
+};
+
+int CeilDiv(int a, int b) {
+  return (a + b - 1) / b;
+}
+
+bool HasCapSysNice() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+  if (syscall(SYS_capget, &header, data) != 0) return false;
+  return (data[CAP_TO_INDEX(CAP_SYS_NICE)].effective & CAP_TO_MASK(CAP_SYS_NICE)) != 0;
+}
+
+int NiceFloor() {
+  if (HasCapSysNice()) return -20;
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NICE, &limit) != 0) return 20;
+  const rlim_t allowed =
+      limit.rlim_cur == RLIM_INFINITY ? 40 : std::min<rlim_t>(limit.rlim_cur, 40);
+  return 20 - static_cast<int>(allowed);
+}
+
+bool TargetFor(int priority, int base, int floor, SchedulingTarget& target) {
+  const int up = std::max(0, base - std::max(floor, -20));
+  const int down = 19 - base;
+  const bool back = base >= floor;
+  auto nicer = [&](int most, int share) {
+    const int nice = back ? base + std::min(most, CeilDiv(share * down, 3)) : base;
+    return SchedulingTarget{nice > base ? SCHED_OTHER : SCHED_BATCH, nice};
+  };
   switch (priority) {
-    case THREAD_PRIORITY_LOWEST:
-      return 10;
-    case THREAD_PRIORITY_BELOW_NORMAL:
-      return 5;
-    case THREAD_PRIORITY_NORMAL:
-      return 0;
-    case THREAD_PRIORITY_ABOVE_NORMAL:
-      return -5;
-    case THREAD_PRIORITY_HIGHEST:
-      return -10;
     case THREAD_PRIORITY_TIME_CRITICAL:
-      return -20;
+      target = {SCHED_OTHER, base - up};
+      return true;
+    case THREAD_PRIORITY_HIGHEST:
+      target = {SCHED_OTHER, base - std::min(10, CeilDiv(2 * up, 3))};
+      return true;
+    case THREAD_PRIORITY_ABOVE_NORMAL:
+      target = {SCHED_OTHER, base - std::min(5, CeilDiv(up, 3))};
+      return true;
+    case THREAD_PRIORITY_NORMAL:
+      target = {SCHED_OTHER, base};
+      return true;
+    case THREAD_PRIORITY_BELOW_NORMAL:
+      target = nicer(5, 1);
+      return true;
+    case THREAD_PRIORITY_LOWEST:
+      target = nicer(10, 2);
+      return true;
+    case THREAD_PRIORITY_IDLE:
+      target = back ? SchedulingTarget{SCHED_IDLE, 19} : SchedulingTarget{SCHED_BATCH, base};
+      return true;
     default:
-      known = false;
-      return 0;
+      return false;
   }
+}
+
+// Moves a thread to its target in the order the kernel lets an unprivileged thread take:
+// into the idle policy only after the nice value is set, out of it before.
+bool ApplyTarget(pid_t tid, const SchedulingTarget& target) {
+  const int current = sched_getscheduler(tid);
+  if (current < 0) return false;
+  const sched_param parameters{};
+  if (target.policy == SCHED_IDLE) {
+    if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), target.nice) != 0) return false;
+    return (current & ~SCHED_RESET_ON_FORK) == SCHED_IDLE ||
+           sched_setscheduler(tid, SCHED_IDLE, &parameters) == 0;
+  }
+  if ((current & ~SCHED_RESET_ON_FORK) != target.policy &&
+      sched_setscheduler(tid, target.policy, &parameters) != 0) {
+    return false;
+  }
+  return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), target.nice) == 0;
 }
 
 // Written during static initialisation, which runs on the thread that starts the program.
@@ -159,31 +253,34 @@ BOOL SetThreadPriority(HTHREAD thread, int priority) {
     SetLastError(ESRCH);
     return FALSE;
   }
-  const pid_t tid = static_cast<pid_t>(thread->id);
-  sched_param parameters{};
-  if (priority == THREAD_PRIORITY_IDLE) {
-    if (sched_setscheduler(tid, SCHED_IDLE, &parameters) != 0) {
-      SetLastError(static_cast<DWORD>(errno));
-      return FALSE;
-    }
-    return TRUE;
-  }
-  bool known = false;
-  const int nice = NiceValueFor(priority, known);
-  if (!known) {
+  SchedulingTarget target{};
+  if (!TargetFor(priority, thread->baseNice, NiceFloor(), target)) {
     SetLastError(EINVAL);
     return FALSE;
   }
-  if (sched_getscheduler(tid) != SCHED_OTHER &&
-      sched_setscheduler(tid, SCHED_OTHER, &parameters) != 0) {
+  if (!ApplyTarget(static_cast<pid_t>(thread->id), target)) {
     SetLastError(static_cast<DWORD>(errno));
     return FALSE;
   }
-  if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), nice) != 0) {
-    SetLastError(static_cast<DWORD>(errno));
-    return FALSE;
-  }
+  thread->priority = priority;
   return TRUE;
+}
+
+bool SchedulingForPriority(int priority, int baseNice, int niceFloor, int& policy, int& nice) {
+  SchedulingTarget target{};
+  if (!TargetFor(priority, baseNice, niceFloor, target)) return false;
+  policy = target.policy;
+  nice = target.nice;
+  return true;
+}
+
+int GetThreadPriority(HTHREAD thread) {
+  if (!thread) {
+    SetLastError(EBADF);
+    return THREAD_PRIORITY_ERROR_RETURN;
+  }
+  std::lock_guard<std::mutex> guard(thread->lock);
+  return thread->priority;
 }
 
 BOOL CloseHandle(HTHREAD thread) {

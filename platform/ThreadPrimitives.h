@@ -45,10 +45,20 @@ HTHREAD CreateThread(void* security, size_t stackSize, LPTHREAD_START_ROUTINE st
 DWORD ResumeThread(HTHREAD thread);
 // STILL_ACTIVE until the thread has ended, then its exit code.
 BOOL GetExitCodeThread(HTHREAD thread, DWORD* exitCode);
-// One of the THREAD_PRIORITY_* values, mapped onto the scheduler: idle is the idle policy, the
-// others nice values from 10 (lowest) to -20 (time critical). Raising a priority may be refused
-// (EACCES/EPERM); a thread that has ended gives ESRCH.
+// GetThreadPriority's answer for a call that failed.
+constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
+
+// One of the THREAD_PRIORITY_* values, mapped onto what the process may change of the
+// thread's scheduling (see ThreadPrimitives.cpp), so that an ordinary user can set every one
+// of them, in any order. EINVAL for any other value, ESRCH for a thread that has ended.
 BOOL SetThreadPriority(HTHREAD thread, int priority);
+// The THREAD_PRIORITY_* value last set, THREAD_PRIORITY_NORMAL before that.
+int GetThreadPriority(HTHREAD thread);
+// Where SetThreadPriority puts a thread that began at the nice value baseNice, in a process
+// that may set nice values as low as niceFloor (20 - RLIMIT_NICE, or -20 with CAP_SYS_NICE): a
+// scheduling policy (SCHED_OTHER, SCHED_BATCH or SCHED_IDLE) and a nice value. False for a
+// value that is not one of the THREAD_PRIORITY_* values.
+bool SchedulingForPriority(int priority, int baseNice, int niceFloor, int& policy, int& nice);
 // The thread runs on; only the handle goes.
 BOOL CloseHandle(HTHREAD thread);
 // WAIT_OBJECT_0 once the thread has ended, WAIT_TIMEOUT, or WAIT_FAILED for a null handle.

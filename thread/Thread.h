@@ -87,7 +87,11 @@ class TThread : public TObject {
   // Waits for the OS thread to end and returns its exit code. On the main thread, queued
   // hand-over calls keep being served meanwhile.
   DWORD WaitUntilFinished();
+  // Every level can be set by a user without privileges, in any order; see SetThreadPriority
+  // for how the levels land on the scheduler.
   void SetPriorityLevel(TThreadPriority level);
+  // The level last set; plNormal before any.
+  TThreadPriority GetPriorityLevel();
   // What NotifyFinished hands to the main thread.
   void CallOnFinished();
 

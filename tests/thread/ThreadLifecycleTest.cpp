@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include "framework/Application.h"
 #include "framework/Exceptions.h"
@@ -190,14 +191,33 @@ TEST_F(ThreadLifecycle, CountReturnsToZeroAndTheQueueIsCreatedOnce) {
   EXPECT_EQ(runs.load(), 2);
 }
 
-TEST_F(ThreadLifecycle, PriorityLevelsMapOntoTheSchedulerAndRefusalsThrow) {
+TEST_F(ThreadLifecycle, WithPrivilegesTheLevelsSpanTheWholeNiceRange) {
+  if (geteuid() != 0) GTEST_SKIP() << "needs root; the priority probe covers ordinary users";
+  // Threads begin at their creator's nice value, which stands for normal.
+  ASSERT_EQ(setpriority(PRIO_PROCESS, static_cast<id_t>(GetCurrentThreadId()), 0), 0);
   auto* thread = TThread::Create<BodyThread>(true, nullptr);
   const auto tid = static_cast<id_t>(thread->OsThreadId);
+  EXPECT_EQ(thread->GetPriorityLevel(), plNormal);
+  const struct {
+    TThreadPriority level;
+    int policy;
+    int nice;
+  } expected[] = {{plTimeCritical, SCHED_OTHER, -20}, {plHighest, SCHED_OTHER, -10},
+                  {plAboveNormal, SCHED_OTHER, -5},   {plNormal, SCHED_OTHER, 0},
+                  {plBelowNormal, SCHED_OTHER, 5},    {plLowest, SCHED_OTHER, 10},
+                  {plIdle, SCHED_IDLE, 19},           {plNormal, SCHED_OTHER, 0}};
+  for (const auto& step : expected) {
+    thread->SetPriorityLevel(step.level);
+    EXPECT_EQ(thread->GetPriorityLevel(), step.level);
+    EXPECT_EQ(sched_getscheduler(static_cast<pid_t>(tid)), step.policy) << step.level;
+    EXPECT_EQ(getpriority(PRIO_PROCESS, tid), step.nice) << step.level;
+  }
+  delete thread;
+}
+
+TEST_F(ThreadLifecycle, AnEndedThreadRefusesAPriority) {
+  auto* thread = TThread::Create<BodyThread>(false, nullptr);
   thread->SetPriorityLevel(plLowest);
-  EXPECT_EQ(getpriority(PRIO_PROCESS, tid), 10);
-  thread->SetPriorityLevel(plIdle);
-  EXPECT_EQ(sched_getscheduler(static_cast<pid_t>(tid)), SCHED_IDLE);
-  thread->ResumeExecution();
   thread->WaitUntilFinished();
   try {
     thread->SetPriorityLevel(plNormal);
@@ -205,6 +225,7 @@ TEST_F(ThreadLifecycle, PriorityLevelsMapOntoTheSchedulerAndRefusalsThrow) {
   } catch (const EThread& e) {
     EXPECT_EQ(e.Message(), "Thread Error: No such process (3)");
   }
+  EXPECT_EQ(thread->GetPriorityLevel(), plLowest);
   delete thread;
 }
 

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <atomic>
 #include <cerrno>
+#include <iterator>
+#include <string>
 
 #include "platform/ThreadPrimitives.h"
 
@@ -110,4 +113,81 @@ TEST(ThreadPrimitives, SystemTextHasNoTrailingStopOrBlanks) {
 
 TEST(ThreadPrimitives, MainThreadIdIsTheThreadThatStartedTheProgram) {
   EXPECT_EQ(MainThreadId(), GetCurrentThreadId());
+}
+
+namespace {
+
+struct Scheduling {
+  int policy = SCHED_OTHER;
+  int nice = 0;
+};
+
+constexpr int kLevels[] = {THREAD_PRIORITY_IDLE,         THREAD_PRIORITY_LOWEST,
+                           THREAD_PRIORITY_BELOW_NORMAL, THREAD_PRIORITY_NORMAL,
+                           THREAD_PRIORITY_ABOVE_NORMAL, THREAD_PRIORITY_HIGHEST,
+                           THREAD_PRIORITY_TIME_CRITICAL};
+
+Scheduling For(int priority, int base, int floor) {
+  Scheduling s;
+  EXPECT_TRUE(SchedulingForPriority(priority, base, floor, s.policy, s.nice));
+  return s;
+}
+
+// What the kernel lets a thread without CAP_SYS_NICE do (sched(7), setpriority(2)): a lower
+// nice value only down to the floor, and out of the idle policy only when its nice value is
+// within reach. Entering the batch or idle policy and raising the nice value are free.
+bool KernelAllows(const Scheduling& from, const Scheduling& to, int floor) {
+  if (from.policy == SCHED_IDLE && to.policy != SCHED_IDLE && from.nice < floor) return false;
+  return to.nice >= from.nice || to.nice >= floor;
+}
+
+// How much of the processor a thread may expect: the idle policy least, then by nice value,
+// the batch policy a little below the normal one at the same nice value.
+int Share(const Scheduling& s) {
+  if (s.policy == SCHED_IDLE) return -1000;
+  return -2 * s.nice + (s.policy == SCHED_OTHER ? 1 : 0);
+}
+
+}  // namespace
+
+TEST(ThreadPrimitives, EveryPriorityCanFollowEveryOtherWithinTheUsersLimits) {
+  // Floors from RLIMIT_NICE 0 (a plain Debian user) to CAP_SYS_NICE; the thread's first nice
+  // value as a login, a nice'd and a root-started process may give it.
+  for (int floor : {20, 19, 15, 10, 0, -10, -20}) {
+    for (int base : {-5, 0, 5, 17, 19}) {
+      SCOPED_TRACE("floor " + std::to_string(floor) + ", base " + std::to_string(base));
+      const Scheduling start{SCHED_OTHER, base};
+      for (int to : kLevels) {
+        const Scheduling target = For(to, base, floor);
+        EXPECT_TRUE(KernelAllows(start, target, floor)) << to;
+        for (int from : kLevels) {
+          EXPECT_TRUE(KernelAllows(For(from, base, floor), target, floor)) << from << " -> " << to;
+        }
+      }
+      // Normal is where the thread began; no level is less favoured than the one below it.
+      EXPECT_EQ(For(THREAD_PRIORITY_NORMAL, base, floor).nice, base);
+      for (size_t i = 1; i < std::size(kLevels); ++i) {
+        EXPECT_LE(Share(For(kLevels[i - 1], base, floor)), Share(For(kLevels[i], base, floor)))
+            << kLevels[i];
+      }
+      // Where there is room, the levels differ.
+      const int up = base - std::max(floor, -20);
+      if (up >= 3) {
+        for (size_t i = 4; i < std::size(kLevels); ++i) {
+          EXPECT_LT(Share(For(kLevels[i - 1], base, floor)), Share(For(kLevels[i], base, floor)));
+        }
+      }
+      if (base >= floor && 19 - base >= 2) {
+        for (size_t i = 1; i <= 3; ++i) {
+          EXPECT_LT(Share(For(kLevels[i - 1], base, floor)), Share(For(kLevels[i], base, floor)));
+        }
+      }
+      if (base < floor) {
+        // No way back from a nicer value: nothing but the policy may change.
+        for (int level : kLevels) EXPECT_EQ(For(level, base, floor).nice, base);
+      }
+    }
+  }
+  int policy = 0, nice = 0;
+  EXPECT_FALSE(SchedulingForPriority(3, 0, 0, policy, nice));
 }

@@ -1,0 +1,76 @@
+// The seven priority levels as a user without privileges gets them, run in a separate process
+// that drops root's privileges first: the kernel lets root do what an ordinary user may not.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+struct ProbeResult {
+  int exitCode = -1;
+  std::string output;
+};
+
+ProbeResult RunProbe(int niceLimit) {
+  ProbeResult result;
+  const std::string command =
+      std::string(PRIORITY_PROBE) + " " + std::to_string(niceLimit) + " 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  std::array<char, 512> buffer{};
+  while (fgets(buffer.data(), buffer.size(), pipe)) result.output += buffer.data();
+  const int status = pclose(pipe);
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  return result;
+}
+
+void ExpectLevels(int niceLimit, const std::string& table) {
+  const ProbeResult result = RunProbe(niceLimit);
+  if (result.output == "skip\n") {
+    GTEST_SKIP() << "RLIMIT_NICE " << niceLimit << " cannot be set here";
+  }
+  EXPECT_EQ(result.exitCode, 0) << result.output;
+  // Every level from every other, none refused, each read back as set; then the table.
+  EXPECT_EQ(result.output, table + "done\n");
+}
+
+}  // namespace
+
+TEST(PriorityLevels, AUserWithoutNiceRoomGetsEveryLevelWithTheBatchPolicyBelowNormal) {
+  ExpectLevels(0,
+               "plIdle batch 0 plIdle\n"
+               "plLowest batch 0 plLowest\n"
+               "plBelowNormal batch 0 plBelowNormal\n"
+               "plNormal normal 0 plNormal\n"
+               "plAboveNormal normal 0 plAboveNormal\n"
+               "plHighest normal 0 plHighest\n"
+               "plTimeCritical normal 0 plTimeCritical\n");
+}
+
+TEST(PriorityLevels, ARaisedNiceLimitKeepsTheOrderOfAllLevels) {
+  // RLIMIT_NICE 30 lets the user go back down to nice -10.
+  ExpectLevels(30,
+               "plIdle idle 19 plIdle\n"
+               "plLowest normal 10 plLowest\n"
+               "plBelowNormal normal 5 plBelowNormal\n"
+               "plNormal normal 0 plNormal\n"
+               "plAboveNormal normal -4 plAboveNormal\n"
+               "plHighest normal -7 plHighest\n"
+               "plTimeCritical normal -10 plTimeCritical\n");
+}
+
+TEST(PriorityLevels, ALimitThatReachesOnlyNormalKeepsTheLevelsBelowIt) {
+  // RLIMIT_NICE 20: back down to nice 0 but not beyond.
+  ExpectLevels(20,
+               "plIdle idle 19 plIdle\n"
+               "plLowest normal 10 plLowest\n"
+               "plBelowNormal normal 5 plBelowNormal\n"
+               "plNormal normal 0 plNormal\n"
+               "plAboveNormal normal 0 plAboveNormal\n"
+               "plHighest normal 0 plHighest\n"
+               "plTimeCritical normal 0 plTimeCritical\n");
+}
