@@ -293,6 +293,12 @@ void SetMainThreadWakeHook(TWakeHook hook) {
   facility.wakeHook = std::move(hook);
 }
 
+TWakeHook MainThreadWakeHook() {
+  ThreadFacility& facility = Facility();
+  CriticalSectionGuard guard(facility.syncLock);
+  return facility.wakeHook;
+}
+
 void RemoveWakeHook() {
   SetMainThreadWakeHook(nullptr);
 }

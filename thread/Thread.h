@@ -146,4 +146,6 @@ int LiveThreadCount();
 
 // Sets or clears (empty function) the hook that wakes the main thread when a call is queued.
 void SetMainThreadWakeHook(TWakeHook hook);
+// The hook set now; empty when there is none.
+TWakeHook MainThreadWakeHook();
 void RemoveWakeHook();

@@ -1,7 +1,10 @@
 // Handing calls from workers to the main thread.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <atomic>
 #include <thread>
+#include <vector>
 
 #include "framework/Application.h"
 #include "framework/Exceptions.h"
@@ -10,19 +13,43 @@
 
 namespace {
 
+// The hand-over as the program installs it, put back after each test that removes its hook.
 class HandOver : public testing::Test {
  protected:
   void SetUp() override {
     InstallMainThreadHandOver();
-    TApplication* application = Application;
-    SetMainThreadWakeHook([application](TThread*) { application->PostWakeMessage(); });
+    installedHook_ = MainThreadWakeHook();
   }
-  void TearDown() override {
-    // Restores the hook for the tests that follow in the same program.
-    TApplication* application = Application;
-    SetMainThreadWakeHook([application](TThread*) { application->PostWakeMessage(); });
-  }
+  void TearDown() override { SetMainThreadWakeHook(installedHook_); }
+
+ private:
+  TWakeHook installedHook_;
 };
+
+// One worker per call, each queuing its call only when the one before it has queued: so the
+// calls stand in the queue in the workers' order. returned[i] is set once worker i is back from
+// its hand-over.
+std::vector<BodyThread*> QueueInOrder(const std::vector<TThreadMethod>& calls,
+                                      std::vector<std::atomic<bool>>& returned) {
+  std::vector<BodyThread*> workers;
+  for (size_t i = 0; i < calls.size(); ++i) {
+    const TThreadMethod& call = calls[i];
+    std::atomic<bool>& back = returned[i];
+    workers.push_back(TThread::Create<BodyThread>(false, [&call, &back](BodyThread& self) {
+      self.RunInMainThread(call);
+      back = true;
+    }));
+    EXPECT_TRUE(Eventually([i] { return QueuedCallCount() == i + 1; }));
+  }
+  return workers;
+}
+
+void EndAll(const std::vector<BodyThread*>& workers) {
+  for (BodyThread* worker : workers) {
+    worker->WaitUntilFinished();
+    delete worker;
+  }
+}
 
 }  // namespace
 
@@ -43,18 +70,67 @@ TEST_F(HandOver, OnTheMainThreadTheCallRunsInlineAndItsExceptionPassesStraightTh
 
 TEST_F(HandOver, WorkerCallRunsOnTheMainThreadThroughTheWakeMessage) {
   std::atomic<int> calls{0};
+  std::atomic<int> allowed{0};
   std::atomic<bool> allOnMain{true};
   auto* thread = TThread::Create<BodyThread>(false, [&](BodyThread& self) {
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
+      // One call at a time, each when the test lets it.
+      Eventually([&] { return allowed > i; });
       self.RunInMainThread([&] {
         if (GetCurrentThreadId() != MainThreadId()) allOnMain = false;
         ++calls;
       });
+    }
   });
-  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return thread->HasFinished.load(); }, 10000));
-  EXPECT_EQ(calls.load(), 3);
+  for (int i = 1; i <= 3; ++i) {
+    // The installed hook posts one wake message per queued call; delivering the posted
+    // messages, and nothing else (no idle step), runs the call.
+    allowed = i;
+    ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
+    EXPECT_EQ(PendingMessageCount(Application->Handle()), 1);
+    EXPECT_EQ(calls.load(), i - 1);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(calls.load(), i);
+    EXPECT_EQ(QueuedCallCount(), 0u);
+  }
+  thread->WaitUntilFinished();
   EXPECT_TRUE(allOnMain.load());
   delete thread;
+}
+
+TEST_F(HandOver, ADrainRunsTheCallsOfAllWorkersOldestFirst) {
+  RemoveWakeHook();
+  std::vector<int> order;
+  std::vector<TThreadMethod> calls;
+  for (int i = 0; i < 4; ++i) calls.push_back([&order, i] { order.push_back(i); });
+  std::vector<std::atomic<bool>> returned(calls.size());
+  const std::vector<BodyThread*> workers = QueueInOrder(calls, returned);
+  EXPECT_TRUE(order.empty());
+  EXPECT_TRUE(CheckSynchronize());
+  EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+  EndAll(workers);
+}
+
+TEST_F(HandOver, AWorkerWhoseCallHasRunReturnsOnlyAfterTheWholeDrain) {
+  RemoveWakeHook();
+  std::vector<std::atomic<bool>> returned(2);
+  // The second call runs after the first one's signal is set, in the same drain: meanwhile
+  // the first worker must still be waiting. It is given ample time to get out if it could.
+  bool firstRan = false;
+  bool firstReturnedDuringDrain = true;
+  const std::vector<TThreadMethod> calls = {[&] { firstRan = true; },
+                                            [&] {
+                                              for (int i = 0; i < 100 && !returned[0]; ++i) {
+                                                Sleep(2);
+                                              }
+                                              firstReturnedDuringDrain = returned[0];
+                                            }};
+  const std::vector<BodyThread*> workers = QueueInOrder(calls, returned);
+  EXPECT_TRUE(CheckSynchronize());
+  EXPECT_TRUE(firstRan);
+  EXPECT_FALSE(firstReturnedDuringDrain);
+  EXPECT_TRUE(Eventually([&] { return returned[0] && returned[1]; }));
+  EndAll(workers);
 }
 
 TEST_F(HandOver, LostWakeUpIsServedOnTheNextIdlePass) {
