@@ -135,5 +135,9 @@ void TGalleryForm::ShowDate() {
 
 void TGalleryForm::ShowDirectory() {
   if (!directoryLabel_) return;
-  directoryLabel_->SetCaption("Directory: " + outline_->Directory());
+  // Directory is in the outline's text case; the directory on disk tells case twins apart.
+  const std::string onDisk = TCDirectoryOutline::CurDir();
+  std::string caption = "Directory: " + outline_->Directory();
+  if (onDisk != outline_->Directory()) caption += "   (on disk " + onDisk + ")";
+  directoryLabel_->SetCaption(caption);
 }

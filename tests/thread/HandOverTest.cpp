@@ -69,6 +69,9 @@ TEST_F(HandOver, OnTheMainThreadTheCallRunsInlineAndItsExceptionPassesStraightTh
 }
 
 TEST_F(HandOver, WorkerCallRunsOnTheMainThreadThroughTheWakeMessage) {
+  // Wake messages left from earlier work wake nothing now.
+  QCoreApplication::sendPostedEvents();
+  ASSERT_EQ(PendingMessageCount(Application->Handle()), 0);
   std::atomic<int> calls{0};
   std::atomic<int> allowed{0};
   std::atomic<bool> allOnMain{true};

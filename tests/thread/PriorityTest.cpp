@@ -1,35 +1,15 @@
 // The seven priority levels as a user without privileges gets them, run in a separate process
 // that drops root's privileges first: the kernel lets root do what an ordinary user may not.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <string>
+
+#include "tests/thread/ProbeRun.h"
 
 namespace {
 
-struct ProbeResult {
-  int exitCode = -1;
-  std::string output;
-};
-
-ProbeResult RunProbe(int niceLimit) {
-  ProbeResult result;
-  const std::string command =
-      std::string(PRIORITY_PROBE) + " " + std::to_string(niceLimit) + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 512> buffer{};
-  while (fgets(buffer.data(), buffer.size(), pipe)) result.output += buffer.data();
-  const int status = pclose(pipe);
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  return result;
-}
-
 void ExpectLevels(int niceLimit, const std::string& table) {
-  const ProbeResult result = RunProbe(niceLimit);
+  const ProbeResult result = RunProbe(PRIORITY_PROBE, std::to_string(niceLimit));
   if (result.output == "skip\n") {
     GTEST_SKIP() << "RLIMIT_NICE " << niceLimit << " cannot be set here";
   }

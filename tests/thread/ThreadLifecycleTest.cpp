@@ -227,8 +227,9 @@ TEST_F(ThreadLifecycle, WithPrivilegesTheLevelsSpanTheWholeNiceRange) {
 }
 
 TEST_F(ThreadLifecycle, AnEndedThreadRefusesAPriority) {
-  auto* thread = TThread::Create<BodyThread>(false, nullptr);
+  auto* thread = TThread::Create<BodyThread>(true, nullptr);
   thread->SetPriorityLevel(plLowest);
+  thread->ResumeExecution();
   thread->WaitUntilFinished();
   try {
     thread->SetPriorityLevel(plNormal);
