@@ -426,7 +426,7 @@ TEST_F(DirectoryOutlineTest, ALevelOfManyDirectoriesIsNumberedOnceAndInOrder) {
   };
   const int few = passesToRead(3);
   EXPECT_LE(few, 3);
-  EXPECT_EQ(passesToRead(1500), few);
+  EXPECT_EQ(passesToRead(600), few);
 }
 
 }  // namespace
