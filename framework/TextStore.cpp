@@ -1,0 +1,199 @@
+#include "framework/TextStore.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// Room left free after a reallocation, so that short texts do not reallocate on every insert.
+constexpr size_t kMinimumTextGap = 256;
+constexpr size_t kMinimumLineGap = 16;
+
+template <class T>
+T* Reallocate(T* block, size_t count) {
+  void* grown = std::realloc(block, std::max<size_t>(count, 1) * sizeof(T));
+  if (!grown) throw std::bad_alloc();
+  return static_cast<T*>(grown);
+}
+
+// Grows by half: at most a third of the room is unused, and growing stays amortized O(1).
+size_t GrownCapacity(size_t capacity, size_t needed, size_t minimumGap) {
+  return std::max(capacity + capacity / 2, needed + minimumGap);
+}
+
+}  // namespace
+
+TTextStore::TTextStore() {
+  Assign({});
+}
+
+TTextStore::~TTextStore() {
+  Release();
+}
+
+void TTextStore::Release() {
+  std::free(text_);
+  std::free(starts_);
+  text_ = nullptr;
+  starts_ = nullptr;
+  capacity_ = gapBegin_ = gapEnd_ = 0;
+  lineCapacity_ = lineGapBegin_ = lineGapEnd_ = 0;
+}
+
+size_t TTextStore::LineLength(size_t line) const {
+  const size_t end = line + 1 < LineCount() ? LineStart(line + 1) - 1 : Length();
+  return end - LineStart(line);
+}
+
+size_t TTextStore::LineOf(size_t position) const {
+  // The last line that starts at or before the position.
+  size_t low = 0, high = LineCount() - 1;
+  while (low < high) {
+    const size_t middle = low + (high - low + 1) / 2;
+    if (LineStart(middle) <= position)
+      low = middle;
+    else
+      high = middle - 1;
+  }
+  return low;
+}
+
+size_t TTextStore::FromCrLf(size_t crlfPosition) const {
+  // A line starts in the "\r\n" text at its own start plus one extra character per earlier line.
+  size_t low = 0, high = LineCount() - 1;
+  while (low < high) {
+    const size_t middle = low + (high - low + 1) / 2;
+    if (LineStart(middle) + middle <= crlfPosition)
+      low = middle;
+    else
+      high = middle - 1;
+  }
+  const size_t offset = crlfPosition - (LineStart(low) + low);
+  return LineStart(low) + std::min(offset, LineLength(low));
+}
+
+std::string TTextStore::Text(size_t from, size_t to) const {
+  to = std::min(to, Length());
+  std::string result;
+  if (from >= to) return result;
+  result.resize(to - from);
+  const size_t before = from < gapBegin_ ? std::min(to, gapBegin_) - from : 0;
+  if (before) std::memcpy(result.data(), text_ + from, before);
+  if (before < result.size()) {
+    const size_t gap = gapEnd_ - gapBegin_;
+    std::memcpy(result.data() + before, text_ + from + before + gap, result.size() - before);
+  }
+  return result;
+}
+
+bool TTextStore::Equals(std::string_view text) const {
+  if (text.size() != Length()) return false;
+  const size_t before = gapBegin_;
+  return std::memcmp(text.data(), text_, before) == 0 &&
+         std::memcmp(text.data() + before, text_ + gapEnd_, text.size() - before) == 0;
+}
+
+std::string TTextStore::CrLfText(size_t from, size_t to) const {
+  to = std::min(to, Length());
+  std::string result;
+  if (from >= to) return result;
+  result.reserve(to - from + 16);
+  for (size_t position = from; position < to; ++position) {
+    const char c = At(position);
+    if (c == '\n') result += '\r';
+    result += c;
+  }
+  return result;
+}
+
+void TTextStore::MoveGap(size_t position) {
+  const size_t length = Length();
+  if (position < gapBegin_) {
+    const size_t count = gapBegin_ - position;
+    std::memmove(text_ + gapEnd_ - count, text_ + position, count);
+    gapBegin_ -= count;
+    gapEnd_ -= count;
+    while (lineGapBegin_ > 0 && starts_[lineGapBegin_ - 1] > position) {
+      starts_[--lineGapEnd_] = length - starts_[--lineGapBegin_];
+    }
+  } else if (position > gapBegin_) {
+    const size_t count = position - gapBegin_;
+    std::memmove(text_ + gapBegin_, text_ + gapEnd_, count);
+    gapBegin_ += count;
+    gapEnd_ += count;
+    while (lineGapEnd_ < lineCapacity_ && length - starts_[lineGapEnd_] <= position) {
+      starts_[lineGapBegin_++] = length - starts_[lineGapEnd_++];
+    }
+  }
+}
+
+void TTextStore::ReserveText(size_t extra) {
+  if (gapEnd_ - gapBegin_ >= extra) return;
+  const size_t capacity = GrownCapacity(capacity_, Length() + extra, kMinimumTextGap);
+  const size_t tail = capacity_ - gapEnd_;
+  text_ = Reallocate(text_, capacity);
+  std::memmove(text_ + capacity - tail, text_ + gapEnd_, tail);
+  gapEnd_ = capacity - tail;
+  capacity_ = capacity;
+}
+
+void TTextStore::ReserveLines(size_t extra) {
+  if (lineGapEnd_ - lineGapBegin_ >= extra) return;
+  const size_t capacity = GrownCapacity(lineCapacity_, LineCount() + extra, kMinimumLineGap);
+  const size_t tail = lineCapacity_ - lineGapEnd_;
+  starts_ = Reallocate(starts_, capacity);
+  std::memmove(starts_ + capacity - tail, starts_ + lineGapEnd_, tail * sizeof(uint64_t));
+  lineGapEnd_ = capacity - tail;
+  lineCapacity_ = capacity;
+}
+
+size_t TTextStore::Replace(size_t from, size_t to, std::string_view text) {
+  to = std::min(to, Length());
+  from = std::min(from, to);
+  MoveGap(from);
+  // The removed characters lie right behind the gap, and the lines their breaks started right
+  // behind the index gap.
+  const size_t removed = to - from;
+  lineGapEnd_ += static_cast<size_t>(std::count(text_ + gapEnd_, text_ + gapEnd_ + removed, '\n'));
+  gapEnd_ += removed;
+
+  ReserveText(text.size());
+  size_t breaks = 0;
+  for (char c : text) breaks += c == '\r' || c == '\n';
+  ReserveLines(breaks);
+  const size_t start = gapBegin_;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\r') {
+      c = '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    }
+    text_[gapBegin_++] = c;
+    if (c == '\n') starts_[lineGapBegin_++] = gapBegin_;
+  }
+  return gapBegin_ - start;
+}
+
+void TTextStore::Assign(std::string_view text) {
+  Release();
+  size_t breaks = 0;
+  for (char c : text) breaks += c == '\r' || c == '\n';
+  capacity_ = text.size() + kMinimumTextGap;
+  lineCapacity_ = breaks + 1 + kMinimumLineGap;
+  text_ = Reallocate<char>(nullptr, capacity_);
+  starts_ = Reallocate<uint64_t>(nullptr, lineCapacity_);
+  gapBegin_ = 0;
+  gapEnd_ = capacity_;
+  lineGapBegin_ = 0;
+  lineGapEnd_ = lineCapacity_;
+  starts_[lineGapBegin_++] = 0;
+  Replace(0, 0, text);
+  // Whoever sets a whole text starts at its beginning; the gap waits there.
+  MoveGap(0);
+}
+
+size_t TTextStore::ReservedBytes() const {
+  return capacity_ + lineCapacity_ * sizeof(uint64_t);
+}

@@ -1,0 +1,76 @@
+#pragma once
+// The text of a multi-line view, kept compact enough for a log that is never trimmed: one byte
+// per character with a single '\n' per line break, and one index entry per line.
+//
+// Both the characters and the line-start index are gap buffers whose gap follows the place of
+// the last change, so a run of insertions at one place (the caret of a log) costs the same
+// however long the text is. Index entries behind the gap count from the end of the text, so an
+// insertion in front of them leaves them as they are.
+//
+// Positions count the stored characters. The "\r\n" text that callers see counts each line break
+// as two characters; the conversions between the two take logarithmic time.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class TTextStore {
+ public:
+  TTextStore();
+  ~TTextStore();
+  TTextStore(const TTextStore&) = delete;
+  TTextStore& operator=(const TTextStore&) = delete;
+
+  size_t Length() const { return capacity_ - (gapEnd_ - gapBegin_); }
+  size_t LineCount() const { return lineCapacity_ - (lineGapEnd_ - lineGapBegin_); }
+  char At(size_t position) const {
+    return text_[position < gapBegin_ ? position : position + (gapEnd_ - gapBegin_)];
+  }
+  size_t LineStart(size_t line) const {
+    return line < lineGapBegin_ ? starts_[line]
+                                : Length() - starts_[line + (lineGapEnd_ - lineGapBegin_)];
+  }
+  // The line's length without its break.
+  size_t LineLength(size_t line) const;
+  // The line holding the position; a line's break belongs to it.
+  size_t LineOf(size_t position) const;
+  // The stored characters of [from, to), breaks as '\n'.
+  std::string Text(size_t from, size_t to) const;
+  bool Equals(std::string_view text) const;
+
+  // Puts text in place of [from, to). In the text, "\r\n", a lone "\r" and a lone "\n" each
+  // become one line break. Returns the number of characters stored for it.
+  size_t Replace(size_t from, size_t to, std::string_view text);
+  // Replaces everything and gives back the room the previous text took.
+  void Assign(std::string_view text);
+
+  // The "\r\n" view of the text.
+  size_t CrLfLength() const { return Length() + LineCount() - 1; }
+  size_t ToCrLf(size_t position) const { return position + LineOf(position); }
+  // A position between the '\r' and the '\n' of a break belongs to the end of its line; positions
+  // past the end give the end.
+  size_t FromCrLf(size_t crlfPosition) const;
+  std::string CrLfText(size_t from, size_t to) const;
+
+  // Bytes held for characters and index, gaps included.
+  size_t ReservedBytes() const;
+
+ private:
+  void Release();
+  void MoveGap(size_t position);
+  void ReserveText(size_t extra);
+  void ReserveLines(size_t extra);
+
+  char* text_ = nullptr;
+  size_t capacity_ = 0;
+  size_t gapBegin_ = 0;
+  size_t gapEnd_ = 0;
+
+  // In front of the gap, the lines that start at or before the text gap, by their position;
+  // behind it, the others, by their distance from the end of the text.
+  uint64_t* starts_ = nullptr;
+  size_t lineCapacity_ = 0;
+  size_t lineGapBegin_ = 0;
+  size_t lineGapEnd_ = 0;
+};
