@@ -1,7 +1,8 @@
 #pragma once
 // A multi-line text view. Lines end in "\r\n" in its text. It can be read-only for the user
 // while the user can still place the caret and select text with the mouse; the program
-// replaces the selection at the caret.
+// replaces the selection at the caret. Replacing at the caret costs the same however much text
+// the memo holds, so it can serve as an ever-growing log (see MemoView.h).
 
 #include <string>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "framework/Control.h"
 
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+class TMemoView;
 
 class TMemo : public TWinControl {
  public:
@@ -22,7 +25,8 @@ class TMemo : public TWinControl {
   void SetLines(const std::vector<std::string>& lines);
   int LineCount() const;
 
-  // Selection and caret, counted in characters of the "\r\n" text.
+  // Selection and caret, counted in characters of the "\r\n" text; a position between the '\r'
+  // and the '\n' of a line end stands for the end of that line.
   int SelStart() const;
   void SetSelStart(int position);
   int SelLength() const;
@@ -41,8 +45,7 @@ class TMemo : public TWinControl {
   TNotifyEvent OnChange;
 
  private:
-  int ToWindowsPosition(int documentPosition) const;
-  int ToDocumentPosition(int windowsPosition) const;
+  TMemoView* View() const;
 
   bool readOnly_ = false;
   bool wordWrap_ = true;

@@ -149,14 +149,18 @@ void TTextStore::ReserveLines(size_t extra) {
   lineCapacity_ = capacity;
 }
 
-size_t TTextStore::Replace(size_t from, size_t to, std::string_view text) {
+TTextChange TTextStore::Replace(size_t from, size_t to, std::string_view text) {
   to = std::min(to, Length());
   from = std::min(from, to);
   MoveGap(from);
+  TTextChange change;
+  change.line = lineGapBegin_ - 1;
   // The removed characters lie right behind the gap, and the lines their breaks started right
   // behind the index gap.
   const size_t removed = to - from;
-  lineGapEnd_ += static_cast<size_t>(std::count(text_ + gapEnd_, text_ + gapEnd_ + removed, '\n'));
+  change.removedBreaks =
+      static_cast<size_t>(std::count(text_ + gapEnd_, text_ + gapEnd_ + removed, '\n'));
+  lineGapEnd_ += change.removedBreaks;
   gapEnd_ += removed;
 
   ReserveText(text.size());
@@ -173,7 +177,23 @@ size_t TTextStore::Replace(size_t from, size_t to, std::string_view text) {
     text_[gapBegin_++] = c;
     if (c == '\n') starts_[lineGapBegin_++] = gapBegin_;
   }
-  return gapBegin_ - start;
+  change.inserted = gapBegin_ - start;
+  change.insertedBreaks = lineGapBegin_ - 1 - change.line;
+  return change;
+}
+
+std::string TTextStore::Normalized(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r') {
+      result += '\n';
+      if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      result += text[i];
+    }
+  }
+  return result;
 }
 
 void TTextStore::Assign(std::string_view text) {

@@ -15,6 +15,15 @@
 #include <string>
 #include <string_view>
 
+// What a replacement did to the lines: it began in `line`, took out `removedBreaks` line breaks
+// and put in `insertedBreaks`; `inserted` characters were stored.
+struct TTextChange {
+  size_t line = 0;
+  size_t removedBreaks = 0;
+  size_t insertedBreaks = 0;
+  size_t inserted = 0;
+};
+
 class TTextStore {
  public:
   TTextStore();
@@ -40,8 +49,10 @@ class TTextStore {
   bool Equals(std::string_view text) const;
 
   // Puts text in place of [from, to). In the text, "\r\n", a lone "\r" and a lone "\n" each
-  // become one line break. Returns the number of characters stored for it.
-  size_t Replace(size_t from, size_t to, std::string_view text);
+  // become one line break.
+  TTextChange Replace(size_t from, size_t to, std::string_view text);
+  // The text as it would be stored.
+  static std::string Normalized(std::string_view text);
   // Replaces everything and gives back the room the previous text took.
   void Assign(std::string_view text);
 

@@ -52,6 +52,7 @@ TEST(TextStoreTest, EveryKindOfLineEndBecomesOneBreak) {
   store.Replace(store.Length(), store.Length(), "\ny");
   EXPECT_EQ(store.Text(0, store.Length()), "x\n\ny");
   EXPECT_EQ(store.LineCount(), 3u);
+  EXPECT_EQ(TTextStore::Normalized("a\r\n\rb\n"), "a\n\nb\n");
 }
 
 TEST(TextStoreTest, CrLfPositionsInsideAPairBelongToTheEndOfTheLine) {
@@ -102,10 +103,15 @@ TEST(TextStoreTest, ReplacementsAnywhereAgreeWithAPlainString) {
         stored += piece[i];
       }
     }
-    const size_t inserted = store.Replace(from, to, piece);
+    const size_t linesBefore = model.LineStarts().size();
+    const size_t line = store.LineOf(from);
+    const TTextChange change = store.Replace(from, to, piece);
     model.text.replace(from, to - from, stored);
-    ASSERT_EQ(inserted, stored.size());
-    caret = from + inserted;
+    ASSERT_EQ(change.inserted, stored.size());
+    ASSERT_EQ(change.line, line);
+    ASSERT_EQ(linesBefore - change.removedBreaks + change.insertedBreaks,
+              model.LineStarts().size());
+    caret = from + change.inserted;
     if (step % 97 == 0) ExpectSame(store, model);
   }
   ExpectSame(store, model);
@@ -121,7 +127,7 @@ TEST(TextStoreTest, AppendingManyLinesKeepsTheReservedRoomProportional) {
   store.Assign("  ");
   const std::string line = "12:5:7 Relay 3  switched ON\r\n";
   size_t caret = 0;
-  for (int i = 0; i < 100000; ++i) caret += store.Replace(caret, caret, line);
+  for (int i = 0; i < 100000; ++i) caret += store.Replace(caret, caret, line).inserted;
   EXPECT_EQ(store.LineCount(), 100001u);
   EXPECT_EQ(store.LineOf(caret), 100000u);
   EXPECT_EQ(store.Text(caret, store.Length()), "  ");

@@ -1,0 +1,175 @@
+#pragma once
+// The toolkit widget of the memo: shows a TTextStore with a caret and a selection, and lets the
+// user move the caret, select, copy and, unless it is read-only, edit.
+//
+// It never lays out the whole text. Lines are laid out when a paint, a hit test or a caret move
+// needs them, and the layouts of recently used lines are kept. The scroll position is a line
+// and a row inside it, so every question about geometry is answered from the lines around the
+// top of the view or around the caret. Changes of the text only touch the store and ask for a
+// repaint; keeping the caret in view is settled when the widget paints or takes input.
+
+#include <QBasicTimer>
+#include <QRect>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "framework/TextStore.h"
+
+class QMenu;
+class QScrollBar;
+class QTextLayout;
+class QTextLine;
+
+class TMemoView : public QWidget {
+ public:
+  TMemoView();
+  ~TMemoView() override;
+
+  const TTextStore& Store() const { return store_; }
+
+  // Positions count the stored characters (one per line break).
+  size_t Anchor() const { return anchor_; }
+  size_t Caret() const { return caret_; }
+  size_t SelectionStart() const { return anchor_ < caret_ ? anchor_ : caret_; }
+  size_t SelectionEnd() const { return anchor_ < caret_ ? caret_ : anchor_; }
+  // Selects from anchor to caret (clamped to the text) and keeps the caret in view.
+  void Select(size_t anchor, size_t caret);
+  // Replaces the whole text; the caret goes to the start and the view to the top.
+  void SetText(std::string_view text);
+  // Puts the text in place of the selection; the caret ends behind it.
+  void ReplaceSelection(std::string_view text);
+
+  bool ReadOnly() const { return readOnly_; }
+  void SetReadOnly(bool readOnly);
+  void SetWordWrap(bool wordWrap);
+  void SetVerticalScrollBar(bool shown);
+
+  // What the keys and the context menu do.
+  void Copy() const;
+  void Cut();
+  void Paste();
+  void DeleteSelection();
+  void SelectAll();
+  // The context menu for the current state; the caller owns it.
+  QMenu* CreateContextMenu();
+
+  // Called after every change of the text.
+  std::function<void()> OnTextChanged;
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void timerEvent(QTimerEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
+
+ private:
+  // A row of the view: row `row` of the wrapped line `line`.
+  struct TRow {
+    size_t line = 0;
+    int row = 0;
+    bool operator==(const TRow&) const = default;
+    auto operator<=>(const TRow&) const = default;
+  };
+  struct TCachedLayout {
+    size_t line;
+    std::unique_ptr<QTextLayout> layout;
+    uint64_t lastUse;
+  };
+  enum class TMove {
+    NextChar,
+    PreviousChar,
+    NextWord,
+    PreviousWord,
+    NextLine,
+    PreviousLine,
+    NextPage,
+    PreviousPage,
+    StartOfLine,
+    EndOfLine,
+    StartOfDocument,
+    EndOfDocument
+  };
+
+  // When a moved caret is brought into view: not at all, at once, or at the next paint or input.
+  enum class TReveal { No, Now, Later };
+
+  // Text changes, from the program or the user.
+  void Edit(size_t from, size_t to, std::string_view text);
+  void SetSelection(size_t anchor, size_t caret, TReveal reveal);
+
+  // Geometry, all from the lines near the top or the caret.
+  void Settle();
+  void ForgetLayouts();
+  QTextLayout& LayoutOf(size_t line);
+  int RowsOf(size_t line) { return RowCount(LayoutOf(line)); }
+  static int RowCount(const QTextLayout& layout);
+  bool NextRow(TRow& row);
+  bool PreviousRow(TRow& row);
+  TRow RowOf(size_t position);
+  TRow LastTopRow();
+  // Whether the row `rowsAbove` rows below the top row `top` ends inside the view.
+  bool RowFits(const TRow& top, int rowsAbove) const;
+  int ScrollBarWidth() const;
+  int TextWidth() const;
+  int FullRows() const;
+  qreal TopOffset() const;
+  void KeepVisible(size_t position);
+  size_t PositionAt(QPointF point);
+  void ScrollRows(int rows);
+  void SyncScrollBar();
+
+  void MoveCaret(TMove move, bool extend);
+  size_t Moved(TMove move);
+  size_t WordStart(size_t position) const;
+  size_t WordEnd(size_t position) const;
+  void SelectWordAt(size_t position);
+  bool HandleEditKey(QKeyEvent* event);
+  void RestartBlink();
+
+  TTextStore store_;
+  size_t anchor_ = 0;
+  size_t caret_ = 0;
+  bool readOnly_ = false;
+  bool wordWrap_ = true;
+
+  // The first row shown, and the horizontal scroll of unwrapped text.
+  TRow top_;
+  qreal horizontalOffset_ = 0;
+  // Edits only note that the caret is to be brought into view. Carets of a run of edits follow
+  // one another, so showing the first and then the last one scrolls as showing each would.
+  bool caretToBeShown_ = false;
+  size_t firstCaretToBeShown_ = 0;
+
+  std::vector<TCachedLayout> layouts_;
+  uint64_t layoutClock_ = 0;
+  bool layoutsStale_ = true;
+  qreal rowHeight_ = 1;
+  int laidOutWidth_ = -1;
+
+  QScrollBar* scrollBar_;
+  bool scrollBarShown_ = false;
+  bool syncingScrollBar_ = false;
+  QBasicTimer blink_;
+  bool caretOn_ = false;
+  // Where the caret was last painted, for the blink's repaints.
+  QRect caretRect_;
+  bool selecting_ = false;
+  // Up and Down keep the column they started from.
+  qreal stickyX_ = -1;
+  int wheelRemainder_ = 0;
+};
