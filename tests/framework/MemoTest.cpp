@@ -1,0 +1,431 @@
+// The memo as a user meets it: a real widget on the offscreen platform, driven by key, mouse and
+// wheel events, and judged by its text, its caret and its rendering. Expected geometry comes from
+// the font's metrics: rows one line spacing apart, one pixel of margin around the text.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QFontMetricsF>
+#include <QImage>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <climits>
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "framework/Application.h"
+#include "framework/Form.h"
+#include "framework/Memo.h"
+
+namespace {
+
+class MemoTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    form = new TForm(nullptr);
+    form->SetBounds(0, 0, 480, 260);
+    memo = new TMemo(form);
+    memo->SetParent(form);
+    // As the main window's log.
+    memo->SetBounds(16, 10, 441, 217);
+    memo->SetColor(clMenuText);
+    memo->Font().SetName("@Batang");
+    memo->Font().SetHeight(-13);
+    memo->Font().SetColor(clLime);
+    form->Show();
+    QApplication::setActiveWindow(form->Widget());
+    memo->SetFocus();
+    Application->ProcessMessages();
+  }
+  void TearDown() override { delete form; }
+
+  QWidget* View() const { return memo->Widget(); }
+  qreal Advance(const std::string& text) const {
+    return QFontMetricsF(View()->font()).horizontalAdvance(QString::fromLatin1(text));
+  }
+  // Rows are a line spacing high, rounded up to whole pixels.
+  int RowHeight() const {
+    return static_cast<int>(std::ceil(QFontMetricsF(View()->font()).lineSpacing()));
+  }
+  // Top of a row while the view shows the start of the text (one pixel of margin above it).
+  int RowTop(int row) const { return 1 + row * RowHeight(); }
+  // A point inside the row, just behind the given text at the start of that row.
+  QPoint Behind(int row, const std::string& text) const {
+    return QPoint(1 + static_cast<int>(Advance(text)) + 1, RowTop(row) + RowHeight() / 2);
+  }
+  QImage Render() const { return View()->grab().toImage().convertToFormat(QImage::Format_RGB32); }
+  QRgb Background() const { return View()->palette().color(QPalette::Base).rgb(); }
+
+  // The rightmost column left of `limit` with anything but background in the pixel rows
+  // [top, top + height).
+  int InkRight(const QImage& image, int top, int height, int limit = INT_MAX) const {
+    int right = -1;
+    for (int y = std::max(top, 0); y < std::min(top + height, image.height()); ++y)
+      for (int x = 0; x < std::min(limit, image.width()); ++x)
+        if (image.pixel(x, y) != Background()) right = std::max(right, x);
+    return right;
+  }
+  bool HasColour(const QImage& image, QRect area, QColor colour) const {
+    for (int y = area.top(); y <= area.bottom(); ++y)
+      for (int x = area.left(); x <= area.right(); ++x)
+        if (image.pixel(x, y) == colour.rgb()) return true;
+    return false;
+  }
+  // Where the ink of a row of text ends: behind its advance, give or take the last glyph's
+  // bearings and smoothing.
+  void ExpectRowShows(const QImage& image, int rowTop, const std::string& text,
+                      int limit = INT_MAX) const {
+    const int right = InkRight(image, rowTop, RowHeight(), limit);
+    EXPECT_NEAR(right, 1 + Advance(text), 3)
+        << "row at " << rowTop << " should show '" << text << "'";
+  }
+  void Wheel(int angle) {
+    const QPointF inside(100, 100);
+    QWheelEvent event(inside, View()->mapToGlobal(inside), QPoint(), QPoint(0, angle), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(View(), &event);
+  }
+  // Lines of different widths, so that the rendering tells them apart.
+  static std::string Entry(int i) {
+    return "Entry " + std::string(static_cast<size_t>(i % 13 + 1), 'W');
+  }
+
+  TForm* form = nullptr;
+  TMemo* memo = nullptr;
+};
+
+TEST_F(MemoTest, PositionsCountEveryLineEndAsTwoCharacters) {
+  memo->SetText("ab\r\ncd\rxy\nz");
+  EXPECT_EQ(memo->GetText(), "ab\r\ncd\r\nxy\r\nz");
+  EXPECT_EQ(memo->LineCount(), 4);
+  memo->SetSelStart(3);  // between '\r' and '\n': the end of "ab"
+  EXPECT_EQ(memo->SelStart(), 2);
+  memo->SetSelStart(5);
+  memo->SetSelLength(6);  // "d\r\nxy\r" ends inside a pair: cut back to the end of "xy"
+  EXPECT_EQ(memo->SelText(), "d\r\nxy");
+  EXPECT_EQ(memo->SelLength(), 5);
+  memo->SetSelStart(1000);
+  EXPECT_EQ(memo->SelStart(), 13);
+  memo->SetSelStart(-4);
+  EXPECT_EQ(memo->SelStart(), 0);
+  memo->SetSelLength(-1);
+  EXPECT_EQ(memo->SelLength(), 0);
+  // 8-bit characters pass through unchanged.
+  memo->SetText("\xB0\xE9\xFF");
+  EXPECT_EQ(memo->GetText(), "\xB0\xE9\xFF");
+}
+
+TEST_F(MemoTest, ClearPutsTheCaretBeforeTheTwoSpacesAndRepeatingItChangesNothing) {
+  int changes = 0;
+  memo->OnChange = [&](TObject*) { ++changes; };
+  memo->SetText("old entries\r\n");
+  memo->SetText("  ");
+  EXPECT_EQ(changes, 2);
+  EXPECT_EQ(memo->SelStart(), 0);
+  memo->ReplaceSelection("a\r\n");
+  memo->ReplaceSelection("b\r\n");
+  EXPECT_EQ(memo->GetText(), "a\r\nb\r\n  ");
+  EXPECT_EQ(memo->SelStart(), 6);
+  EXPECT_EQ(changes, 4);
+  memo->SetText("a\r\nb\r\n  ");  // the text shown already
+  EXPECT_EQ(memo->SelStart(), 6);
+  EXPECT_EQ(changes, 4);
+}
+
+TEST_F(MemoTest, ReplacementTakesTheSelectionOrGoesInAtTheCaret) {
+  memo->SetText("line one\r\nline two\r\n");
+  memo->SetSelStart(15);
+  memo->SetSelLength(3);
+  memo->ReplaceSelection("2\r\nand 3");
+  EXPECT_EQ(memo->GetText(), "line one\r\nline 2\r\nand 3\r\n");
+  EXPECT_EQ(memo->SelStart(), 23);
+  EXPECT_EQ(memo->SelLength(), 0);
+  memo->ReplaceSelection("");
+  EXPECT_EQ(memo->GetText(), "line one\r\nline 2\r\nand 3\r\n");
+  // A selection the user dragged is replaced the same way.
+  QTest::mousePress(View(), Qt::LeftButton, {}, Behind(0, "line "));
+  QTest::mouseMove(View(), Behind(0, "line one"));
+  QTest::mouseRelease(View(), Qt::LeftButton, {}, Behind(0, "line one"));
+  EXPECT_EQ(memo->SelText(), "one");
+  memo->ReplaceSelection("1");
+  EXPECT_EQ(memo->GetText(), "line 1\r\nline 2\r\nand 3\r\n");
+  EXPECT_EQ(memo->SelStart(), 6);
+}
+
+TEST_F(MemoTest, CaretKeysMoveAndShiftExtends) {
+  memo->SetReadOnly(true);
+  memo->SetText("first line\r\nsecond\r\nthird line here");
+  QTest::keyClick(View(), Qt::Key_Right);
+  QTest::keyClick(View(), Qt::Key_Right);
+  EXPECT_EQ(memo->SelStart(), 2);
+  QTest::keyClick(View(), Qt::Key_End);
+  EXPECT_EQ(memo->SelStart(), 10);
+  QTest::keyClick(View(), Qt::Key_Down);  // "second" is shorter: its end
+  EXPECT_EQ(memo->SelStart(), 18);
+  QTest::keyClick(View(), Qt::Key_Down);  // back at the column the moves started from
+  int nearest = 0;
+  const std::string third = "third line here";
+  for (int i = 0; i <= static_cast<int>(third.size()); ++i) {
+    if (std::abs(Advance(third.substr(0, i)) - Advance("first line")) <
+        std::abs(Advance(third.substr(0, nearest)) - Advance("first line")))
+      nearest = i;
+  }
+  EXPECT_EQ(memo->SelStart(), 20 + nearest);
+  QTest::keyClick(View(), Qt::Key_Up);
+  QTest::keyClick(View(), Qt::Key_Up);
+  EXPECT_EQ(memo->SelStart(), 10);
+  QTest::keyClick(View(), Qt::Key_Home);
+  EXPECT_EQ(memo->SelStart(), 0);
+  QTest::keyClick(View(), Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(memo->SelStart(), 35);
+  QTest::keyClick(View(), Qt::Key_Left, Qt::ShiftModifier);
+  QTest::keyClick(View(), Qt::Key_Left, Qt::ShiftModifier);
+  EXPECT_EQ(memo->SelText(), "re");
+  QTest::keyClick(View(), Qt::Key_Home, Qt::ShiftModifier);
+  EXPECT_EQ(memo->SelText(), "third line here");
+  QTest::keyClick(View(), Qt::Key_Up, Qt::ShiftModifier);
+  EXPECT_EQ(memo->SelText(), "second\r\nthird line here");
+  QTest::keyClick(View(), Qt::Key_Right);  // a selection collapses to its end first
+  EXPECT_EQ(memo->SelStart(), 35);
+  EXPECT_EQ(memo->SelLength(), 0);
+  QTest::keyClick(View(), Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(memo->SelLength(), 35);
+  QTest::keyClick(View(), Qt::Key_Left);
+  EXPECT_EQ(memo->SelStart(), 0);
+  EXPECT_EQ(memo->SelLength(), 0);
+}
+
+TEST_F(MemoTest, PageKeysMoveTheCaretAScreenOfRowsAndTheViewFollows) {
+  memo->SetReadOnly(true);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 60; ++i) lines.push_back(Entry(i));
+  memo->SetLines(lines);
+  const int rowsShown = 217 / RowHeight();
+  QTest::keyClick(View(), Qt::Key_PageDown);
+  std::string before;
+  for (int i = 0; i < rowsShown; ++i) before += Entry(i) + "\r\n";
+  EXPECT_EQ(memo->SelStart(), static_cast<int>(before.size()));
+  // The caret's line is on screen: the rendering shows it where the view has put it.
+  const QImage image = Render();
+  bool shown = false;
+  for (int top = 0; top + RowHeight() <= 217; top += RowHeight())
+    shown =
+        shown || std::abs(InkRight(image, top, RowHeight()) - (1 + Advance(Entry(rowsShown)))) <= 3;
+  EXPECT_TRUE(shown);
+  QTest::keyClick(View(), Qt::Key_PageUp);
+  EXPECT_EQ(memo->SelStart(), 0);
+  ExpectRowShows(Render(), RowTop(0), Entry(0));
+}
+
+TEST_F(MemoTest, MouseClicksPlaceTheCaretAndDragsSelect) {
+  memo->SetReadOnly(true);
+  memo->SetText("first line\r\nsecond\r\nthird line here");
+  QTest::mouseClick(View(), Qt::LeftButton, {}, Behind(1, "sec"));
+  EXPECT_EQ(memo->SelStart(), 15);
+  QTest::mouseClick(View(), Qt::LeftButton, {}, QPoint(400, RowTop(0) + 3));  // past the end
+  EXPECT_EQ(memo->SelStart(), 10);
+  QTest::mouseClick(View(), Qt::LeftButton, {}, QPoint(1, 200));  // below the last line
+  EXPECT_EQ(memo->SelStart(), 20);
+  QTest::mouseClick(View(), Qt::LeftButton, Qt::ShiftModifier, Behind(2, "third"));
+  EXPECT_EQ(memo->SelText(), "third");
+
+  QTest::mousePress(View(), Qt::LeftButton, {}, Behind(0, "fir"));
+  QTest::mouseMove(View(), Behind(1, "se"));
+  QTest::mouseRelease(View(), Qt::LeftButton, {}, Behind(1, "se"));
+  EXPECT_EQ(memo->SelText(), "st line\r\nse");
+  // The selection is highlighted in both rows, and only there.
+  const QImage image = Render();
+  const QColor highlight = View()->palette().color(QPalette::Active, QPalette::Highlight);
+  EXPECT_TRUE(HasColour(image, QRect(0, RowTop(0), 441, RowHeight()), highlight));
+  EXPECT_TRUE(HasColour(image, QRect(0, RowTop(1), 441, RowHeight()), highlight));
+  EXPECT_FALSE(HasColour(image, QRect(0, RowTop(2), 441, RowHeight()), highlight));
+
+  QTest::mouseDClick(View(), Qt::LeftButton, {}, Behind(2, "third li"));
+  EXPECT_EQ(memo->SelText(), "line");
+}
+
+TEST_F(MemoTest, ReadOnlyIgnoresEveryEditButKeepsCaretAndSelection) {
+  memo->SetReadOnly(true);
+  memo->SetText("abc\r\ndef");
+  QApplication::clipboard()->setText("pasted");
+  int changes = 0;
+  memo->OnChange = [&](TObject*) { ++changes; };
+  QTest::keyClick(View(), Qt::Key_Right);
+  QTest::keyClicks(View(), "zz");
+  QTest::keyClick(View(), Qt::Key_Backspace);
+  QTest::keyClick(View(), Qt::Key_Delete);
+  QTest::keyClick(View(), Qt::Key_Return);
+  QTest::keyClick(View(), Qt::Key_V, Qt::ControlModifier);
+  QTest::keyClick(View(), Qt::Key_Right, Qt::ShiftModifier);
+  QTest::keyClick(View(), Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(memo->GetText(), "abc\r\ndef");
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(memo->SelStart(), 1);
+  EXPECT_EQ(memo->SelText(), "b");
+  EXPECT_EQ(QApplication::clipboard()->text(), "pasted");
+  // The program still writes at the caret.
+  memo->ReplaceSelection("-");
+  EXPECT_EQ(memo->GetText(), "a-c\r\ndef");
+}
+
+TEST_F(MemoTest, EditableMemoTakesTypingDeletionLineBreaksAndTheClipboard) {
+  memo->SetText("abc");
+  int changes = 0;
+  memo->OnChange = [&](TObject*) { ++changes; };
+  QTest::keyClick(View(), Qt::Key_End);
+  QTest::keyClicks(View(), "de");
+  QTest::keyClick(View(), Qt::Key_Backspace);
+  QTest::keyClick(View(), Qt::Key_Return);
+  QTest::keyClicks(View(), "x");
+  EXPECT_EQ(memo->GetText(), "abcd\r\nx");
+  QTest::keyClick(View(), Qt::Key_Home, Qt::ControlModifier);
+  QTest::keyClick(View(), Qt::Key_Delete);
+  EXPECT_EQ(memo->GetText(), "bcd\r\nx");
+  QTest::keyClick(View(), Qt::Key_Right, Qt::ShiftModifier);
+  QTest::keyClick(View(), Qt::Key_X, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "b");
+  EXPECT_EQ(memo->GetText(), "cd\r\nx");
+  QApplication::clipboard()->setText("1\n2");
+  QTest::keyClick(View(), Qt::Key_V, Qt::ControlModifier);
+  EXPECT_EQ(memo->GetText(), "1\r\n2cd\r\nx");
+  EXPECT_EQ(memo->SelStart(), 4);
+  EXPECT_EQ(changes, 8);
+}
+
+TEST_F(MemoTest, SelectAllAndCopyPutTheTextOnTheClipboard) {
+  memo->SetReadOnly(true);
+  memo->SetText("one\r\ntwo");
+  QApplication::clipboard()->clear();
+  QTest::keyClick(View(), Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(memo->SelText(), "one\r\ntwo");
+  QTest::keyClick(View(), Qt::Key_C, Qt::ControlModifier);
+  // The desktop's own line ends on the clipboard, as other programs there expect them.
+  EXPECT_EQ(QApplication::clipboard()->text(), "one\ntwo");
+}
+
+TEST_F(MemoTest, ContextMenuOfAReadOnlyMemoOffersCopyAndSelectAll) {
+  memo->SetReadOnly(true);
+  memo->SetText("one two");
+  memo->SetSelStart(4);
+  memo->SetSelLength(3);
+  QApplication::clipboard()->clear();
+  std::vector<std::string> items;
+  auto choose = [&](const QString& wanted) {
+    QTimer::singleShot(0, [&, wanted] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      items.clear();
+      for (QAction* action : menu->actions()) {
+        if (action->isSeparator()) continue;
+        const QString text = action->text().remove('&').section('\t', 0, 0);
+        items.push_back(text.toStdString());
+        if (text == wanted) action->trigger();
+      }
+      menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(20, 5),
+                            View()->mapToGlobal(QPoint(20, 5)));
+    QApplication::sendEvent(View(), &event);
+  };
+  choose("Copy");
+  EXPECT_EQ(items, (std::vector<std::string>{"Copy", "Select All"}));
+  EXPECT_EQ(QApplication::clipboard()->text(), "two");
+  choose("Select All");
+  EXPECT_EQ(memo->SelText(), "one two");
+  memo->SetReadOnly(false);
+  choose("");
+  EXPECT_EQ(items, (std::vector<std::string>{"Cut", "Copy", "Paste", "Delete", "Select All"}));
+}
+
+TEST_F(MemoTest, LongLinesWrapAtWordsAndInsideWordsOnlyWhenTheyDoNotFit) {
+  // Expected rows by filling each with whole words while they fit the width inside the margins.
+  const std::vector<std::string> words = {"Relay",  "12", "switched", "ON", "for",      "the",
+                                          "remote", "PC", "with",     "IP", "127.0.0.1"};
+  std::string text;
+  for (int i = 0; i < 40; ++i)
+    text += (i ? " " : "") + words[static_cast<size_t>(i) % words.size()];
+  std::vector<std::string> rows(1);
+  for (int i = 0; i < 40; ++i) {
+    const std::string& word = words[static_cast<size_t>(i) % words.size()];
+    const std::string longer = rows.back().empty() ? word : rows.back() + " " + word;
+    if (Advance(longer) <= 441 - 2)
+      rows.back() = longer;
+    else
+      rows.push_back(word);
+  }
+  ASSERT_GE(rows.size(), 3u);
+  memo->SetText(text);
+  QImage image = Render();
+  for (size_t row = 0; row < rows.size(); ++row)
+    ExpectRowShows(image, RowTop(static_cast<int>(row)), rows[row]);
+  EXPECT_EQ(InkRight(image, RowTop(static_cast<int>(rows.size())), 217), -1);
+
+  // A word longer than a row is broken where the row is full.
+  const std::string word(120, 'W');
+  size_t fit = 0;
+  while (Advance(word.substr(0, fit + 1)) <= 441 - 2) ++fit;
+  memo->SetText(word);
+  image = Render();
+  ExpectRowShows(image, RowTop(0), word.substr(0, fit));
+  ExpectRowShows(image, RowTop(1), word.substr(fit, std::min<size_t>(fit, 120 - fit)));
+
+  // Without word wrap the text stays on one row.
+  memo->SetWordWrap(false);
+  memo->SetText(text);
+  image = Render();
+  EXPECT_GE(InkRight(image, RowTop(0), RowHeight()), 430);
+  EXPECT_EQ(InkRight(image, RowTop(1), 217), -1);
+}
+
+TEST_F(MemoTest, CaretStaysInViewWhileEntriesAreAppended) {
+  memo->SetReadOnly(true);
+  memo->SetText("  ");
+  for (int i = 0; i < 1000; ++i) memo->ReplaceSelection(Entry(i) + "\r\n");
+  QImage image = Render();
+  // The rows that fit end with the caret's row, the two spaces; the entries stand above it.
+  const int rowsShown = 217 / RowHeight();
+  const int caretTop = (rowsShown - 1) * RowHeight();
+  EXPECT_EQ(InkRight(image, caretTop + RowHeight(), 217), -1);
+  for (int k = 1; k <= 3; ++k) ExpectRowShows(image, caretTop - k * RowHeight(), Entry(1000 - k));
+  // The caret is drawn at the start of its row.
+  EXPECT_TRUE(HasColour(image, QRect(0, caretTop, 3, RowHeight()), QColor(Qt::white)) ||
+              HasColour(image, QRect(0, caretTop, 3, RowHeight()), QColor(Qt::green)));
+
+  // A wheel notch scrolls three rows back; the next entry brings the caret back into view.
+  Wheel(120);
+  image = Render();
+  ExpectRowShows(image, caretTop, Entry(997));
+  memo->ReplaceSelection(Entry(1000) + "\r\n");
+  image = Render();
+  ExpectRowShows(image, caretTop - RowHeight(), Entry(1000));
+
+  // Placing the caret at the start shows the start again.
+  memo->SetSelStart(0);
+  ExpectRowShows(Render(), RowTop(0), Entry(0));
+}
+
+TEST_F(MemoTest, VerticalScrollBarOnlyWhenAskedForAndItScrollsTheView) {
+  auto* bar = View()->findChild<QScrollBar*>();
+  ASSERT_NE(bar, nullptr);
+  EXPECT_FALSE(bar->isVisible());
+  memo->SetScrollBars(TScrollStyle::ssVertical);
+  EXPECT_TRUE(bar->isVisible());
+  std::vector<std::string> lines;
+  for (int i = 0; i < 100; ++i) lines.push_back(Entry(i));
+  memo->SetLines(lines);
+  memo->SetSelStart(memo->GetText().size());
+  Render();
+  EXPECT_GT(bar->maximum(), 0);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  bar->setValue(40);
+  ExpectRowShows(Render(), 0, Entry(40), 441 - bar->width());
+  memo->SetScrollBars(TScrollStyle::ssNone);
+  EXPECT_FALSE(bar->isVisible());
+}
+
+}  // namespace
