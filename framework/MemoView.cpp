@@ -88,14 +88,17 @@ void TMemoView::Edit(size_t from, size_t to, std::string_view text) {
   from = std::min(from, to);
   const TTextChange change = store_.Replace(from, to, text);
   // Layouts of the lines the change went through are out of date; the lines behind it moved.
+  // The kept layouts are in line order, so edits near the end of a log touch only the last few.
   const size_t last = change.line + change.removedBreaks;
-  std::erase_if(layouts_, [&](const TCachedLayout& cached) {
-    return cached.line >= change.line && cached.line <= last;
-  });
-  for (TCachedLayout& cached : layouts_) {
-    if (cached.line > last)
-      cached.line = cached.line - change.removedBreaks + change.insertedBreaks;
-  }
+  const auto first =
+      std::lower_bound(layouts_.begin(), layouts_.end(), change.line,
+                       [](const TCachedLayout& cached, size_t line) { return cached.line < line; });
+  const auto behind =
+      std::upper_bound(first, layouts_.end(), last,
+                       [](size_t line, const TCachedLayout& cached) { return line < cached.line; });
+  for (auto moved = behind; moved != layouts_.end(); ++moved)
+    moved->line = moved->line - change.removedBreaks + change.insertedBreaks;
+  layouts_.erase(first, behind);
   if (top_.line > last)
     top_.line = top_.line - change.removedBreaks + change.insertedBreaks;
   else if (top_.line > change.line)
@@ -121,7 +124,16 @@ void TMemoView::SetSelection(size_t anchor, size_t caret, TReveal reveal) {
     Settle();
     KeepVisible(caret_);
   }
-  RestartBlink();
+  // A caret that moved stays lit until the blink's next tick but one.
+  caretOn_ = true;
+  caretMoved_ = true;
+  Repaint();
+}
+
+void TMemoView::Repaint() {
+  // One request until the paint comes: asking the toolkit each time costs more than the edit.
+  if (repaintAsked_) return;
+  repaintAsked_ = true;
   update();
 }
 
@@ -243,17 +255,18 @@ void TMemoView::Settle() {
 
 QTextLayout& TMemoView::LayoutOf(size_t line) {
   ++layoutClock_;
-  for (TCachedLayout& cached : layouts_) {
-    if (cached.line == line) {
-      cached.lastUse = layoutClock_;
-      return *cached.layout;
-    }
+  const auto byLine = [](const TCachedLayout& cached, size_t line) { return cached.line < line; };
+  auto place = std::lower_bound(layouts_.begin(), layouts_.end(), line, byLine);
+  if (place != layouts_.end() && place->line == line) {
+    place->lastUse = layoutClock_;
+    return *place->layout;
   }
   if (layouts_.size() >= std::max(kCachedLayouts, 4 * static_cast<size_t>(FullRows()))) {
     auto oldest = std::min_element(
         layouts_.begin(), layouts_.end(),
         [](const TCachedLayout& a, const TCachedLayout& b) { return a.lastUse < b.lastUse; });
     layouts_.erase(oldest);
+    place = std::lower_bound(layouts_.begin(), layouts_.end(), line, byLine);
   }
   const size_t start = store_.LineStart(line);
   auto layout = std::make_unique<QTextLayout>(
@@ -274,8 +287,7 @@ QTextLayout& TMemoView::LayoutOf(size_t line) {
     textLine.setPosition(QPointF(kMargin, row * rowHeight_));
   }
   layout->endLayout();
-  layouts_.push_back(TCachedLayout{line, std::move(layout), layoutClock_});
-  return *layouts_.back().layout;
+  return *layouts_.insert(place, TCachedLayout{line, std::move(layout), layoutClock_})->layout;
 }
 
 int TMemoView::RowCount(const QTextLayout& layout) {
@@ -394,6 +406,7 @@ void TMemoView::SyncScrollBar() {
 // --- Painting -------------------------------------------------------------------------------
 
 void TMemoView::paintEvent(QPaintEvent* event) {
+  repaintAsked_ = false;
   Settle();
   QPainter painter(this);
   const QPalette& colours = palette();
@@ -700,18 +713,10 @@ void TMemoView::contextMenuEvent(QContextMenuEvent* event) {
 
 // --- Caret blinking -------------------------------------------------------------------------
 
-void TMemoView::RestartBlink() {
-  if (!hasFocus()) return;
+void TMemoView::focusInEvent(QFocusEvent* event) {
   caretOn_ = true;
   const int flash = QApplication::cursorFlashTime();
-  if (flash > 0)
-    blink_.start(flash / 2, this);
-  else
-    blink_.stop();
-}
-
-void TMemoView::focusInEvent(QFocusEvent* event) {
-  RestartBlink();
+  if (flash > 0) blink_.start(flash / 2, this);
   update();
   QWidget::focusInEvent(event);
 }
@@ -726,6 +731,10 @@ void TMemoView::focusOutEvent(QFocusEvent* event) {
 void TMemoView::timerEvent(QTimerEvent* event) {
   if (event->timerId() != blink_.timerId()) {
     QWidget::timerEvent(event);
+    return;
+  }
+  if (caretMoved_) {
+    caretMoved_ = false;
     return;
   }
   caretOn_ = !caretOn_;

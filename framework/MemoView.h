@@ -139,7 +139,7 @@ class TMemoView : public QWidget {
   size_t WordEnd(size_t position) const;
   void SelectWordAt(size_t position);
   bool HandleEditKey(QKeyEvent* event);
-  void RestartBlink();
+  void Repaint();
 
   TTextStore store_;
   size_t anchor_ = 0;
@@ -164,8 +164,10 @@ class TMemoView : public QWidget {
   QScrollBar* scrollBar_;
   bool scrollBarShown_ = false;
   bool syncingScrollBar_ = false;
+  bool repaintAsked_ = false;
   QBasicTimer blink_;
   bool caretOn_ = false;
+  bool caretMoved_ = false;
   // Where the caret was last painted, for the blink's repaints.
   QRect caretRect_;
   bool selecting_ = false;

@@ -137,6 +137,9 @@ void TTextStore::ReserveText(size_t extra) {
   std::memmove(text_ + capacity - tail, text_ + gapEnd_, tail);
   gapEnd_ = capacity - tail;
   capacity_ = capacity;
+  // The new room is touched now, as part of growing, and not when the gap first moves across
+  // it: the page faults would otherwise all land on the one edit after a far move of the caret.
+  std::memset(text_ + gapBegin_, 0, gapEnd_ - gapBegin_);
 }
 
 void TTextStore::ReserveLines(size_t extra) {
@@ -147,6 +150,7 @@ void TTextStore::ReserveLines(size_t extra) {
   std::memmove(starts_ + capacity - tail, starts_ + lineGapEnd_, tail * sizeof(uint64_t));
   lineGapEnd_ = capacity - tail;
   lineCapacity_ = capacity;
+  std::memset(starts_ + lineGapBegin_, 0, (lineGapEnd_ - lineGapBegin_) * sizeof(uint64_t));
 }
 
 TTextChange TTextStore::Replace(size_t from, size_t to, std::string_view text) {
