@@ -662,10 +662,8 @@ void TMemoView::SelectWordAt(size_t position) {
 }
 
 void TMemoView::mousePressEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) {
-    event->ignore();
-    return;
-  }
+  // The right button's menu comes as a context menu event of its own.
+  if (event->button() != Qt::LeftButton) return;
   Settle();
   const size_t position = PositionAt(event->position());
   stickyX_ = -1;
@@ -738,8 +736,6 @@ void TMemoView::timerEvent(QTimerEvent* event) {
     return;
   }
   caretOn_ = !caretOn_;
-  if (caretRect_.isValid())
-    update(caretRect_);
-  else
-    update();
+  // A caret out of view has no place to blink in.
+  if (caretRect_.isValid()) update(caretRect_);
 }
