@@ -174,15 +174,14 @@ class TOldMemo : public TSubject {
     }
     return QString::fromLatin1(normalized.data(), static_cast<qsizetype>(normalized.size()));
   }
-  int ToDocumentPosition(int windowsPosition) const {
+  int ToDocumentPosition(int crlfPosition) const {
     const QTextDocument* document = view_->document();
-    if (windowsPosition <= 0) return 0;
+    if (crlfPosition <= 0) return 0;
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-      const int windowsStart = block.position() + block.blockNumber();
+      const int crlfStart = block.position() + block.blockNumber();
       const int length = block.length() - 1;
-      if (windowsPosition <= windowsStart + length)
-        return block.position() + (windowsPosition - windowsStart);
-      if (windowsPosition == windowsStart + length + 1) return block.position() + length;
+      if (crlfPosition <= crlfStart + length) return block.position() + (crlfPosition - crlfStart);
+      if (crlfPosition == crlfStart + length + 1) return block.position() + length;
     }
     return document->characterCount() - 1;
   }
