@@ -132,8 +132,11 @@ void EnterPrivateSystem() {
     return;
   }
   if (!MakePrivateDev()) return;
-  if (mount("tmpfs", "/tmp", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") != 0) {
-    Fail("mount /tmp");
+  // X servers started here meet only each other; the rest of /tmp stays the machine's, for the
+  // work tree may well be in it.
+  mkdir("/tmp/.X11-unix", 01777);
+  if (mount("tmpfs", "/tmp/.X11-unix", "tmpfs", MS_NOSUID | MS_NODEV, "mode=1777") != 0) {
+    Fail("mount /tmp/.X11-unix");
     return;
   }
   if (!BringUpLoopback()) return;
@@ -151,7 +154,7 @@ const std::string& PrivateSystemProblem() {
 
 bool AddPrivateService(const std::string& name, int port) {
   if (!entered) return false;
-  static const std::string path = "/tmp/tallyvane-services";
+  static const std::string path = "/dev/shm/tallyvane-services";
   static std::string services;
   if (services.empty()) {
     std::ifstream original("/etc/services");

@@ -1,8 +1,8 @@
 #pragma once
 // A machine of the test program's own: private mount and network namespaces, with a /dev that
-// holds only the harmless devices and a pseudo-terminal instance of its own, a /tmp of its own
-// and a loopback of its own. A relay board on the machine's /dev/ttyUSB0 or a server on the
-// machine's port 1028 is never reached from inside, and whatever the tests start (the real
+// holds only the harmless devices and a pseudo-terminal instance of its own, X server sockets
+// of its own and a loopback of its own. A relay board on the machine's /dev/ttyUSB0 or a server on
+// the machine's port 1028 is never reached from inside, and whatever the tests start (the real
 // program among it) inherits the same private machine.
 //
 // As root the namespaces are made directly; otherwise inside a user namespace of our own, where

@@ -66,8 +66,9 @@ bool VirtualScreen::Start(int display) {
   frameBufferDirectory_ = pattern;
   display_ = ":" + std::to_string(display);
   if (!server_.Start("/usr/bin/Xvfb",
-                     {display_, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-fbdir",
-                      frameBufferDirectory_},
+                     // The lock files are the machine's; the display's socket is private.
+                     {display_, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-nolock",
+                      "-fbdir", frameBufferDirectory_},
                      {})) {
     return false;
   }
