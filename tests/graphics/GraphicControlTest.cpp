@@ -86,7 +86,6 @@ TEST(GraphicControl, TheWidgetShowsTheSurfacePixelForPixel) {
   const int before = swatch.paints;
   swatch.color = clRed;
   swatch.Widget()->update();
-  EXPECT_TRUE(
-      Application->ProcessMessagesUntil([&] { return swatch.paints == before + 1; }, 5000));
+  EXPECT_TRUE(Application->ProcessMessagesUntil([&] { return swatch.paints == before + 1; }, 5000));
   EXPECT_EQ(swatch.Widget()->grab().toImage().pixel(3, 3) & 0xFFFFFF, 0xFF0000u);
 }
