@@ -11,10 +11,14 @@ DESTDIR ?=
 # Installing and packaging build only what they install, not every test and benchmark first.
 INSTALL_CONFIG := -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 
-.PHONY: deps build run test test-asan test-tsan bench install package format clean
+.PHONY: deps bench-deps build run test test-asan test-tsan bench install package format clean
 
 deps:
 	@scripts/deps.sh
+
+# What only the benchmarks need (ser2net, their peer); `make test` does not install it.
+bench-deps:
+	@scripts/bench-deps.sh
 
 $(RELEASE_DIR)/CMakeCache.txt:
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON)
@@ -43,7 +47,7 @@ test: deps
 	$(MAKE) test-asan
 	$(MAKE) test-tsan
 
-bench: deps $(RELEASE_DIR)/CMakeCache.txt
+bench: deps bench-deps $(RELEASE_DIR)/CMakeCache.txt
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 	@for b in $(RELEASE_DIR)/bench/bench_*; do [ -x "$$b" ] && { echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b"; }; done; true
 

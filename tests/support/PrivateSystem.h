@@ -18,7 +18,8 @@ bool InPrivateSystem();
 const std::string& PrivateSystemProblem();
 
 // For a test program that must not run on the machine itself: without the private machine
-// every test is skipped, with the one-line reason.
+// every test is skipped, with the one-line reason. In PrivateSystemSkip.cpp, which needs the
+// test framework.
 void SkipEveryTestOutsideThePrivateSystem();
 
 // Makes the private name service know a TCP service; false when that cannot be done.

@@ -18,6 +18,7 @@ class RelayProgram {
   int Stop();
   bool Running() { return process_.Running(); }
   std::string StandardError() const { return process_.StandardError(); }
+  pid_t Pid() const { return process_.Pid(); }
 
  private:
   ChildProcess process_;

@@ -1,0 +1,814 @@
+// The relay server's real command path, beside a plain TCP-to-serial proxy in the same run.
+//
+// The benchmark makes a private machine of its own (tests/support/PrivateSystem.h): its own /dev
+// with a pseudo-terminal, left in the kernel's default mode, behind /dev/ttyUSB0 as the relay
+// board, and its own loopback. On it, once headless (Qt's offscreen platform) and once on a
+// screen (a virtual X server, the xcb platform), it
+// - runs ser2net with the pseudo-terminal as its serial device and measures, with one client,
+//   the time from the client's send of a relay text to the last of its bytes on the board;
+// - then runs the released relay server program, as a user starts it, on the same
+//   pseudo-terminal, and measures the same time and the echo round trip with one client; the
+//   commands per second with 1, 100 and 1000 clients, each sending again as soon as its echo is
+//   in, with every echo and every board byte checked; the CPU time of the program's GUI thread
+//   per command; the growth of its resident memory per logged command; the GUI thread's cost
+//   per command with about 1,000 and with 100,000 (or, with --long, 1,000,000) commands in the
+//   log; and its CPU use while it sits idle with the port watchdog running.
+//
+// The single client sends a relay text, waits for the last board byte (and for the echo, when
+// the server echoes), then waits a random time of up to 2 ms, so that the commands meet the
+// program in every phase of its display frames, as commands from people would.
+//
+// Options: --long (fill the log to 1,000,000 commands), --samples N (single-client commands,
+// 10,000), --idle S (seconds of idle measurement, 30), --headless or --screen (only one of the
+// two platforms).
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <dirent.h>
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/ChildProcess.h"
+#include "support/PrivateSystem.h"
+#include "support/PseudoTerminal.h"
+#include "support/RelayProgram.h"
+#include "support/VirtualScreen.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint16_t kRelayPort = 1028;
+constexpr uint16_t kProxyPort = 2028;
+constexpr int kStallMs = 5000;
+
+double Micros(Clock::duration duration) {
+  return std::chrono::duration<double, std::micro>(duration).count();
+}
+
+// "01+//" to "16-//", every relay on, then every relay off, and so on.
+std::string CommandText(long n) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%02ld%c//", n % 16 + 1, (n / 16) % 2 ? '-' : '+');
+  return text;
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+  if (values.empty()) return NAN;
+  const size_t index = std::min(values.size() - 1,
+                                static_cast<size_t>(fraction * static_cast<double>(values.size())));
+  std::nth_element(values.begin(), values.begin() + static_cast<long>(index), values.end());
+  return values[index];
+}
+
+// --- What the kernel tells of a process -------------------------------------------------------
+
+std::string ProcPath(pid_t pid, const std::string& rest) {
+  return "/proc/" + std::to_string(pid) + "/" + rest;
+}
+
+// CPU time of one thread in nanoseconds (the scheduler's own account).
+uint64_t ThreadCpuNs(pid_t pid, pid_t tid) {
+  std::ifstream file(ProcPath(pid, "task/" + std::to_string(tid) + "/schedstat"));
+  uint64_t ns = 0;
+  file >> ns;
+  return ns;
+}
+
+// CPU time of every thread of the process in nanoseconds.
+uint64_t ProcessCpuNs(pid_t pid) {
+  uint64_t sum = 0;
+  DIR* tasks = opendir(ProcPath(pid, "task").c_str());
+  if (!tasks) return 0;
+  while (const dirent* entry = readdir(tasks)) {
+    if (entry->d_name[0] == '.') continue;
+    sum += ThreadCpuNs(pid, static_cast<pid_t>(std::atol(entry->d_name)));
+  }
+  closedir(tasks);
+  return sum;
+}
+
+long ResidentBytes(pid_t pid) {
+  std::ifstream statm(ProcPath(pid, "statm"));
+  long size = 0, resident = 0;
+  statm >> size >> resident;
+  return resident * sysconf(_SC_PAGESIZE);
+}
+
+// --- The watchdog's pause ---------------------------------------------------------------------
+
+// Each watchdog cycle holds the program's GUI thread for 250 ms: it sleeps there, then closes
+// and reopens the port. The GUI thread sleeps nowhere else (its loop waits in poll), so the
+// spans in which it is seen in a sleep system call are the pauses. A thread of the benchmark
+// looks every 2 ms at the system call the GUI thread is in (/proc/<pid>/task/<pid>/syscall);
+// each span is widened by one look on either side and by 2 ms behind it for the reopen. A
+// command whose way from the send to its last board byte meets such a span counts as inside
+// the pause: those sent while the GUI thread sleeps, and those sent just before that it had not
+// yet taken. Where the system call cannot be read, a command that took 20 ms or more counts as
+// inside: nothing else on the path takes that long.
+class PauseMonitor {
+ public:
+  struct Span {
+    Clock::time_point from, to;
+  };
+
+  explicit PauseMonitor(pid_t pid) {
+    const std::string path = ProcPath(pid, "task/" + std::to_string(pid) + "/syscall");
+    fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ >= 0) thread_ = std::thread([this] { Watch(); });
+  }
+  ~PauseMonitor() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    if (fd_ >= 0) close(fd_);
+  }
+  bool Works() const { return works_; }
+  std::vector<Span> Spans() {
+    std::lock_guard<std::mutex> guard(lock_);
+    return spans_;
+  }
+
+ private:
+  static constexpr auto kLook = std::chrono::milliseconds(2);
+  static constexpr auto kReopen = std::chrono::milliseconds(2);
+
+  bool Sleeping() {
+    char text[64];
+    const ssize_t n = pread(fd_, text, sizeof text - 1, 0);
+    if (n <= 0) return false;
+    text[n] = '\0';
+    works_ = true;
+    const long call = std::strtol(text, nullptr, 10);
+    return text[0] != 'r' && (call == SYS_clock_nanosleep || call == SYS_nanosleep);
+  }
+
+  void Watch() {
+    bool inside = false;
+    Clock::time_point first, last;
+    while (!stop_) {
+      const auto now = Clock::now();
+      if (Sleeping()) {
+        if (!inside) first = now;
+        inside = true;
+        last = now;
+      } else if (inside) {
+        inside = false;
+        std::lock_guard<std::mutex> guard(lock_);
+        spans_.push_back({first - kLook, last + kLook + kReopen});
+      }
+      std::this_thread::sleep_for(kLook);
+    }
+  }
+
+  int fd_ = -1;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> works_{false};
+  std::thread thread_;
+  std::mutex lock_;
+  std::vector<Span> spans_;
+};
+
+// --- Clients and the board --------------------------------------------------------------------
+
+int Connect(uint16_t port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return -1;
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  const int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+  return fd;
+}
+
+bool WaitUntilListening(uint16_t port, int timeoutMs) {
+  const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (Clock::now() < deadline) {
+    const int fd = Connect(port);
+    if (fd >= 0) {
+      close(fd);
+      return true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return false;
+}
+
+// Reads what the board gets in a thread of its own, so that the pseudo-terminal never fills up
+// while many clients send.
+class BoardDrain {
+ public:
+  explicit BoardDrain(int master) : master_(master) {
+    thread_ = std::thread([this] {
+      char buffer[65536];
+      while (!stop_) {
+        pollfd ready{master_, POLLIN, 0};
+        if (poll(&ready, 1, 20) <= 0) continue;
+        const ssize_t n = read(master_, buffer, sizeof buffer);
+        if (n > 0) bytes_ += n;
+      }
+    });
+  }
+  ~BoardDrain() { Stop(); }
+  long Stop() {
+    if (thread_.joinable()) {
+      // What is still on its way arrives within a few milliseconds.
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      stop_ = true;
+      thread_.join();
+    }
+    return bytes_;
+  }
+
+ private:
+  int master_;
+  std::atomic<bool> stop_{false};
+  std::atomic<long> bytes_{0};
+  std::thread thread_;
+};
+
+// Connected clients, each confirmed by one command and its echo before the next connects, so
+// that the server's short listen queue never overflows.
+struct Clients {
+  std::vector<int> fds;
+  long sent = 0;
+  ~Clients() { CloseAll(); }
+  void CloseAll() {
+    for (const int fd : fds) close(fd);
+    fds.clear();
+  }
+};
+
+bool AwaitExactly(int fd, const std::string& expected) {
+  std::string received;
+  const auto deadline = Clock::now() + std::chrono::milliseconds(kStallMs);
+  while (received.size() < expected.size()) {
+    pollfd ready{fd, POLLIN, 0};
+    if (Clock::now() > deadline) return false;
+    if (poll(&ready, 1, 100) <= 0) continue;
+    char buffer[256];
+    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) return false;
+    received.append(buffer, static_cast<size_t>(n));
+  }
+  return received == expected;
+}
+
+bool ConnectClients(Clients& clients, int count, uint16_t port) {
+  for (int i = 0; i < count; ++i) {
+    const int fd = Connect(port);
+    if (fd < 0) return false;
+    clients.fds.push_back(fd);
+    const std::string text = CommandText(clients.sent++);
+    if (send(fd, text.data(), text.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(text.size()) ||
+        !AwaitExactly(fd, text)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+struct LoadResult {
+  long commands = 0;
+  long badEchoes = 0;
+  double seconds = 0;
+  uint64_t guiCpuNs = 0;
+  double PerSecond() const { return seconds > 0 ? static_cast<double>(commands) / seconds : 0; }
+  double GuiNsPerCommand() const {
+    return commands > 0 ? static_cast<double>(guiCpuNs) / static_cast<double>(commands) : 0;
+  }
+};
+
+// Every client sends a relay text and sends the next as soon as the exact echo is in, until each
+// has had commandsPerClient echoes.
+LoadResult RunLoad(Clients& clients, int commandsPerClient, pid_t pid) {
+  LoadResult result;
+  struct State {
+    std::string expected, received;
+    int done = 0;
+  };
+  std::vector<State> states(clients.fds.size());
+  const int epoll = epoll_create1(EPOLL_CLOEXEC);
+  auto sendNext = [&](size_t i) {
+    State& state = states[i];
+    state.expected = CommandText(clients.sent++ + static_cast<long>(i));
+    state.received.clear();
+    if (send(clients.fds[i], state.expected.data(), state.expected.size(), MSG_NOSIGNAL) !=
+        static_cast<ssize_t>(state.expected.size()))
+      ++result.badEchoes;
+  };
+  for (size_t i = 0; i < clients.fds.size(); ++i) {
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = i;
+    epoll_ctl(epoll, EPOLL_CTL_ADD, clients.fds[i], &event);
+  }
+  const uint64_t cpuBefore = ThreadCpuNs(pid, pid);
+  const auto start = Clock::now();
+  for (size_t i = 0; i < clients.fds.size(); ++i) sendNext(i);
+  size_t finished = 0;
+  std::vector<epoll_event> events(256);
+  char buffer[512];
+  while (finished < clients.fds.size()) {
+    const int n = epoll_wait(epoll, events.data(), static_cast<int>(events.size()), kStallMs);
+    if (n <= 0) {
+      std::printf("  no echo for %d s; %zu clients unfinished\n", kStallMs / 1000,
+                  clients.fds.size() - finished);
+      result.badEchoes += static_cast<long>(clients.fds.size() - finished);
+      break;
+    }
+    for (int e = 0; e < n; ++e) {
+      const size_t i = events[e].data.u64;
+      State& state = states[i];
+      const ssize_t got = recv(clients.fds[i], buffer, sizeof buffer, MSG_DONTWAIT);
+      if (got <= 0) continue;
+      state.received.append(buffer, static_cast<size_t>(got));
+      if (state.received.size() < state.expected.size()) continue;
+      if (state.received != state.expected) ++result.badEchoes;
+      ++result.commands;
+      if (++state.done < commandsPerClient) {
+        sendNext(i);
+      } else {
+        ++finished;
+      }
+    }
+  }
+  result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  result.guiCpuNs = ThreadCpuNs(pid, pid) - cpuBefore;
+  close(epoll);
+  return result;
+}
+
+// --- One client, send to board ----------------------------------------------------------------
+
+struct Sample {
+  Clock::time_point sent;
+  double boardUs = 0;
+  double echoUs = 0;
+  bool inPause = false;
+};
+
+struct SingleClientRun {
+  std::vector<Sample> samples;
+  long bad = 0;
+  double seconds = 0;
+  uint64_t guiCpuNs = 0;
+  uint64_t processCpuNs = 0;
+  int pauses = 0;
+  bool pausesSeen = false;
+
+  std::vector<double> Board(bool includePauses) const {
+    std::vector<double> values;
+    for (const Sample& s : samples)
+      if (includePauses || !s.inPause) values.push_back(s.boardUs);
+    return values;
+  }
+  std::vector<double> Echo() const {
+    std::vector<double> values;
+    for (const Sample& s : samples) values.push_back(s.echoUs);
+    return values;
+  }
+  long InPause() const {
+    return std::count_if(samples.begin(), samples.end(), [](const Sample& s) { return s.inPause; });
+  }
+  double PerSecond() const {
+    return seconds > 0 ? static_cast<double>(samples.size()) / seconds : 0;
+  }
+};
+
+// One client sends count relay texts, each after the previous one's last board byte (and echo,
+// when the server echoes) and a random wait of up to maxGapUs.
+SingleClientRun RunSingleClient(int master, uint16_t port, bool echoes, int count, int maxGapUs,
+                                pid_t pid, std::mt19937& random) {
+  SingleClientRun run;
+  const int fd = Connect(port);
+  if (fd < 0) {
+    run.bad = count;
+    return run;
+  }
+  // Whatever the connection brought to the board (nothing, for either server) is not counted.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  {
+    char buffer[4096];
+    while (read(master, buffer, sizeof buffer) > 0) {
+    }
+  }
+  PauseMonitor monitor(pid);
+  std::uniform_int_distribution<int> gap(0, maxGapUs);
+  run.samples.reserve(static_cast<size_t>(count));
+  const uint64_t guiBefore = ThreadCpuNs(pid, pid);
+  const uint64_t processBefore = ProcessCpuNs(pid);
+  const auto start = Clock::now();
+  for (int i = 0; i < count; ++i) {
+    const std::string text = CommandText(i);
+    std::string board, echo;
+    Sample sample;
+    sample.sent = Clock::now();
+    if (send(fd, text.data(), text.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(text.size())) {
+      ++run.bad;
+      break;
+    }
+    bool boardDone = false, echoDone = !echoes;
+    while (!boardDone || !echoDone) {
+      pollfd ready[2] = {{master, POLLIN, 0}, {fd, POLLIN, 0}};
+      if (poll(ready, echoes ? 2 : 1, kStallMs) <= 0) break;
+      char buffer[256];
+      if (ready[0].revents & POLLIN) {
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n > 0) board.append(buffer, static_cast<size_t>(n));
+        if (!boardDone && board.size() >= text.size()) {
+          boardDone = true;
+          sample.boardUs = Micros(Clock::now() - sample.sent);
+        }
+      }
+      if (echoes && (ready[1].revents & POLLIN)) {
+        const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n > 0) echo.append(buffer, static_cast<size_t>(n));
+        if (!echoDone && echo.size() >= text.size()) {
+          echoDone = true;
+          sample.echoUs = Micros(Clock::now() - sample.sent);
+        }
+      }
+    }
+    if (!boardDone || !echoDone || board != text || (echoes && echo != text)) {
+      ++run.bad;
+      if (!boardDone || !echoDone) break;
+      continue;
+    }
+    run.samples.push_back(sample);
+    if (maxGapUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(gap(random)));
+  }
+  run.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  run.guiCpuNs = ThreadCpuNs(pid, pid) - guiBefore;
+  run.processCpuNs = ProcessCpuNs(pid) - processBefore;
+  close(fd);
+
+  run.pausesSeen = monitor.Works();
+  const std::vector<PauseMonitor::Span> spans = monitor.Spans();
+  run.pauses = static_cast<int>(spans.size());
+  for (Sample& s : run.samples) {
+    if (!run.pausesSeen) {
+      s.inPause = s.boardUs >= 20000;
+      continue;
+    }
+    const auto boardAt = s.sent + std::chrono::microseconds(static_cast<long>(s.boardUs));
+    s.inPause = std::any_of(spans.begin(), spans.end(), [&](const PauseMonitor::Span& span) {
+      return s.sent <= span.to && boardAt >= span.from;
+    });
+  }
+  return run;
+}
+
+// --- The peer ---------------------------------------------------------------------------------
+
+std::string Ser2netProgram() {
+  for (const char* path : {"/usr/sbin/ser2net", "/usr/bin/ser2net", "/usr/local/sbin/ser2net"})
+    if (access(path, X_OK) == 0) return path;
+  return "";
+}
+
+struct PeerFigures {
+  bool measured = false;
+  SingleClientRun paced, backToBack;
+};
+
+PeerFigures MeasureSer2net(const std::string& program, PseudoTerminal& board, int samples,
+                           std::mt19937& random) {
+  PeerFigures figures;
+  const std::string config = "/tmp/tallyvane-bench-ser2net.yaml";
+  {
+    std::ofstream file(config);
+    // The board's line as the relay server sets it.
+    file << "connection: &relay\n"
+            "  accepter: tcp,127.0.0.1,"
+         << kProxyPort
+         << "\n"
+            "  connector: serialdev,/dev/ttyUSB0,14400n81,local\n"
+            "  options:\n"
+            "    kickolduser: true\n";
+  }
+  ChildProcess ser2net;
+  // -u: no lock file in the machine's /var/lock.
+  if (!ser2net.Start(program, {"-n", "-u", "-c", config, "-P", "/tmp/tallyvane-bench-ser2net.pid"},
+                     {})) {
+    std::printf("ser2net did not start\n");
+    return figures;
+  }
+  if (!WaitUntilListening(kProxyPort, 10000)) {
+    std::printf("ser2net did not listen: %s\n", ser2net.StandardError().c_str());
+    return figures;
+  }
+  figures.paced =
+      RunSingleClient(board.MasterFd(), kProxyPort, false, samples, 2000, ser2net.Pid(), random);
+  figures.backToBack =
+      RunSingleClient(board.MasterFd(), kProxyPort, false, samples, 0, ser2net.Pid(), random);
+  figures.measured = figures.paced.bad == 0 && !figures.paced.samples.empty();
+  if (figures.paced.bad > 0 || figures.backToBack.bad > 0)
+    std::printf("ser2net: %ld commands did not reach the board intact\n",
+                figures.paced.bad + figures.backToBack.bad);
+  ser2net.Signal(SIGTERM);
+  if (ser2net.WaitForExit(2000) < 0) ser2net.Signal(SIGKILL);
+  ser2net.WaitForExit(5000);
+  return figures;
+}
+
+// --- The relay server -------------------------------------------------------------------------
+
+struct ProgramFigures {
+  bool measured = false;
+  SingleClientRun paced, backToBack;
+  LoadResult early, hundred, thousand, late;
+  bool thousandConnected = false;
+  long boardBytesExpected = 0, boardBytes = 0;
+  double bytesPerCommand = 0;  // resident growth over the 100-client run
+  long memoryCommands = 0;
+  double bytesPerCommandLong = 0;  // from before the 100-client run to the end of the fill
+  long longCommands = 0;
+  long loggedAtLate = 0;
+  double idleSeconds = 0, idleProcessCpu = 0, idleGuiCpu = 0;
+};
+
+ProgramFigures MeasureProgram(const std::map<std::string, std::string>& environment,
+                              PseudoTerminal& board, int samples, bool longRun, int idleSeconds,
+                              std::mt19937& random) {
+  ProgramFigures f;
+  RelayProgram program;
+  if (!program.Start(environment) || !program.WaitUntilListening()) {
+    std::printf("the relay server did not start: %s\n", program.StandardError().c_str());
+    return f;
+  }
+  const pid_t pid = program.Pid();
+  if (board.WaitForBytes(3, 5000) != "?//") std::printf("the board was not greeted\n");
+  // The window comes up and draws for the first time.
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  long logged = 0;  // commands the server has logged
+
+  {
+    BoardDrain drain(board.MasterFd());
+    Clients clients;
+    if (!ConnectClients(clients, 100, kRelayPort)) {
+      std::printf("could not connect 100 clients\n");
+      return f;
+    }
+    RunLoad(clients, 9, pid);
+    f.early = RunLoad(clients, 100, pid);
+    logged = clients.sent;
+    drain.Stop();
+  }
+
+  f.paced = RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 2000, pid, random);
+  f.backToBack = RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 0, pid, random);
+  logged += static_cast<long>(f.paced.samples.size() + f.backToBack.samples.size());
+
+  {
+    BoardDrain drain(board.MasterFd());
+    long commands = 0;
+    long residentBase = 0;
+    {
+      Clients clients;
+      if (ConnectClients(clients, 100, kRelayPort)) {
+        residentBase = ResidentBytes(pid);
+        f.hundred = RunLoad(clients, 1000, pid);
+        f.memoryCommands = f.hundred.commands;
+        f.bytesPerCommand =
+            static_cast<double>(ResidentBytes(pid) - residentBase) / f.hundred.commands;
+        commands += clients.sent;
+      }
+    }
+    {
+      Clients clients;
+      f.thousandConnected = ConnectClients(clients, 1000, kRelayPort);
+      if (f.thousandConnected) f.thousand = RunLoad(clients, 100, pid);
+      commands += clients.sent;
+    }
+    logged += commands;
+    if (longRun) {
+      Clients clients;
+      if (ConnectClients(clients, 100, kRelayPort)) {
+        const long before = logged;
+        while (logged < 1000000) {
+          const long round = std::min<long>(100000, 1000000 - logged);
+          clients.sent = 0;
+          RunLoad(clients, static_cast<int>(std::max<long>(1, round / 100)), pid);
+          logged += clients.sent;
+          commands += clients.sent;
+        }
+        f.longCommands = logged - before + f.hundred.commands;
+        f.bytesPerCommandLong =
+            static_cast<double>(ResidentBytes(pid) - residentBase) / f.longCommands;
+      }
+    }
+    {
+      Clients clients;
+      if (ConnectClients(clients, 100, kRelayPort)) {
+        f.loggedAtLate = logged;
+        f.late = RunLoad(clients, 100, pid);
+        commands += clients.sent;
+        logged += clients.sent;
+      }
+    }
+    f.boardBytesExpected = commands * 5;
+    f.boardBytes = drain.Stop();
+  }
+
+  // Idle: no client, the watchdog cycling.
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const uint64_t processBefore = ProcessCpuNs(pid), guiBefore = ThreadCpuNs(pid, pid);
+  const auto idleStart = Clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+  f.idleSeconds = std::chrono::duration<double>(Clock::now() - idleStart).count();
+  f.idleProcessCpu = static_cast<double>(ProcessCpuNs(pid) - processBefore) / 1e9 / f.idleSeconds;
+  f.idleGuiCpu = static_cast<double>(ThreadCpuNs(pid, pid) - guiBefore) / 1e9 / f.idleSeconds;
+
+  const int status = program.Stop();
+  if (status != 0) std::printf("the relay server ended with status %d\n", status);
+  f.measured = true;
+  return f;
+}
+
+// --- Printing ---------------------------------------------------------------------------------
+
+void Row(const char* what, double ours, double peer, const char* unit) {
+  char peerText[32] = "-", ratioText[32] = "";
+  if (!std::isnan(peer)) {
+    std::snprintf(peerText, sizeof peerText, "%.1f", peer);
+    if (peer > 0) std::snprintf(ratioText, sizeof ratioText, "%.2f", ours / peer);
+  }
+  std::printf("  %-58s %11.1f %11s %-7s %6s\n", what, ours, peerText, unit, ratioText);
+}
+
+void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p, bool longRun) {
+  std::printf("\n%s\n", platform);
+  if (!f.measured) {
+    std::printf("  the relay server could not be measured\n");
+    return;
+  }
+  const double none = NAN;
+  auto peer = [&](double value) { return p.measured ? value : none; };
+  std::printf("  %-58s %11s %11s %-7s %6s\n", "", "tallyvane", "ser2net", "", "ratio");
+  const std::vector<double> outside = f.paced.Board(false), all = f.paced.Board(true);
+  const std::vector<double> peerAll = p.paced.Board(true);
+  Row("send to last board byte p50, outside the watchdog's pause", Percentile(outside, 0.5),
+      peer(Percentile(peerAll, 0.5)), "us");
+  Row("send to last board byte p99, outside the watchdog's pause", Percentile(outside, 0.99),
+      peer(Percentile(peerAll, 0.99)), "us");
+  Row("send to last board byte p50, the pause included", Percentile(all, 0.5),
+      peer(Percentile(peerAll, 0.5)), "us");
+  Row("send to last board byte p99, the pause included", Percentile(all, 0.99),
+      peer(Percentile(peerAll, 0.99)), "us");
+  Row("send to last board byte max, the pause included",
+      all.empty() ? NAN : *std::max_element(all.begin(), all.end()),
+      peer(peerAll.empty() ? NAN : *std::max_element(peerAll.begin(), peerAll.end())), "us");
+  std::printf(
+      "    %zu commands, random gaps of 0-2 ms; %ld of them met the watchdog's pause (%d "
+      "pauses%s); %ld bad\n",
+      f.paced.samples.size(), f.paced.InPause(), f.paced.pauses,
+      f.paced.pausesSeen ? " seen" : ", told by a latency of 20 ms or more", f.paced.bad);
+  Row("echo round trip p50", Percentile(f.paced.Echo(), 0.5), none, "us");
+  Row("echo round trip p99", Percentile(f.paced.Echo(), 0.99), none, "us");
+  Row("commands/s, 1 client back to back (ser2net: board only)", f.backToBack.PerSecond(),
+      peer(p.backToBack.PerSecond()), "1/s");
+  Row("send to last board byte p50, 1 client back to back",
+      Percentile(f.backToBack.Board(true), 0.5), peer(Percentile(p.backToBack.Board(true), 0.5)),
+      "us");
+  Row("commands/s, 100 clients", f.hundred.PerSecond(), none, "1/s");
+  if (f.thousandConnected)
+    Row("commands/s, 1000 clients", f.thousand.PerSecond(), none, "1/s");
+  else
+    std::printf("  1000 clients could not all connect\n");
+  std::printf(
+      "    bad echoes: 1 client %ld, 100 clients %ld, 1000 clients %ld; board bytes %ld of "
+      "%ld\n",
+      f.backToBack.bad + f.paced.bad, f.hundred.badEchoes, f.thousand.badEchoes, f.boardBytes,
+      f.boardBytesExpected);
+  Row("GUI-thread CPU per command, 100 clients", f.hundred.GuiNsPerCommand() / 1000, none, "us");
+  Row("GUI-thread CPU per command, 1 client with gaps",
+      f.paced.samples.empty() ? NAN : f.paced.guiCpuNs / 1000.0 / f.paced.samples.size(), none,
+      "us");
+  Row("process CPU per command, 1 client with gaps",
+      f.paced.samples.empty() ? NAN : f.paced.processCpuNs / 1000.0 / f.paced.samples.size(),
+      peer(p.paced.samples.empty() ? NAN : p.paced.processCpuNs / 1000.0 / p.paced.samples.size()),
+      "us");
+  char what[96];
+  std::snprintf(what, sizeof what, "resident memory per logged command over %ld commands",
+                f.memoryCommands);
+  Row(what, f.bytesPerCommand, none, "B");
+  if (longRun) {
+    std::snprintf(what, sizeof what, "resident memory per logged command over %ld commands",
+                  f.longCommands);
+    Row(what, f.bytesPerCommandLong, none, "B");
+  }
+  Row("GUI-thread CPU per command, 100 clients, log of ~1,000", f.early.GuiNsPerCommand() / 1000,
+      none, "us");
+  std::snprintf(what, sizeof what, "GUI-thread CPU per command, 100 clients, log of %ld",
+                f.loggedAtLate);
+  Row(what, f.late.GuiNsPerCommand() / 1000, none, "us");
+  Row("  ratio, large log / small log",
+      f.early.GuiNsPerCommand() > 0 ? f.late.GuiNsPerCommand() / f.early.GuiNsPerCommand() : NAN,
+      none, "");
+  Row("  commands/s with the small log", f.early.PerSecond(), none, "1/s");
+  Row("  commands/s with the large log", f.late.PerSecond(), none, "1/s");
+  std::snprintf(what, sizeof what, "idle CPU over %.0f s with the watchdog running, process",
+                f.idleSeconds);
+  Row(what, 100 * f.idleProcessCpu, none, "% core");
+  Row("idle CPU, GUI thread", 100 * f.idleGuiCpu, none, "% core");
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Before any thread starts.
+  EnterPrivateSystem();
+  bool longRun = false, headless = true, screen = true;
+  int samples = 10000, idleSeconds = 30;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--long") longRun = true;
+    if (argument == "--headless") screen = false;
+    if (argument == "--screen") headless = false;
+    if (argument == "--samples" && i + 1 < argc) samples = std::max(100, std::atoi(argv[++i]));
+    if (argument == "--idle" && i + 1 < argc) idleSeconds = std::max(1, std::atoi(argv[++i]));
+  }
+  if (!InPrivateSystem()) {
+    std::printf("relay path benchmark skipped: %s\n", PrivateSystemProblem().c_str());
+    return 0;
+  }
+  // 1000 clients and the server's own descriptors; the server inherits the limit.
+  rlimit limit{};
+  getrlimit(RLIMIT_NOFILE, &limit);
+  limit.rlim_cur = limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+
+  PseudoTerminal board;
+  if (!board.IsOpen() || !board.CreateSymlink("/dev/ttyUSB0")) {
+    std::printf("relay path benchmark skipped: no pseudo-terminal for the board\n");
+    return 0;
+  }
+  // The name service answers for addresses only on a machine with an address beside 127.0.0.1
+  // (glibc's AI_ADDRCONFIG), and ser2net asks it for the one it listens on.
+  if (std::system("ip address add 127.0.0.2/8 dev lo >/dev/null 2>&1") != 0)
+    std::printf("could not give the private loopback a second address; ser2net may not listen\n");
+  const std::string ser2net = Ser2netProgram();
+  if (ser2net.empty())
+    std::printf("ser2net is not installed (scripts/bench-deps.sh installs it): no peer figures\n");
+  std::printf(
+      "relay path: one client's relay text to the last of its bytes on the board (a "
+      "pseudo-terminal); %d commands per single-client run%s\n",
+      samples, longRun ? ", log filled to 1,000,000 commands" : "");
+  std::fflush(stdout);
+
+  std::mt19937 random(12);
+  struct Platform {
+    bool wanted;
+    const char* title;
+    const char* name;
+  };
+  for (const Platform& platform :
+       {Platform{headless, "headless (offscreen platform)", "offscreen"},
+        Platform{screen, "on a screen (xcb platform, virtual X server)", "xcb"}}) {
+    if (!platform.wanted) continue;
+    std::map<std::string, std::string> environment = {{"QT_QPA_PLATFORM", platform.name}};
+    VirtualScreen display;
+    if (std::string(platform.name) == "xcb") {
+      if (!display.Start(1)) {
+        std::printf("\n%s: no virtual X server, left out\n", platform.title);
+        continue;
+      }
+      environment["DISPLAY"] = display.Display();
+    }
+    PeerFigures peer;
+    if (!ser2net.empty()) peer = MeasureSer2net(ser2net, board, samples, random);
+    const ProgramFigures ours =
+        MeasureProgram(environment, board, samples, longRun, idleSeconds, random);
+    Print(platform.title, ours, peer, longRun);
+  }
+  return 0;
+}
