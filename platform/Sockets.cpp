@@ -104,6 +104,11 @@ struct SocketState {
   // An accept failed for lack of descriptors and no spare was left: accept notifications wait
   // until a descriptor is given back.
   bool starved = false;
+  // False from a read notification until the next receive, which alone brings the next one. The
+  // read notifier stays on meanwhile: the usual round (a notification, a receive of everything)
+  // then never changes the set of descriptors the event loop watches, which would wake it up.
+  // Only when it finds data still waiting for that receive does the notifier go off.
+  bool readArmed = true;
 };
 
 std::mutex selectLock;
@@ -139,9 +144,25 @@ SocketState* FindState(int fd) {
   return states[static_cast<size_t>(fd)].get();
 }
 
+// Notifications being handled inside a notifier's activation (see Notification::Hand), and the
+// states of sockets closed meanwhile: their notifiers live on, switched off, until no activation
+// is under way, so that none is deleted while it emits. Guarded by selectLock.
+int activations = 0;
+std::vector<std::unique_ptr<SocketState>>& Retired() {
+  static auto* retired = new std::vector<std::unique_ptr<SocketState>>();
+  return *retired;
+}
+
 void RemoveState(int fd) {
   auto& states = States();
-  if (fd >= 0 && static_cast<size_t>(fd) < states.size()) states[static_cast<size_t>(fd)].reset();
+  if (fd < 0 || static_cast<size_t>(fd) >= states.size()) return;
+  std::unique_ptr<SocketState>& state = states[static_cast<size_t>(fd)];
+  if (state && activations > 0) {
+    if (state->reader) state->reader->setEnabled(false);
+    if (state->writer) state->writer->setEnabled(false);
+    Retired().push_back(std::move(state));
+  }
+  state.reset();
 }
 
 // Enables a notifier from whatever thread asks; the notifier belongs to the GUI thread.
@@ -161,11 +182,32 @@ struct Notification {
   int fd = -1;
   long event = 0;
   int code = 0;
-  void Post() const {
-    if (window) {
-      PostMessage(window, msg, static_cast<WPARAM>(fd),
-                  MakeLParam(static_cast<WORD>(event), static_cast<WORD>(code)));
+  // Called on the GUI thread, in the notifier's activation, without selectLock. With no message
+  // queued ahead of it, the window gets the notification at once: what posting it and taking it
+  // up as the next message would do, without a round through the event queue (which costs a
+  // wake-up of the loop and another pass of it per notification). Otherwise it is posted behind
+  // the others.
+  void Hand() const {
+    if (!window) return;
+    const LPARAM lParam = MakeLParam(static_cast<WORD>(event), static_cast<WORD>(code));
+    if (MessagesWaiting() || !IsMessageWindow(window)) {
+      PostMessage(window, msg, static_cast<WPARAM>(fd), lParam);
+      return;
     }
+    {
+      std::lock_guard<std::mutex> guard(selectLock);
+      ++activations;
+    }
+    struct EndActivation {
+      ~EndActivation() {
+        std::vector<std::unique_ptr<SocketState>> ended;
+        {
+          std::lock_guard<std::mutex> guard(selectLock);
+          if (--activations == 0) ended.swap(Retired());
+        }
+      }
+    } end;
+    SendMessage(window, msg, static_cast<WPARAM>(fd), lParam);
   }
 };
 
@@ -182,11 +224,14 @@ void OnReadable(int fd) {
     if (state->listening) {
       state->reader->setEnabled(false);
       report(FD_ACCEPT, 0);
+    } else if (!state->readArmed) {
+      // Data still waits for the receive that follows the last read notification.
+      state->reader->setEnabled(false);
     } else {
       char byte;
       const ssize_t n = ::recv(fd, &byte, 1, ::MSG_PEEK | MSG_DONTWAIT);
       if (n > 0) {
-        state->reader->setEnabled(false);
+        state->readArmed = false;
         report(FD_READ, 0);
       } else if (n == 0) {
         state->reader->setEnabled(false);
@@ -205,7 +250,7 @@ void OnReadable(int fd) {
       }
     }
   }
-  notification.Post();
+  notification.Hand();
 }
 
 void OnWritable(int fd) {
@@ -220,7 +265,7 @@ void OnWritable(int fd) {
       notification = Notification{state->window, state->msg, fd, FD_WRITE, 0};
     }
   }
-  notification.Post();
+  notification.Hand();
 }
 
 bool IsConnectedSocket(int fd) {
@@ -613,6 +658,7 @@ int recv(SOCKET s, char* buffer, int length, int flags) {
     // A receive arms the next read notification (which comes only while data remains).
     std::lock_guard<std::mutex> guard(selectLock);
     if (SocketState* state = FindState(fd); state && !state->listening && !state->closeReported) {
+      state->readArmed = true;
       Enable(state->reader.get());
     }
   }

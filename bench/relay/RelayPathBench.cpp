@@ -20,7 +20,7 @@
 //
 // Options: --long (fill the log to 1,000,000 commands), --samples N (single-client commands,
 // 10,000), --idle S (seconds of idle measurement, 30), --headless or --screen (only one of the
-// two platforms).
+// two platforms), --dump DIR (every single-client sample of both servers, one file each).
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -653,6 +653,17 @@ ProgramFigures MeasureProgram(const std::map<std::string, std::string>& environm
   return f;
 }
 
+// One line per command: when it was sent (us from the first), its board and echo times (us) and
+// whether it met the watchdog's pause.
+void Dump(const std::string& path, const SingleClientRun& run) {
+  std::ofstream file(path);
+  if (run.samples.empty()) return;
+  const auto first = run.samples.front().sent;
+  for (const Sample& s : run.samples)
+    file << Micros(s.sent - first) << ' ' << s.boardUs << ' ' << s.echoUs << ' ' << s.inPause
+         << '\n';
+}
+
 // --- Printing ---------------------------------------------------------------------------------
 
 void Row(const char* what, double ours, double peer, const char* unit) {
@@ -749,6 +760,7 @@ int main(int argc, char** argv) {
   EnterPrivateSystem();
   bool longRun = false, headless = true, screen = true;
   int samples = 10000, idleSeconds = 30;
+  std::string dumpDirectory;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--long") longRun = true;
@@ -756,6 +768,7 @@ int main(int argc, char** argv) {
     if (argument == "--screen") headless = false;
     if (argument == "--samples" && i + 1 < argc) samples = std::max(100, std::atoi(argv[++i]));
     if (argument == "--idle" && i + 1 < argc) idleSeconds = std::max(1, std::atoi(argv[++i]));
+    if (argument == "--dump" && i + 1 < argc) dumpDirectory = argv[++i];
   }
   if (!InPrivateSystem()) {
     std::printf("relay path benchmark skipped: %s\n", PrivateSystemProblem().c_str());
@@ -809,6 +822,11 @@ int main(int argc, char** argv) {
     const ProgramFigures ours =
         MeasureProgram(environment, board, samples, longRun, idleSeconds, random);
     Print(platform.title, ours, peer, longRun);
+    if (!dumpDirectory.empty()) {
+      const std::string stem = dumpDirectory + "/" + platform.name;
+      Dump(stem + "-tallyvane.txt", ours.paced);
+      Dump(stem + "-ser2net.txt", peer.paced);
+    }
   }
   return 0;
 }
