@@ -1,16 +1,42 @@
 #include "framework/Edit.h"
 
+#include <QEvent>
 #include <QLineEdit>
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 namespace {
+
+// The toolkit's edit, which says when its text may be seen or typed into.
+class EditWidget : public QLineEdit {
+ public:
+  std::function<void()> BeforeShowingText;
+
+ protected:
+  bool event(QEvent* event) override {
+    switch (event->type()) {
+      case QEvent::Show:
+      case QEvent::Resize:
+      case QEvent::FocusIn:
+      case QEvent::Paint:
+        if (BeforeShowingText) BeforeShowingText();
+        break;
+      default:
+        break;
+    }
+    return QLineEdit::event(event);
+  }
+};
+
 QLineEdit* AsEdit(QWidget* widget) {
   return static_cast<QLineEdit*>(widget);
 }
+
 }  // namespace
 
-TEdit::TEdit(TComponent* owner) : TWinControl(owner, new QLineEdit) {
+TEdit::TEdit(TComponent* owner) : TWinControl(owner, new EditWidget) {
+  static_cast<EditWidget*>(Widget())->BeforeShowingText = [this] { ShowText(); };
   SetColor(clWindow);
   SetBounds(0, 0, 121, 21);
   SetTabStop(true);
@@ -26,10 +52,22 @@ void TEdit::SetText(const std::string& text) {
 }
 
 void TEdit::TextChanged() {
+  // Laying the text out costs more than everything else of setting it. An edit that nobody can
+  // see or type into (hidden, without width or height, and without the focus) takes the text
+  // when that changes, so a hidden edit that only carries text costs little per change.
+  textToShow_ = true;
+  const QWidget* widget = Widget();
+  if (widget->hasFocus() || (widget->isVisible() && widget->width() > 0 && widget->height() > 0))
+    ShowText();
+  if (OnChange) OnChange(this);
+}
+
+void TEdit::ShowText() {
+  if (!textToShow_) return;
+  textToShow_ = false;
   settingText_ = true;
   AsEdit(Widget())->setText(QString::fromLatin1(Text()));
   settingText_ = false;
-  if (OnChange) OnChange(this);
 }
 
 int TEdit::GetTextBuf(char* buffer, int size) const {

@@ -24,7 +24,11 @@ class TEdit : public TWinControl {
   void TextChanged() override;
 
  private:
+  // Puts the text into the toolkit's edit when it has not had it yet.
+  void ShowText();
+
   bool readOnly_ = false;
+  bool textToShow_ = false;
   int maxLength_ = 0;
   bool settingText_ = false;
 };

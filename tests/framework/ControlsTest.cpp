@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
@@ -71,6 +72,40 @@ TEST_F(ControlsTest, EditHoldsTextUpToTheFirstZeroByte) {
   edit->SetText("0123456789abc");
   EXPECT_EQ(edit->GetTextBuf(buffer, sizeof buffer), 9);
   EXPECT_STREQ(buffer, "012345678");
+}
+
+// An edit nobody can see keeps its text to itself until it can be seen or typed into; what the
+// toolkit's edit then shows is the latest text, and a shown edit shows every text at once.
+TEST_F(ControlsTest, EditShowsItsLatestTextOnceItCanBeSeenOrTypedInto) {
+  form->Show();
+  TEdit* edit = Make<TEdit>();
+  auto* widget = static_cast<QLineEdit*>(edit->Widget());
+  int changes = 0;
+  edit->OnChange = [&](TObject*) { ++changes; };
+  edit->SetBounds(10, 10, 0, 21);
+  edit->SetText("first");
+  edit->SetText("second");
+  EXPECT_EQ(edit->Text(), "second");
+  EXPECT_EQ(changes, 2);
+  edit->SetBounds(10, 10, 80, 21);
+  EXPECT_EQ(widget->text(), "second");
+  edit->SetText("shown");
+  EXPECT_EQ(widget->text(), "shown");
+
+  edit->SetBounds(10, 10, 0, 21);
+  edit->SetText("for the keys");
+  widget->setFocus();
+  QApplication::processEvents();
+  ASSERT_TRUE(widget->hasFocus());
+  EXPECT_EQ(widget->text(), "for the keys");
+  edit->SetText("while focused");
+  EXPECT_EQ(widget->text(), "while focused");
+
+  edit->SetVisible(false);
+  edit->SetBounds(10, 10, 80, 21);
+  edit->SetText("hidden");
+  edit->SetVisible(true);
+  EXPECT_EQ(widget->text(), "hidden");
 }
 
 TEST_F(ControlsTest, ComboBoxChangeFiresForTheUserOnly) {
