@@ -227,6 +227,7 @@ qreal TMemoView::TopOffset() const {
 
 void TMemoView::ForgetLayouts() {
   layouts_.clear();
+  layoutsByText_.clear();
   // Every row is as high as a line of the font, its leading included.
   QTextLayout probe(QStringLiteral(" "), font());
   probe.beginLayout();
@@ -253,7 +254,7 @@ void TMemoView::Settle() {
   }
 }
 
-QTextLayout& TMemoView::LayoutOf(size_t line) {
+const QTextLayout& TMemoView::LayoutOf(size_t line) {
   ++layoutClock_;
   const auto byLine = [](const TCachedLayout& cached, size_t line) { return cached.line < line; };
   auto place = std::lower_bound(layouts_.begin(), layouts_.end(), line, byLine);
@@ -269,8 +270,10 @@ QTextLayout& TMemoView::LayoutOf(size_t line) {
     place = std::lower_bound(layouts_.begin(), layouts_.end(), line, byLine);
   }
   const size_t start = store_.LineStart(line);
-  auto layout = std::make_unique<QTextLayout>(
-      ToDisplay(store_.Text(start, start + store_.LineLength(line))), font());
+  std::string text = store_.Text(start, start + store_.LineLength(line));
+  if (auto same = layoutsByText_.find(text); same != layoutsByText_.end())
+    return *layouts_.insert(place, TCachedLayout{line, same->second, layoutClock_})->layout;
+  auto layout = std::make_shared<QTextLayout>(ToDisplay(text), font());
   layout->setCacheEnabled(true);
   QTextOption option;
   option.setWrapMode(wordWrap_ ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
@@ -287,6 +290,8 @@ QTextLayout& TMemoView::LayoutOf(size_t line) {
     textLine.setPosition(QPointF(kMargin, row * rowHeight_));
   }
   layout->endLayout();
+  if (layoutsByText_.size() >= kCachedLayouts) layoutsByText_.clear();
+  layoutsByText_.emplace(std::move(text), layout);
   return *layouts_.insert(place, TCachedLayout{line, std::move(layout), layoutClock_})->layout;
 }
 
@@ -425,7 +430,7 @@ void TMemoView::paintEvent(QPaintEvent* event) {
   caretRect_ = QRect();
   qreal y = TopOffset();
   for (size_t line = top_.line; line < store_.LineCount() && y < height; ++line) {
-    QTextLayout& layout = LayoutOf(line);
+    const QTextLayout& layout = LayoutOf(line);
     const int firstRow = line == top_.line ? top_.row : 0;
     const QPointF origin(-horizontalOffset_, y - firstRow * rowHeight_);
     const size_t start = store_.LineStart(line);

@@ -16,6 +16,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "framework/TextStore.h"
@@ -87,7 +88,7 @@ class TMemoView : public QWidget {
   };
   struct TCachedLayout {
     size_t line;
-    std::unique_ptr<QTextLayout> layout;
+    std::shared_ptr<const QTextLayout> layout;
     uint64_t lastUse;
   };
   enum class TMove {
@@ -115,7 +116,7 @@ class TMemoView : public QWidget {
   // Geometry, all from the lines near the top or the caret.
   void Settle();
   void ForgetLayouts();
-  QTextLayout& LayoutOf(size_t line);
+  const QTextLayout& LayoutOf(size_t line);
   int RowsOf(size_t line) { return RowCount(LayoutOf(line)); }
   static int RowCount(const QTextLayout& layout);
   bool NextRow(TRow& row);
@@ -156,6 +157,9 @@ class TMemoView : public QWidget {
   size_t firstCaretToBeShown_ = 0;
 
   std::vector<TCachedLayout> layouts_;
+  // Layouts by the text of their line. A log repeats a few dozen lines over and over; laying each
+  // new one out again (shaping its text) would cost most of a frame that shows a few new lines.
+  std::unordered_map<std::string, std::shared_ptr<const QTextLayout>> layoutsByText_;
   uint64_t layoutClock_ = 0;
   bool layoutsStale_ = true;
   qreal rowHeight_ = 1;

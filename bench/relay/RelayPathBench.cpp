@@ -20,11 +20,14 @@
 //
 // Options: --long (fill the log to 1,000,000 commands), --samples N (single-client commands,
 // 10,000), --idle S (seconds of idle measurement, 30), --headless or --screen (only one of the
-// two platforms), --dump DIR (every single-client sample of both servers, one file each).
+// two platforms), --dump DIR (every single-client sample of both servers, one file each),
+// --latency-only (the single-client figures alone), --program PATH (another build of the relay
+// server, for comparing builds).
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
@@ -486,6 +489,29 @@ SingleClientRun RunSingleClient(int master, uint16_t port, bool echoes, int coun
   return run;
 }
 
+// With TV_BENCH_PIN set, each server runs on the last processor and the benchmark's clients on
+// the others, the same for both servers.
+bool Pinning() {
+  return std::getenv("TV_BENCH_PIN") != nullptr && std::thread::hardware_concurrency() > 1;
+}
+
+void RunOnProcessors(int from, int to) {
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  for (int i = from; i <= to; ++i) CPU_SET(i, &set);
+  sched_setaffinity(0, sizeof set, &set);
+}
+
+// Starts a server, on the last processor when pinning; the server's threads inherit it.
+template <class Start>
+bool StartServer(Start start) {
+  const int last = static_cast<int>(std::thread::hardware_concurrency()) - 1;
+  if (Pinning()) RunOnProcessors(last, last);
+  const bool started = start();
+  if (Pinning()) RunOnProcessors(0, last - 1);
+  return started;
+}
+
 // --- The peer ---------------------------------------------------------------------------------
 
 std::string Ser2netProgram() {
@@ -516,8 +542,10 @@ PeerFigures MeasureSer2net(const std::string& program, PseudoTerminal& board, in
   }
   ChildProcess ser2net;
   // -u: no lock file in the machine's /var/lock.
-  if (!ser2net.Start(program, {"-n", "-u", "-c", config, "-P", "/tmp/tallyvane-bench-ser2net.pid"},
-                     {})) {
+  if (!StartServer([&] {
+        return ser2net.Start(
+            program, {"-n", "-u", "-c", config, "-P", "/tmp/tallyvane-bench-ser2net.pid"}, {});
+      })) {
     std::printf("ser2net did not start\n");
     return figures;
   }
@@ -555,12 +583,20 @@ struct ProgramFigures {
   double idleSeconds = 0, idleProcessCpu = 0, idleGuiCpu = 0;
 };
 
+struct Options {
+  bool longRun = false, latencyOnly = false;
+  int samples = 10000, idleSeconds = 30;
+  std::string program = TALLYVANE_BINARY;
+};
+
 ProgramFigures MeasureProgram(const std::map<std::string, std::string>& environment,
-                              PseudoTerminal& board, int samples, bool longRun, int idleSeconds,
-                              std::mt19937& random) {
+                              PseudoTerminal& board, const Options& options, std::mt19937& random) {
   ProgramFigures f;
+  const int samples = options.samples;
+  const bool longRun = options.longRun;
   RelayProgram program;
-  if (!program.Start(environment) || !program.WaitUntilListening()) {
+  if (!StartServer([&] { return program.Start(environment, options.program); }) ||
+      !program.WaitUntilListening()) {
     std::printf("the relay server did not start: %s\n", program.StandardError().c_str());
     return f;
   }
@@ -569,6 +605,14 @@ ProgramFigures MeasureProgram(const std::map<std::string, std::string>& environm
   // The window comes up and draws for the first time.
   std::this_thread::sleep_for(std::chrono::seconds(1));
   long logged = 0;  // commands the server has logged
+
+  if (options.latencyOnly) {
+    f.paced = RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 2000, pid, random);
+    f.backToBack = RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 0, pid, random);
+    program.Stop();
+    f.measured = true;
+    return f;
+  }
 
   {
     BoardDrain drain(board.MasterFd());
@@ -642,7 +686,7 @@ ProgramFigures MeasureProgram(const std::map<std::string, std::string>& environm
   std::this_thread::sleep_for(std::chrono::seconds(1));
   const uint64_t processBefore = ProcessCpuNs(pid), guiBefore = ThreadCpuNs(pid, pid);
   const auto idleStart = Clock::now();
-  std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+  std::this_thread::sleep_for(std::chrono::seconds(options.idleSeconds));
   f.idleSeconds = std::chrono::duration<double>(Clock::now() - idleStart).count();
   f.idleProcessCpu = static_cast<double>(ProcessCpuNs(pid) - processBefore) / 1e9 / f.idleSeconds;
   f.idleGuiCpu = static_cast<double>(ThreadCpuNs(pid, pid) - guiBefore) / 1e9 / f.idleSeconds;
@@ -675,7 +719,8 @@ void Row(const char* what, double ours, double peer, const char* unit) {
   std::printf("  %-58s %11.1f %11s %-7s %6s\n", what, ours, peerText, unit, ratioText);
 }
 
-void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p, bool longRun) {
+void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p,
+           const Options& options) {
   std::printf("\n%s\n", platform);
   if (!f.measured) {
     std::printf("  the relay server could not be measured\n");
@@ -709,6 +754,14 @@ void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p, 
   Row("send to last board byte p50, 1 client back to back",
       Percentile(f.backToBack.Board(true), 0.5), peer(Percentile(p.backToBack.Board(true), 0.5)),
       "us");
+  Row("GUI-thread CPU per command, 1 client with gaps",
+      f.paced.samples.empty() ? NAN : f.paced.guiCpuNs / 1000.0 / f.paced.samples.size(), none,
+      "us");
+  Row("process CPU per command, 1 client with gaps",
+      f.paced.samples.empty() ? NAN : f.paced.processCpuNs / 1000.0 / f.paced.samples.size(),
+      peer(p.paced.samples.empty() ? NAN : p.paced.processCpuNs / 1000.0 / p.paced.samples.size()),
+      "us");
+  if (options.latencyOnly) return;
   Row("commands/s, 100 clients", f.hundred.PerSecond(), none, "1/s");
   if (f.thousandConnected)
     Row("commands/s, 1000 clients", f.thousand.PerSecond(), none, "1/s");
@@ -720,18 +773,11 @@ void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p, 
       f.backToBack.bad + f.paced.bad, f.hundred.badEchoes, f.thousand.badEchoes, f.boardBytes,
       f.boardBytesExpected);
   Row("GUI-thread CPU per command, 100 clients", f.hundred.GuiNsPerCommand() / 1000, none, "us");
-  Row("GUI-thread CPU per command, 1 client with gaps",
-      f.paced.samples.empty() ? NAN : f.paced.guiCpuNs / 1000.0 / f.paced.samples.size(), none,
-      "us");
-  Row("process CPU per command, 1 client with gaps",
-      f.paced.samples.empty() ? NAN : f.paced.processCpuNs / 1000.0 / f.paced.samples.size(),
-      peer(p.paced.samples.empty() ? NAN : p.paced.processCpuNs / 1000.0 / p.paced.samples.size()),
-      "us");
   char what[96];
   std::snprintf(what, sizeof what, "resident memory per logged command over %ld commands",
                 f.memoryCommands);
   Row(what, f.bytesPerCommand, none, "B");
-  if (longRun) {
+  if (options.longRun) {
     std::snprintf(what, sizeof what, "resident memory per logged command over %ld commands",
                   f.longCommands);
     Row(what, f.bytesPerCommandLong, none, "B");
@@ -758,16 +804,20 @@ void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p, 
 int main(int argc, char** argv) {
   // Before any thread starts.
   EnterPrivateSystem();
-  bool longRun = false, headless = true, screen = true;
-  int samples = 10000, idleSeconds = 30;
+  Options options;
+  bool headless = true, screen = true;
   std::string dumpDirectory;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
-    if (argument == "--long") longRun = true;
+    if (argument == "--long") options.longRun = true;
+    if (argument == "--latency-only") options.latencyOnly = true;
+    if (argument == "--program" && i + 1 < argc) options.program = argv[++i];
     if (argument == "--headless") screen = false;
     if (argument == "--screen") headless = false;
-    if (argument == "--samples" && i + 1 < argc) samples = std::max(100, std::atoi(argv[++i]));
-    if (argument == "--idle" && i + 1 < argc) idleSeconds = std::max(1, std::atoi(argv[++i]));
+    if (argument == "--samples" && i + 1 < argc)
+      options.samples = std::max(100, std::atoi(argv[++i]));
+    if (argument == "--idle" && i + 1 < argc)
+      options.idleSeconds = std::max(1, std::atoi(argv[++i]));
     if (argument == "--dump" && i + 1 < argc) dumpDirectory = argv[++i];
   }
   if (!InPrivateSystem()) {
@@ -795,7 +845,7 @@ int main(int argc, char** argv) {
   std::printf(
       "relay path: one client's relay text to the last of its bytes on the board (a "
       "pseudo-terminal); %d commands per single-client run%s\n",
-      samples, longRun ? ", log filled to 1,000,000 commands" : "");
+      options.samples, options.longRun ? ", log filled to 1,000,000 commands" : "");
   std::fflush(stdout);
 
   std::mt19937 random(12);
@@ -818,10 +868,9 @@ int main(int argc, char** argv) {
       environment["DISPLAY"] = display.Display();
     }
     PeerFigures peer;
-    if (!ser2net.empty()) peer = MeasureSer2net(ser2net, board, samples, random);
-    const ProgramFigures ours =
-        MeasureProgram(environment, board, samples, longRun, idleSeconds, random);
-    Print(platform.title, ours, peer, longRun);
+    if (!ser2net.empty()) peer = MeasureSer2net(ser2net, board, options.samples, random);
+    const ProgramFigures ours = MeasureProgram(environment, board, options, random);
+    Print(platform.title, ours, peer, options);
     if (!dumpDirectory.empty()) {
       const std::string stem = dumpDirectory + "/" + platform.name;
       Dump(stem + "-tallyvane.txt", ours.paced);

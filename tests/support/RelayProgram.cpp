@@ -9,10 +9,11 @@
 #include <chrono>
 #include <thread>
 
-bool RelayProgram::Start(const std::map<std::string, std::string>& environment) {
+bool RelayProgram::Start(const std::map<std::string, std::string>& environment,
+                         const std::string& program) {
   std::map<std::string, std::string> variables = {{"QT_QPA_PLATFORM", "offscreen"}};
   for (const auto& [name, value] : environment) variables[name] = value;
-  return process_.Start(TALLYVANE_BINARY, {}, variables);
+  return process_.Start(program, {}, variables);
 }
 
 bool RelayProgram::WaitUntilListening(int timeoutMs) {

@@ -10,8 +10,9 @@
 class RelayProgram {
  public:
   // Starts the program with these environment variables added; the offscreen platform unless
-  // they name another.
-  bool Start(const std::map<std::string, std::string>& environment = {});
+  // they name another. Another build of the program can be named (benchmarks compare builds).
+  bool Start(const std::map<std::string, std::string>& environment = {},
+             const std::string& program = TALLYVANE_BINARY);
   // Waits until the program accepts connections on port 1028.
   bool WaitUntilListening(int timeoutMs = 20000);
   // SIGTERM; the exit status (0 for a clean end) or -1 when it did not end in time.
