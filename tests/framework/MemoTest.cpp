@@ -297,6 +297,26 @@ TEST_F(MemoTest, EditableMemoTakesTypingDeletionLineBreaksAndTheClipboard) {
   EXPECT_EQ(changes, 8);
 }
 
+// Lines of the same text are laid out once; editing one of them leaves the others as they were.
+TEST_F(MemoTest, EditingOneOfSeveralEqualLinesChangesThatLineAlone) {
+  memo->SetText(Entry(2) + "\r\n" + Entry(2) + "\r\n" + Entry(2));
+  QImage image = Render();
+  for (int row = 0; row < 3; ++row) ExpectRowShows(image, RowTop(row), Entry(2));
+  memo->SetSelStart(static_cast<int>(Entry(2).size()) + 2 + 6);
+  QTest::keyClicks(View(), "WWWWWW");
+  EXPECT_EQ(memo->GetText(), Entry(2) + "\r\n" + Entry(8) + "\r\n" + Entry(2));
+  image = Render();
+  ExpectRowShows(image, RowTop(0), Entry(2));
+  ExpectRowShows(image, RowTop(1), Entry(8));
+  ExpectRowShows(image, RowTop(2), Entry(2));
+  // Appending the text again brings back the layout all three lines had.
+  memo->SetSelStart(static_cast<int>(memo->GetText().size()));
+  memo->ReplaceSelection("\r\n" + Entry(2));
+  image = Render();
+  ExpectRowShows(image, RowTop(1), Entry(8));
+  ExpectRowShows(image, RowTop(3), Entry(2));
+}
+
 TEST_F(MemoTest, SelectAllAndCopyPutTheTextOnTheClipboard) {
   memo->SetReadOnly(true);
   memo->SetText("one\r\ntwo");
