@@ -7,8 +7,10 @@
 // - runs ser2net with the pseudo-terminal as its serial device and measures, with one client,
 //   the time from the client's send of a relay text to the last of its bytes on the board;
 // - then runs the released relay server program, as a user starts it, on the same
-//   pseudo-terminal, and measures the same time and the echo round trip with one client; the
-//   commands per second with 1, 100 and 1000 clients, each sending again as soon as its echo is
+//   pseudo-terminal, and measures the same time and the echo round trip with one client (the
+//   two servers take turns, in rounds, since only one can hold the port);
+// - then runs the program once more and measures the commands per second with 1, 100 and 1000
+// clients, each sending again as soon as its echo is
 //   in, with every echo and every board byte checked; the CPU time of the program's GUI thread
 //   per command; the growth of its resident memory per logged command; the GUI thread's cost
 //   per command with about 1,000 and with 100,000 (or, with --long, 1,000,000) commands in the
@@ -22,7 +24,8 @@
 // 10,000), --idle S (seconds of idle measurement, 30), --headless or --screen (only one of the
 // two platforms), --dump DIR (every single-client sample of both servers, one file each),
 // --latency-only (the single-client figures alone), --program PATH (another build of the relay
-// server, for comparing builds).
+// server, for comparing builds), --rounds N (3: the single-client commands are split into N
+// rounds, each with ser2net first and then the relay server, started afresh).
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -298,11 +301,31 @@ bool ConnectClients(Clients& clients, int count, uint16_t port) {
   return true;
 }
 
+// Busy time of every processor of the machine in nanoseconds (all but idle and I/O wait).
+uint64_t MachineBusyNs() {
+  std::ifstream stat("/proc/stat");
+  std::string cpu;
+  uint64_t user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0, steal = 0;
+  stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
+  return (user + nice + system + irq + softirq + steal) * (1000000000 / sysconf(_SC_CLK_TCK));
+}
+
+uint64_t ThisThreadCpuNs() {
+  timespec now{};
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000000000 + static_cast<uint64_t>(now.tv_nsec);
+}
+
 struct LoadResult {
   long commands = 0;
   long badEchoes = 0;
   double seconds = 0;
   uint64_t guiCpuNs = 0;
+  // Where the processors' time went: the whole program, the clients (this thread), the machine.
+  uint64_t programCpuNs = 0, clientCpuNs = 0, machineBusyNs = 0;
+  double PerCommandUs(uint64_t ns) const {
+    return commands > 0 ? static_cast<double>(ns) / 1000.0 / static_cast<double>(commands) : 0;
+  }
   double PerSecond() const { return seconds > 0 ? static_cast<double>(commands) / seconds : 0; }
   double GuiNsPerCommand() const {
     return commands > 0 ? static_cast<double>(guiCpuNs) / static_cast<double>(commands) : 0;
@@ -333,7 +356,8 @@ LoadResult RunLoad(Clients& clients, int commandsPerClient, pid_t pid) {
     event.data.u64 = i;
     epoll_ctl(epoll, EPOLL_CTL_ADD, clients.fds[i], &event);
   }
-  const uint64_t cpuBefore = ThreadCpuNs(pid, pid);
+  const uint64_t cpuBefore = ThreadCpuNs(pid, pid), programBefore = ProcessCpuNs(pid),
+                 clientBefore = ThisThreadCpuNs(), machineBefore = MachineBusyNs();
   const auto start = Clock::now();
   for (size_t i = 0; i < clients.fds.size(); ++i) sendNext(i);
   size_t finished = 0;
@@ -365,6 +389,9 @@ LoadResult RunLoad(Clients& clients, int commandsPerClient, pid_t pid) {
   }
   result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
   result.guiCpuNs = ThreadCpuNs(pid, pid) - cpuBefore;
+  result.programCpuNs = ProcessCpuNs(pid) - programBefore;
+  result.clientCpuNs = ThisThreadCpuNs() - clientBefore;
+  result.machineBusyNs = MachineBusyNs() - machineBefore;
   close(epoll);
   return result;
 }
@@ -403,6 +430,15 @@ struct SingleClientRun {
   }
   double PerSecond() const {
     return seconds > 0 ? static_cast<double>(samples.size()) / seconds : 0;
+  }
+  void Merge(const SingleClientRun& other) {
+    samples.insert(samples.end(), other.samples.begin(), other.samples.end());
+    bad += other.bad;
+    seconds += other.seconds;
+    guiCpuNs += other.guiCpuNs;
+    processCpuNs += other.processCpuNs;
+    pauses += other.pauses;
+    pausesSeen = pausesSeen || other.pausesSeen;
   }
 };
 
@@ -585,51 +621,57 @@ struct ProgramFigures {
 
 struct Options {
   bool longRun = false, latencyOnly = false;
-  int samples = 10000, idleSeconds = 30;
+  int samples = 10000, idleSeconds = 30, rounds = 3;
   std::string program = TALLYVANE_BINARY;
 };
 
-ProgramFigures MeasureProgram(const std::map<std::string, std::string>& environment,
-                              PseudoTerminal& board, const Options& options, std::mt19937& random) {
-  ProgramFigures f;
-  const int samples = options.samples;
-  const bool longRun = options.longRun;
-  RelayProgram program;
+bool StartProgram(RelayProgram& program, const std::map<std::string, std::string>& environment,
+                  PseudoTerminal& board, const Options& options) {
   if (!StartServer([&] { return program.Start(environment, options.program); }) ||
       !program.WaitUntilListening()) {
     std::printf("the relay server did not start: %s\n", program.StandardError().c_str());
-    return f;
+    return false;
   }
-  const pid_t pid = program.Pid();
   if (board.WaitForBytes(3, 5000) != "?//") std::printf("the board was not greeted\n");
   // The window comes up and draws for the first time.
   std::this_thread::sleep_for(std::chrono::seconds(1));
-  long logged = 0;  // commands the server has logged
+  return true;
+}
 
-  if (options.latencyOnly) {
-    f.paced = RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 2000, pid, random);
-    f.backToBack = RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 0, pid, random);
-    program.Stop();
-    f.measured = true;
-    return f;
-  }
+// One round of the single-client figures, on a program started for it.
+void MeasureProgramSingleClient(const std::map<std::string, std::string>& environment,
+                                PseudoTerminal& board, const Options& options, int samples,
+                                std::mt19937& random, ProgramFigures& f) {
+  RelayProgram program;
+  if (!StartProgram(program, environment, board, options)) return;
+  const pid_t pid = program.Pid();
+  f.paced.Merge(RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 2000, pid, random));
+  f.backToBack.Merge(RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 0, pid, random));
+  const int status = program.Stop();
+  if (status != 0) std::printf("the relay server ended with status %d\n", status);
+}
+
+// Everything but the single-client figures, on one run of the program.
+void MeasureProgram(const std::map<std::string, std::string>& environment, PseudoTerminal& board,
+                    const Options& options, ProgramFigures& f) {
+  const bool longRun = options.longRun;
+  RelayProgram program;
+  if (!StartProgram(program, environment, board, options)) return;
+  const pid_t pid = program.Pid();
+  long logged = 0;  // commands the server has logged
 
   {
     BoardDrain drain(board.MasterFd());
     Clients clients;
     if (!ConnectClients(clients, 100, kRelayPort)) {
       std::printf("could not connect 100 clients\n");
-      return f;
+      return;
     }
     RunLoad(clients, 9, pid);
     f.early = RunLoad(clients, 100, pid);
     logged = clients.sent;
     drain.Stop();
   }
-
-  f.paced = RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 2000, pid, random);
-  f.backToBack = RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 0, pid, random);
-  logged += static_cast<long>(f.paced.samples.size() + f.backToBack.samples.size());
 
   {
     BoardDrain drain(board.MasterFd());
@@ -694,7 +736,6 @@ ProgramFigures MeasureProgram(const std::map<std::string, std::string>& environm
   const int status = program.Stop();
   if (status != 0) std::printf("the relay server ended with status %d\n", status);
   f.measured = true;
-  return f;
 }
 
 // One line per command: when it was sent (us from the first), its board and echo times (us) and
@@ -772,8 +813,14 @@ void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p,
       "%ld\n",
       f.backToBack.bad + f.paced.bad, f.hundred.badEchoes, f.thousand.badEchoes, f.boardBytes,
       f.boardBytesExpected);
-  Row("GUI-thread CPU per command, 100 clients", f.hundred.GuiNsPerCommand() / 1000, none, "us");
   char what[96];
+  Row("GUI-thread CPU per command, 100 clients", f.hundred.GuiNsPerCommand() / 1000, none, "us");
+  Row("  the whole program, per command", f.hundred.PerCommandUs(f.hundred.programCpuNs), none,
+      "us");
+  Row("  the 100 clients, per command", f.hundred.PerCommandUs(f.hundred.clientCpuNs), none, "us");
+  std::snprintf(what, sizeof what, "  every processor of the machine (%u), per command",
+                std::thread::hardware_concurrency());
+  Row(what, f.hundred.PerCommandUs(f.hundred.machineBusyNs), none, "us");
   std::snprintf(what, sizeof what, "resident memory per logged command over %ld commands",
                 f.memoryCommands);
   Row(what, f.bytesPerCommand, none, "B");
@@ -811,6 +858,7 @@ int main(int argc, char** argv) {
     const std::string argument = argv[i];
     if (argument == "--long") options.longRun = true;
     if (argument == "--latency-only") options.latencyOnly = true;
+    if (argument == "--rounds" && i + 1 < argc) options.rounds = std::max(1, std::atoi(argv[++i]));
     if (argument == "--program" && i + 1 < argc) options.program = argv[++i];
     if (argument == "--headless") screen = false;
     if (argument == "--screen") headless = false;
@@ -844,8 +892,8 @@ int main(int argc, char** argv) {
     std::printf("ser2net is not installed (scripts/bench-deps.sh installs it): no peer figures\n");
   std::printf(
       "relay path: one client's relay text to the last of its bytes on the board (a "
-      "pseudo-terminal); %d commands per single-client run%s\n",
-      options.samples, options.longRun ? ", log filled to 1,000,000 commands" : "");
+      "pseudo-terminal); %d commands from one client per server, in %d rounds%s\n",
+      options.samples, options.rounds, options.longRun ? "; log filled to 1,000,000 commands" : "");
   std::fflush(stdout);
 
   std::mt19937 random(12);
@@ -867,9 +915,24 @@ int main(int argc, char** argv) {
       }
       environment["DISPLAY"] = display.Display();
     }
+    // The single-client figures of both servers in rounds, one after the other, so that both
+    // meet the same changes of the machine's load.
     PeerFigures peer;
-    if (!ser2net.empty()) peer = MeasureSer2net(ser2net, board, options.samples, random);
-    const ProgramFigures ours = MeasureProgram(environment, board, options, random);
+    ProgramFigures ours;
+    const int perRound = std::max(100, options.samples / options.rounds);
+    for (int round = 0; round < options.rounds; ++round) {
+      if (!ser2net.empty()) {
+        const PeerFigures part = MeasureSer2net(ser2net, board, perRound, random);
+        peer.measured = peer.measured || part.measured;
+        peer.paced.Merge(part.paced);
+        peer.backToBack.Merge(part.backToBack);
+      }
+      MeasureProgramSingleClient(environment, board, options, perRound, random, ours);
+    }
+    if (options.latencyOnly)
+      ours.measured = !ours.paced.samples.empty();
+    else
+      MeasureProgram(environment, board, options, ours);
     Print(platform.title, ours, peer, options);
     if (!dumpDirectory.empty()) {
       const std::string stem = dumpDirectory + "/" + platform.name;
