@@ -33,6 +33,7 @@
 #include <sched.h>
 #include <signal.h>
 #include <sys/epoll.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -625,8 +626,23 @@ struct Options {
   std::string program = TALLYVANE_BINARY;
 };
 
+// The program leaves the port in exclusive mode when it ends (the system releases the port, but
+// the pseudo-terminal stays open on the board's side), so that its next start would find the
+// port taken. The board takes the mode off as a replugged adapter would come up without it; a
+// benchmark without the privilege to open an exclusive terminal replugs the board instead.
+void ReleaseExclusiveMode(PseudoTerminal& board) {
+  const int fd = open(board.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    board.Replug();
+    return;
+  }
+  ioctl(fd, TIOCNXCL);
+  close(fd);
+}
+
 bool StartProgram(RelayProgram& program, const std::map<std::string, std::string>& environment,
                   PseudoTerminal& board, const Options& options) {
+  ReleaseExclusiveMode(board);
   if (!StartServer([&] { return program.Start(environment, options.program); }) ||
       !program.WaitUntilListening()) {
     std::printf("the relay server did not start: %s\n", program.StandardError().c_str());
