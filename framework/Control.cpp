@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QPalette>
+#include <QRect>
 #include <QWidget>
 #include <algorithm>
 
@@ -59,7 +60,15 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 }
 
 void TControl::BoundsChanged() {
-  widget_->setGeometry(left_, top_, std::max(width_, 0), std::max(height_, 0));
+  const QRect geometry(left_, top_, std::max(width_, 0), std::max(height_, 0));
+  // A shown control that only moves is moved on the next display frame (an indicator that
+  // changes rows, say). A change of size is carried out at once: what a control shows may
+  // depend on its size.
+  if (geometry.size() == widget_->size() && widget_->isVisible() &&
+      MoveOnNextFrame(widget_, geometry))
+    return;
+  ForgetMove(widget_);
+  widget_->setGeometry(geometry);
 }
 
 void TControl::SetVisible(bool visible) {

@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QRect>
 #include <QScreen>
 #include <QTimer>
 #include <QWidget>
@@ -42,21 +43,70 @@ class FramePacer : public QObject {
 
   long frames = 0;
 
+  bool Move(QWidget* widget, const QRect& geometry) {
+    QWidget* window = widget->window();
+    if (window == widget || !window->isVisible() || !window->testAttribute(Qt::WA_WState_Created))
+      return false;
+    auto pending = std::find_if(moves_.begin(), moves_.end(),
+                                [widget](const TMove& move) { return move.widget == widget; });
+    if (pending != moves_.end())
+      pending->geometry = geometry;
+    else
+      moves_.push_back({widget, geometry});
+    Schedule(window);
+    return true;
+  }
+
+  void Forget(QWidget* widget) {
+    moves_.erase(std::remove_if(moves_.begin(), moves_.end(),
+                                [widget](const TMove& move) { return move.widget == widget; }),
+                 moves_.end());
+  }
+
+  // Carries out the waiting moves; the windows they change are drawn on this frame.
+  void ApplyMoves() {
+    if (moves_.empty()) return;
+    std::vector<TMove> moves;
+    moves.swap(moves_);
+    std::vector<QPointer<QWidget>> windows;
+    for (const TMove& move : moves) {
+      if (move.widget.isNull()) continue;
+      move.widget->setGeometry(move.geometry);
+      QPointer<QWidget> window = move.widget->window();
+      if (std::find(windows.begin(), windows.end(), window) == windows.end())
+        windows.push_back(window);
+    }
+    // The toolkit asked for those windows to be drawn by posting them update requests; they
+    // are taken up now, so that the drawing below includes the moves.
+    for (const QPointer<QWidget>& window : windows)
+      if (!window.isNull())
+        QCoreApplication::sendPostedEvents(window.data(), QEvent::UpdateRequest);
+  }
+
  protected:
   bool eventFilter(QObject* target, QEvent* event) override {
     if (event->type() != QEvent::UpdateRequest || passing_ > 0) return false;
     auto* window = qobject_cast<QWidget*>(target);
     if (window == nullptr || !window->isWindow()) return false;
+    Schedule(window);
+    return true;
+  }
+
+ private:
+  struct TMove {
+    QPointer<QWidget> widget;
+    QRect geometry;
+  };
+
+  void Schedule(QWidget* window) {
     if (std::find(waiting_.begin(), waiting_.end(), window) == waiting_.end())
       waiting_.emplace_back(window);
     if (!frameTimer_.isActive()) {
       const qint64 left = FrameIntervalMs() - sinceLastFrame_.elapsed();
       frameTimer_.start(static_cast<int>(std::max<qint64>(left, 0)));
     }
-    return true;
   }
 
- private:
   static int FrameIntervalMs() {
     const QScreen* screen = QGuiApplication::primaryScreen();
     const qreal rate = screen != nullptr ? screen->refreshRate() : 60.0;
@@ -72,6 +122,9 @@ class FramePacer : public QObject {
       return;
     }
     yielded_ = false;
+    ApplyMoves();
+    // Taking up the update requests of the moves may have asked for this very frame again.
+    frameTimer_.stop();
     sinceLastFrame_.restart();
     ++frames;
     std::vector<QPointer<QWidget>> windows;
@@ -87,6 +140,7 @@ class FramePacer : public QObject {
   QTimer frameTimer_;
   QElapsedTimer sinceLastFrame_;
   std::vector<QPointer<QWidget>> waiting_;
+  std::vector<TMove> moves_;
   int passing_ = 0;
   bool yielded_ = false;
 };
@@ -109,7 +163,16 @@ void PaceFramesOf(QWidget* window) {
   if (pacer != nullptr) window->installEventFilter(pacer);
 }
 
+bool MoveOnNextFrame(QWidget* widget, const QRect& geometry) {
+  return pacer != nullptr && pacer->Move(widget, geometry);
+}
+
+void ForgetMove(QWidget* widget) {
+  if (pacer != nullptr) pacer->Forget(widget);
+}
+
 void RepaintNow(QWidget* widget) {
+  if (pacer != nullptr) pacer->ApplyMoves();
   FramePacer::Passage passage(pacer);
   widget->repaint();
 }

@@ -6,6 +6,7 @@
 // pacer's own, so a change reaches the screen within a frame whatever else the loop is or is not
 // doing.
 
+class QRect;
 class QWidget;
 
 // The application object installs the pacer for its lifetime.
@@ -14,7 +15,15 @@ void RemoveFramePacer();
 // Has the pacer draw a top-level window (a form) on the display's frames.
 void PaceFramesOf(QWidget* window);
 
-// Draws the widget now, for the calls that promise an immediate refresh.
+// Moves a shown widget to the geometry (of the same size) on the next frame, before that frame is
+// drawn: many moves between two frames cost one, and none is carried out by the code that asked
+// for it. False when the pacer cannot take it (the caller moves the widget itself).
+bool MoveOnNextFrame(QWidget* widget, const QRect& geometry);
+// Drops a move that waits for the frame (the widget's geometry is being set at once).
+void ForgetMove(QWidget* widget);
+
+// Draws the widget now, for the calls that promise an immediate refresh; moves waiting for the
+// frame are carried out first.
 void RepaintNow(QWidget* widget);
 
 // Frames drawn so far (for tests and benchmarks).

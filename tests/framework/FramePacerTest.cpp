@@ -7,6 +7,7 @@
 #include <QImage>
 #include <QPalette>
 #include <QPixmap>
+#include <QRect>
 #include <QScreen>
 #include <QWidget>
 
@@ -69,6 +70,44 @@ TEST(FramePacerTest, ManyChangesBetweenTwoFramesAreDrawnOnce) {
   ASSERT_TRUE(Application->ProcessMessagesUntil(
       [&] { return shown.ShownColour() == Rgb(Qt::blue); }, 5000));
   EXPECT_EQ(FramesDrawn(), framesBefore + 1);
+}
+
+// A shown child that only moves is moved on the frame: the moves between two frames cost that
+// one frame and no more, the last of them decides where it stands, and an immediate refresh
+// carries out the waiting move before it draws.
+TEST(FramePacerTest, MovesWaitForTheFrameAndAnImmediateRefreshCarriesThemOut) {
+  ColourWindow shown;
+  QWidget child(&shown.window);
+  child.setAutoFillBackground(true);
+  QPalette palette = child.palette();
+  palette.setColor(QPalette::Window, Qt::green);
+  child.setPalette(palette);
+  child.setGeometry(0, 0, 10, 10);
+  child.show();
+  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return FramesDrawn() > 0; }, 5000));
+  ASSERT_TRUE(
+      Application->ProcessMessagesUntil([&] { return shown.ShownColour() == Rgb(Qt::red); }, 5000));
+
+  const long framesBefore = FramesDrawn();
+  for (int i = 0; i < 50; ++i) ASSERT_TRUE(MoveOnNextFrame(&child, QRect(i % 30, 10, 10, 10)));
+  ASSERT_TRUE(MoveOnNextFrame(&child, QRect(15, 10, 10, 10)));
+  EXPECT_EQ(child.pos(), QPoint(0, 0));
+  ASSERT_TRUE(Application->ProcessMessagesUntil(
+      [&] { return shown.ShownColour() == Rgb(Qt::green); }, 5000));
+  EXPECT_EQ(child.pos(), QPoint(15, 10));
+  Application->ProcessMessagesUntil([] { return false; }, 100);
+  EXPECT_EQ(FramesDrawn(), framesBefore + 1);
+
+  ASSERT_TRUE(MoveOnNextFrame(&child, QRect(0, 0, 10, 10)));
+  RepaintNow(&shown.window);
+  EXPECT_EQ(child.pos(), QPoint(0, 0));
+  EXPECT_EQ(shown.ShownColour(), Rgb(Qt::red));
+
+  // A move that was given up for a geometry set at once is not carried out later.
+  ASSERT_TRUE(MoveOnNextFrame(&child, QRect(15, 10, 10, 10)));
+  ForgetMove(&child);
+  Application->ProcessMessagesUntil([] { return false; }, 100);
+  EXPECT_EQ(child.pos(), QPoint(0, 0));
 }
 
 TEST(FramePacerTest, AnImmediateRefreshDrawsAtOnce) {
