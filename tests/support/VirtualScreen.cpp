@@ -1,6 +1,8 @@
 #include "support/VirtualScreen.h"
 
 #include <stdlib.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -49,6 +51,17 @@ std::string Output(const std::string& command) {
   return text;
 }
 
+bool Accepts(const std::string& socketPath) {
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  socketPath.copy(address.sun_path, sizeof address.sun_path - 1);
+  const bool accepted = connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  close(fd);
+  return accepted;
+}
+
 }  // namespace
 
 VirtualScreen::~VirtualScreen() {
@@ -76,10 +89,10 @@ bool VirtualScreen::Start(int display) {
                      {})) {
     return false;
   }
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    if (Pixel(0, 0) >= 0 &&
-        access(("/tmp/.X11-unix/X" + std::to_string(display)).c_str(), F_OK) == 0)
-      return true;
+  // Up once a client can connect: the socket's file appears before the server listens on it.
+  const std::string socketPath = "/tmp/.X11-unix/X" + std::to_string(display);
+  for (int attempt = 0; attempt < 400; ++attempt) {
+    if (Pixel(0, 0) >= 0 && Accepts(socketPath)) return true;
     if (!server_.Running()) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
