@@ -33,7 +33,7 @@ TEST(WatchdogBinary, ServesClientsOverSeveralCyclesWithoutAnAdapterAndStopsOnSig
   ASSERT_TRUE(client.Connect(1028));
   // About four watchdog cycles, each with a 250 ms pause on the GUI thread.
   for (int round = 0; round < 4; ++round) {
-    const std::string command = "0" + std::to_string(round + 1) + "+//";
+    const std::string command = std::string("0").append(std::to_string(round + 1)).append("+//");
     ASSERT_TRUE(client.Send(command));
     const std::string reply = ReadUntil(client, "Virtual COM Port is not opened!");
     EXPECT_EQ(reply,

@@ -409,7 +409,7 @@ TEST_F(DirectoryOutlineTest, ALevelOfManyDirectoriesIsNumberedOnceAndInOrder) {
     // Made in an order unlike the sorted one, with names that differ in case only at the front.
     for (int i = 0; i < count; ++i) {
       const int n = (i * 7919) % count;
-      many.MakeDirectory((n % 2 ? "D" : "d") + std::to_string(100000 + n));
+      many.MakeDirectory(std::string(n % 2 ? "D" : "d").append(std::to_string(100000 + n)));
     }
     EXPECT_EQ(chdir(many.Root().c_str()), 0);
     auto outline = NewOutline();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,9 +26,14 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
   const int errFd = mkstemp(pathTemplate);
   if (errFd < 0) return false;
   stderrPath_ = pathTemplate;
+  const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ < 0) return false;
   if (pid_ == 0) {
+    // A test or benchmark killed from outside must not leave its program, screen or peer
+    // running on the private machine's devices.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
     dup2(errFd, STDERR_FILENO);
     const int devNull = open("/dev/null", O_RDWR);
     if (devNull >= 0) {
