@@ -41,8 +41,11 @@ TEdit::TEdit(TComponent* owner) : TWinControl(owner, new EditWidget) {
   SetBounds(0, 0, 121, 21);
   SetTabStop(true);
   QObject::connect(AsEdit(Widget()), &QLineEdit::textEdited, [this](const QString& text) {
-    TControl::SetText(text.toLatin1().toStdString());
-    if (OnChange) OnChange(this);
+    // A character outside the edit's character set is kept as the '?' it became, on screen too.
+    const std::string typed = text.toLatin1().toStdString();
+    typedByUser_ = QString::fromLatin1(typed) == text;
+    TControl::SetText(typed);
+    typedByUser_ = false;
   });
 }
 
@@ -55,7 +58,7 @@ void TEdit::TextChanged() {
   // Laying the text out costs more than everything else of setting it. An edit that nobody can
   // see or type into (hidden, without width or height, and without the focus) takes the text
   // when that changes, so a hidden edit that only carries text costs little per change.
-  textToShow_ = true;
+  textToShow_ = !typedByUser_;
   const QWidget* widget = Widget();
   if (widget->hasFocus() || (widget->isVisible() && widget->width() > 0 && widget->height() > 0))
     ShowText();
@@ -65,9 +68,7 @@ void TEdit::TextChanged() {
 void TEdit::ShowText() {
   if (!textToShow_) return;
   textToShow_ = false;
-  settingText_ = true;
   AsEdit(Widget())->setText(QString::fromLatin1(Text()));
-  settingText_ = false;
 }
 
 int TEdit::GetTextBuf(char* buffer, int size) const {

@@ -30,5 +30,6 @@ class TEdit : public TWinControl {
   bool readOnly_ = false;
   bool textToShow_ = false;
   int maxLength_ = 0;
-  bool settingText_ = false;
+  // The toolkit's edit already shows what the user typed, with the caret where it was left.
+  bool typedByUser_ = false;
 };

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QTest>
 
@@ -106,6 +107,30 @@ TEST_F(ControlsTest, EditShowsItsLatestTextOnceItCanBeSeenOrTypedInto) {
   edit->SetText("hidden");
   edit->SetVisible(true);
   EXPECT_EQ(widget->text(), "hidden");
+}
+
+// Typing into the middle of an edit: one change per key, the caret stays where the user types,
+// and a character the edit cannot hold shows as the '?' it is kept as.
+TEST_F(ControlsTest, TypingIntoAnEditChangesItOncePerKeyAndKeepsTheCaret) {
+  form->Show();
+  TEdit* edit = Make<TEdit>();
+  edit->SetBounds(10, 10, 120, 21);
+  auto* widget = static_cast<QLineEdit*>(edit->Widget());
+  edit->SetText("0399");
+  int changes = 0;
+  edit->OnChange = [&](TObject*) { ++changes; };
+  widget->setFocus();
+  widget->setCursorPosition(2);
+  QTest::keyClicks(widget, "+/");
+  EXPECT_EQ(edit->Text(), "03+/99");
+  EXPECT_EQ(widget->cursorPosition(), 4);
+  EXPECT_EQ(changes, 2);
+
+  QKeyEvent euro(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString::fromUtf8("\u20ac"));
+  QApplication::sendEvent(widget, &euro);
+  EXPECT_EQ(edit->Text(), "03+/?99");
+  EXPECT_EQ(widget->text(), "03+/?99");
+  EXPECT_EQ(changes, 3);
 }
 
 TEST_F(ControlsTest, ComboBoxChangeFiresForTheUserOnly) {
