@@ -141,6 +141,7 @@ class TMemoView : public QWidget {
   void SelectWordAt(size_t position);
   bool HandleEditKey(QKeyEvent* event);
   void Repaint();
+  static QString ToDisplay(const std::string& text);
 
   TTextStore store_;
   size_t anchor_ = 0;
