@@ -13,7 +13,6 @@
 #include "framework/Bitmap.h"
 #include "framework/CustomControl.h"
 #include "framework/Exceptions.h"
-#include "framework/Memo.h"  // TScrollStyle
 
 class QScrollBar;
 
