@@ -14,17 +14,6 @@ constexpr int kMargin = 1;
 // Layouts kept at least, beyond those a screen needs: enough for scrolling back and forth.
 constexpr size_t kCachedLayouts = 256;
 
-bool IsWordCharacter(char c) {
-  return c == '_' || QChar::fromLatin1(c).isLetterOrNumber();
-}
-
-// 0: line break, 1: blank, 2: word character, 3: anything else.
-int CharacterClass(char c) {
-  if (c == '\n') return 0;
-  if (c == ' ' || c == '\t') return 1;
-  return IsWordCharacter(c) ? 2 : 3;
-}
-
 }  // namespace
 
 // --- Geometry -------------------------------------------------------------------------------
@@ -229,7 +218,7 @@ void TMemoView::SyncScrollBar() {
   syncingScrollBar_ = false;
 }
 
-// --- Caret moves ----------------------------------------------------------------------------
+// --- Caret moves along the rows -------------------------------------------------------------
 
 void TMemoView::MoveCaret(TMove move, bool extend) {
   const bool vertical = move == TMove::NextLine || move == TMove::PreviousLine ||
@@ -244,20 +233,7 @@ void TMemoView::MoveCaret(TMove move, bool extend) {
 }
 
 size_t TMemoView::Moved(TMove move) {
-  const size_t length = store_.Length();
   switch (move) {
-    case TMove::NextChar:
-      return std::min(caret_ + 1, length);
-    case TMove::PreviousChar:
-      return caret_ > 0 ? caret_ - 1 : 0;
-    case TMove::NextWord:
-      return WordEnd(caret_);
-    case TMove::PreviousWord:
-      return WordStart(caret_);
-    case TMove::StartOfDocument:
-      return 0;
-    case TMove::EndOfDocument:
-      return length;
     case TMove::StartOfLine:
     case TMove::EndOfLine: {
       const TRow row = RowOf(caret_);
@@ -266,8 +242,7 @@ size_t TMemoView::Moved(TMove move) {
       if (move == TMove::StartOfLine) return start + static_cast<size_t>(textLine.textStart());
       size_t end = start + static_cast<size_t>(textLine.textStart() + textLine.textLength());
       // A wrapped row ends before the blank it was broken at.
-      if (row.row + 1 < RowsOf(row.line) && end > start && CharacterClass(store_.At(end - 1)) == 1)
-        --end;
+      if (row.row + 1 < RowsOf(row.line) && end > start && IsBlank(store_.At(end - 1))) --end;
       return end;
     }
     case TMove::NextLine:
@@ -291,45 +266,7 @@ size_t TMemoView::Moved(TMove move) {
       return store_.LineStart(row.line) +
              static_cast<size_t>(std::max(0, textLine.xToCursor(stickyX_)));
     }
+    default:
+      return MovedInText(store_, caret_, move);
   }
-  return caret_;
-}
-
-size_t TMemoView::WordEnd(size_t position) const {
-  // To the start of the next word, as the word keys move.
-  const size_t length = store_.Length();
-  if (position >= length) return length;
-  const int cls = CharacterClass(store_.At(position));
-  if (cls == 0) return position + 1;
-  while (position < length && CharacterClass(store_.At(position)) == cls) ++position;
-  while (position < length && CharacterClass(store_.At(position)) == 1) ++position;
-  return position;
-}
-
-size_t TMemoView::WordStart(size_t position) const {
-  if (position == 0) return 0;
-  while (position > 0 && CharacterClass(store_.At(position - 1)) == 1) --position;
-  if (position == 0) return 0;
-  const int cls = CharacterClass(store_.At(position - 1));
-  if (cls == 0) return position - 1;
-  while (position > 0 && CharacterClass(store_.At(position - 1)) == cls) --position;
-  return position;
-}
-
-void TMemoView::SelectWordAt(size_t position) {
-  const size_t length = store_.Length();
-  // The character under the pointer, or the one before it at the end of a line.
-  size_t at = position;
-  if (at >= length || store_.At(at) == '\n') {
-    if (at == 0 || store_.At(at - 1) == '\n') {
-      Select(position, position);
-      return;
-    }
-    --at;
-  }
-  const int cls = CharacterClass(store_.At(at));
-  size_t from = at, to = at + 1;
-  while (from > 0 && CharacterClass(store_.At(from - 1)) == cls) --from;
-  while (to < length && CharacterClass(store_.At(to)) == cls) ++to;
-  Select(from, to);
 }

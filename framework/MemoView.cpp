@@ -373,7 +373,8 @@ void TMemoView::mouseReleaseEvent(QMouseEvent* event) {
 void TMemoView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   Settle();
-  SelectWordAt(PositionAt(event->position()));
+  const auto [from, to] = WordAt(store_, PositionAt(event->position()));
+  Select(from, to);
   selecting_ = false;
 }
 
