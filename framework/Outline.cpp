@@ -4,8 +4,6 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "framework/OutlinePictures.h"
-
 namespace {
 
 void DottedPixel(TCanvas& canvas, int x, int y) {

@@ -212,6 +212,9 @@ class TCustomOutline : public TCustomControl {
   void ScrollInView(int row);
   int RowsInWindow() const;
   int IndentOf(const TOutlineNode& node) const;
+  static std::unique_ptr<TBitmap> ClosedFolderPicture();
+  static std::unique_ptr<TBitmap> OpenFolderPicture();
+  static std::unique_ptr<TBitmap> LeafPicture();
   int PictureWidth() const;
   const TBitmap* PictureFor(const TOutlineNode& node) const;
   void DrawPicture(const TBitmap& picture, int x, int top);

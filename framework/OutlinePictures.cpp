@@ -1,6 +1,6 @@
-#include "framework/OutlinePictures.h"
-
 #include "framework/Outline.h"
+
+// The outline's own pictures are drawn rather than loaded, so that the outline needs no files.
 
 namespace {
 
@@ -20,7 +20,7 @@ std::unique_ptr<TBitmap> NewPicture() {
 
 }  // namespace
 
-std::unique_ptr<TBitmap> ClosedFolderPicture() {
+std::unique_ptr<TBitmap> TCustomOutline::ClosedFolderPicture() {
   auto picture = NewPicture();
   TCanvas* canvas = picture->Canvas();
   canvas->Brush().SetColor(kFolderYellow);
@@ -32,7 +32,7 @@ std::unique_ptr<TBitmap> ClosedFolderPicture() {
   return picture;
 }
 
-std::unique_ptr<TBitmap> OpenFolderPicture() {
+std::unique_ptr<TBitmap> TCustomOutline::OpenFolderPicture() {
   auto picture = NewPicture();
   TCanvas* canvas = picture->Canvas();
   canvas->Brush().SetColor(kFolderYellow);
@@ -51,7 +51,7 @@ std::unique_ptr<TBitmap> OpenFolderPicture() {
   return picture;
 }
 
-std::unique_ptr<TBitmap> LeafPicture() {
+std::unique_ptr<TBitmap> TCustomOutline::LeafPicture() {
   auto picture = NewPicture();
   TCanvas* canvas = picture->Canvas();
   canvas->Brush().SetColor(clWhite);
