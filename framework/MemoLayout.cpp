@@ -7,14 +7,10 @@
 #include <climits>
 #include <cmath>
 
-namespace {
-
 // Room between the widget's edges and the text.
 constexpr int kMargin = 1;
 // Layouts kept at least, beyond those a screen needs: enough for scrolling back and forth.
 constexpr size_t kCachedLayouts = 256;
-
-}  // namespace
 
 // --- Geometry -------------------------------------------------------------------------------
 
@@ -83,7 +79,7 @@ const QTextLayout& TMemoView::LayoutOf(size_t line) {
   std::string text = store_.Text(start, start + store_.LineLength(line));
   if (auto same = layoutsByText_.find(text); same != layoutsByText_.end())
     return *layouts_.insert(place, TCachedLayout{line, same->second, layoutClock_})->layout;
-  auto layout = std::make_shared<QTextLayout>(ToDisplay(text), font());
+  auto layout = std::make_shared<QTextLayout>(QString::fromLatin1(text), font());
   layout->setCacheEnabled(true);
   QTextOption option;
   option.setWrapMode(wordWrap_ ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);

@@ -29,10 +29,6 @@ QString ShortcutText(QKeySequence::StandardKey key) {
 
 }  // namespace
 
-QString TMemoView::ToDisplay(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 TMemoView::TMemoView() : scrollBar_(new QScrollBar(Qt::Vertical, this)) {
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);
@@ -140,7 +136,8 @@ void TMemoView::SetVerticalScrollBar(bool shown) {
 
 void TMemoView::Copy() const {
   if (anchor_ == caret_) return;
-  QGuiApplication::clipboard()->setText(ToDisplay(store_.Text(SelectionStart(), SelectionEnd())));
+  QGuiApplication::clipboard()->setText(
+      QString::fromLatin1(store_.Text(SelectionStart(), SelectionEnd())));
 }
 
 void TMemoView::Cut() {
@@ -168,23 +165,21 @@ void TMemoView::SelectAll() {
 QMenu* TMemoView::CreateContextMenu() {
   auto* menu = new QMenu(this);
   const bool selected = anchor_ != caret_;
-  auto add = [&](const QString& text, bool enabled, void (TMemoView::*action)()) {
+  auto add = [&](const QString& text, bool enabled, const std::function<void()>& action) {
     QAction* item = menu->addAction(text);
     item->setEnabled(enabled);
-    QObject::connect(item, &QAction::triggered, this, [this, action] { (this->*action)(); });
+    QObject::connect(item, &QAction::triggered, this, action);
   };
-  if (!readOnly_) add(tr("Cu&t") + ShortcutText(QKeySequence::Cut), selected, &TMemoView::Cut);
-  QAction* copy = menu->addAction(tr("&Copy") + ShortcutText(QKeySequence::Copy));
-  copy->setEnabled(selected);
-  QObject::connect(copy, &QAction::triggered, this, [this] { Copy(); });
+  if (!readOnly_) add(tr("Cu&t") + ShortcutText(QKeySequence::Cut), selected, [this] { Cut(); });
+  add(tr("&Copy") + ShortcutText(QKeySequence::Copy), selected, [this] { Copy(); });
   if (!readOnly_) {
     add(tr("&Paste") + ShortcutText(QKeySequence::Paste),
-        !QGuiApplication::clipboard()->text().isEmpty(), &TMemoView::Paste);
-    add(tr("Delete"), selected, &TMemoView::DeleteSelection);
+        !QGuiApplication::clipboard()->text().isEmpty(), [this] { Paste(); });
+    add(tr("Delete"), selected, [this] { DeleteSelection(); });
   }
   menu->addSeparator();
   add(tr("Select All") + ShortcutText(QKeySequence::SelectAll), store_.Length() > 0,
-      &TMemoView::SelectAll);
+      [this] { SelectAll(); });
   return menu;
 }
 
@@ -265,36 +260,24 @@ void TMemoView::changeEvent(QEvent* event) {
 }
 
 void TMemoView::keyPressEvent(QKeyEvent* event) {
-  struct TBinding {
-    QKeySequence::StandardKey key;
-    TMove move;
-    bool extend;
-  };
-  static const TBinding bindings[] = {
-      {QKeySequence::MoveToNextChar, TMove::NextChar, false},
-      {QKeySequence::MoveToPreviousChar, TMove::PreviousChar, false},
-      {QKeySequence::MoveToNextWord, TMove::NextWord, false},
-      {QKeySequence::MoveToPreviousWord, TMove::PreviousWord, false},
-      {QKeySequence::MoveToNextLine, TMove::NextLine, false},
-      {QKeySequence::MoveToPreviousLine, TMove::PreviousLine, false},
-      {QKeySequence::MoveToNextPage, TMove::NextPage, false},
-      {QKeySequence::MoveToPreviousPage, TMove::PreviousPage, false},
-      {QKeySequence::MoveToStartOfLine, TMove::StartOfLine, false},
-      {QKeySequence::MoveToEndOfLine, TMove::EndOfLine, false},
-      {QKeySequence::MoveToStartOfDocument, TMove::StartOfDocument, false},
-      {QKeySequence::MoveToEndOfDocument, TMove::EndOfDocument, false},
-      {QKeySequence::SelectNextChar, TMove::NextChar, true},
-      {QKeySequence::SelectPreviousChar, TMove::PreviousChar, true},
-      {QKeySequence::SelectNextWord, TMove::NextWord, true},
-      {QKeySequence::SelectPreviousWord, TMove::PreviousWord, true},
-      {QKeySequence::SelectNextLine, TMove::NextLine, true},
-      {QKeySequence::SelectPreviousLine, TMove::PreviousLine, true},
-      {QKeySequence::SelectNextPage, TMove::NextPage, true},
-      {QKeySequence::SelectPreviousPage, TMove::PreviousPage, true},
-      {QKeySequence::SelectStartOfLine, TMove::StartOfLine, true},
-      {QKeySequence::SelectEndOfLine, TMove::EndOfLine, true},
-      {QKeySequence::SelectStartOfDocument, TMove::StartOfDocument, true},
-      {QKeySequence::SelectEndOfDocument, TMove::EndOfDocument, true},
+  // The key that moves the caret there, and the key that extends the selection there.
+  static const struct {
+    QKeySequence::StandardKey move, extend;
+    TMove to;
+  } bindings[] = {
+      {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, TMove::NextChar},
+      {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, TMove::PreviousChar},
+      {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, TMove::NextWord},
+      {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, TMove::PreviousWord},
+      {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, TMove::NextLine},
+      {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, TMove::PreviousLine},
+      {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, TMove::NextPage},
+      {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, TMove::PreviousPage},
+      {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, TMove::StartOfLine},
+      {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, TMove::EndOfLine},
+      {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument,
+       TMove::StartOfDocument},
+      {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, TMove::EndOfDocument},
   };
   Settle();
   if (event->matches(QKeySequence::SelectAll)) {
@@ -305,10 +288,12 @@ void TMemoView::keyPressEvent(QKeyEvent* event) {
     Copy();
     return;
   }
-  for (const TBinding& binding : bindings) {
-    if (event->matches(binding.key)) {
-      MoveCaret(binding.move, binding.extend);
-      return;
+  for (const bool extend : {false, true}) {
+    for (const auto& binding : bindings) {
+      if (event->matches(extend ? binding.extend : binding.move)) {
+        MoveCaret(binding.to, extend);
+        return;
+      }
     }
   }
   if (!readOnly_ && HandleEditKey(event)) return;
@@ -365,7 +350,7 @@ void TMemoView::mouseReleaseEvent(QMouseEvent* event) {
   selecting_ = false;
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (anchor_ != caret_ && clipboard->supportsSelection()) {
-    clipboard->setText(ToDisplay(store_.Text(SelectionStart(), SelectionEnd())),
+    clipboard->setText(QString::fromLatin1(store_.Text(SelectionStart(), SelectionEnd())),
                        QClipboard::Selection);
   }
 }

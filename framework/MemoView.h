@@ -126,7 +126,6 @@ class TMemoView : public QWidget {
   size_t Moved(TMove move);
   bool HandleEditKey(QKeyEvent* event);
   void Repaint();
-  static QString ToDisplay(const std::string& text);
 
   TTextStore store_;
   size_t anchor_ = 0;
