@@ -61,10 +61,6 @@ void TCustomOutline::CollectRows() {
   rowsKnown_ = true;
 }
 
-int TCustomOutline::SelectedItem() {
-  return selected_ ? selected_->Index() : 0;
-}
-
 void TCustomOutline::SetSelectedItem(int index) {
   Renumber();
   if (index < 0 || index >= static_cast<int>(items_.size())) {
@@ -91,24 +87,11 @@ void TCustomOutline::NodeExpanded(TOutlineNode* node, bool expanded) {
     Changed();
   } else {
     node->expanded_ = false;
-    for (TOutlineNode* n = selected_ ? selected_->parent_ : nullptr; n; n = n->parent_) {
-      if (n == node) {
-        selected_ = node;
-        break;
-      }
-    }
+    if (node->Holds(selected_)) selected_ = node;
     Changed();
     Collapse(node->Index());
   }
   if (selected_) currentRow_ = RowOfItem(selected_->Index());
-}
-
-void TCustomOutline::Expand(int index) {
-  if (OnExpand) OnExpand(this, index);
-}
-
-void TCustomOutline::Collapse(int index) {
-  if (OnCollapse) OnCollapse(this, index);
 }
 
 void TCustomOutline::Click() {
@@ -118,10 +101,6 @@ void TCustomOutline::Click() {
     Invalidate();
   }
   TCustomControl::Click();
-}
-
-void TCustomOutline::SetItemSeparator(const std::string& separator) {
-  itemSeparator_ = separator;
 }
 
 void TCustomOutline::SetScrollBars(TScrollStyle scrollBars) {

@@ -18,6 +18,15 @@ std::unique_ptr<TBitmap> NewPicture() {
   return picture;
 }
 
+std::unique_ptr<TBitmap> CopyPicture(const TBitmap* source) {
+  auto copy = std::make_unique<TBitmap>();
+  if (!source) return copy;
+  copy->SetSize(source->Width(), source->Height());
+  copy->Canvas()->CopyRect(Rect(0, 0, source->Width(), source->Height()), *source->Canvas(),
+                           Rect(0, 0, source->Width(), source->Height()));
+  return copy;
+}
+
 }  // namespace
 
 std::unique_ptr<TBitmap> TCustomOutline::ClosedFolderPicture() {
@@ -63,19 +72,6 @@ std::unique_ptr<TBitmap> TCustomOutline::LeafPicture() {
   }
   return picture;
 }
-
-namespace {
-
-std::unique_ptr<TBitmap> CopyPicture(const TBitmap* source) {
-  auto copy = std::make_unique<TBitmap>();
-  if (!source) return copy;
-  copy->SetSize(source->Width(), source->Height());
-  copy->Canvas()->CopyRect(Rect(0, 0, source->Width(), source->Height()), *source->Canvas(),
-                           Rect(0, 0, source->Width(), source->Height()));
-  return copy;
-}
-
-}  // namespace
 
 // --- TCustomOutline: pictures -------------------------------------------------------------
 

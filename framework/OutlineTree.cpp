@@ -1,6 +1,7 @@
-#include <algorithm>
-
 #include "framework/Outline.h"
+
+#include <algorithm>
+#include <utility>
 
 // --- TOutlineNode ---------------------------------------------------------------------------
 
@@ -17,6 +18,13 @@ void TOutlineNode::SetText(const std::string& text) {
 int TOutlineNode::Index() const {
   outline_->Renumber();
   return index_;
+}
+
+bool TOutlineNode::Holds(const TOutlineNode* node) const {
+  for (; node; node = node->parent_) {
+    if (node == this) return true;
+  }
+  return false;
 }
 
 int TOutlineNode::Level() const {
@@ -45,24 +53,10 @@ void TOutlineNode::FullExpand() {
 }
 
 std::string TOutlineNode::FullPath() const {
-  std::vector<const TOutlineNode*> chain;
-  for (const TOutlineNode* node = this; node && node->parent_; node = node->parent_) {
-    chain.push_back(node);
-  }
   std::string path;
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    if (!path.empty() || it != chain.rbegin()) path += outline_->ItemSeparator();
-    path += (*it)->text_;
-  }
+  for (const TOutlineNode* node = this; node->parent_; node = node->parent_)
+    path = node->text_ + (node == this ? "" : outline_->ItemSeparator()) + path;
   return path;
-}
-
-int TOutlineNode::GetFirstChild() const {
-  return children_.empty() ? -1 : children_.front()->Index();
-}
-
-int TOutlineNode::GetLastChild() const {
-  return children_.empty() ? -1 : children_.back()->Index();
 }
 
 int TOutlineNode::ChildPosition(int childIndex) const {
@@ -147,20 +141,18 @@ void TCustomOutline::InsertChildren(int index, const std::vector<TOutlineInserti
   auto& present = parent.children_;
   const int count = static_cast<int>(present.size());
   // Stable by position, so that insertions at one position keep the order given.
-  std::vector<const TOutlineInsertion*> byPosition;
+  std::vector<std::pair<int, const TOutlineInsertion*>> byPosition;
   byPosition.reserve(insertions.size());
-  for (const TOutlineInsertion& insertion : insertions) byPosition.push_back(&insertion);
+  for (const TOutlineInsertion& insertion : insertions)
+    byPosition.emplace_back(std::clamp(insertion.Position, 0, count), &insertion);
   std::stable_sort(byPosition.begin(), byPosition.end(),
-                   [count](const TOutlineInsertion* a, const TOutlineInsertion* b) {
-                     return std::clamp(a->Position, 0, count) < std::clamp(b->Position, 0, count);
-                   });
+                   [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<std::unique_ptr<TOutlineNode>> merged;
   merged.reserve(present.size() + insertions.size());
   size_t next = 0;
   for (int position = 0; position <= count; ++position) {
-    while (next < byPosition.size() &&
-           std::clamp(byPosition[next]->Position, 0, count) == position) {
-      const TOutlineInsertion& insertion = *byPosition[next++];
+    while (next < byPosition.size() && byPosition[next].first == position) {
+      const TOutlineInsertion& insertion = *byPosition[next++].second;
       auto node = std::unique_ptr<TOutlineNode>(
           new TOutlineNode(this, &parent, insertion.Text, insertion.Data));
       node->key_ = insertion.Key;
@@ -195,12 +187,7 @@ void TCustomOutline::Delete(int index) {
     Clear();
     return;
   }
-  for (TOutlineNode* n = selected_; n; n = n->parent_) {
-    if (n == &node) {
-      selected_ = nullptr;
-      break;
-    }
-  }
+  if (node.Holds(selected_)) selected_ = nullptr;
   auto& siblings = node.parent_->children_;
   siblings.erase(siblings.begin() + node.PositionInParent());
   Changed();
