@@ -8,7 +8,6 @@
 #include "framework/CustomControl.h"
 
 class QScrollBar;
-#include "framework/Memo.h"  // TScrollStyle
 
 enum TGridOption {
   goFixedVertLine,

@@ -9,8 +9,6 @@
 
 #include "framework/Control.h"
 
-enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
-
 class TMemoView;
 
 class TMemo : public TWinControl {

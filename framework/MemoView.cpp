@@ -9,39 +9,17 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyle>
 #include <QTextLayout>
 #include <QWheelEvent>
 #include <algorithm>
-#include <climits>
 #include <cmath>
 
 namespace {
-
-// Room between the widget's edges and the text.
-constexpr int kMargin = 1;
-// Layouts kept at least, beyond those a screen needs: enough for scrolling back and forth.
-constexpr size_t kCachedLayouts = 256;
-
-QString ToDisplay(const std::string& text) {
-  return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // Text from the keyboard or the clipboard, in the 8-bit characters the memo holds.
 std::string FromDisplay(const QString& text) {
   const QByteArray latin = text.toLatin1();
   return std::string(latin.constData(), static_cast<size_t>(latin.size()));
-}
-
-bool IsWordCharacter(char c) {
-  return c == '_' || QChar::fromLatin1(c).isLetterOrNumber();
-}
-
-// 0: line break, 1: blank, 2: word character, 3: anything else.
-int CharacterClass(char c) {
-  if (c == '\n') return 0;
-  if (c == ' ' || c == '\t') return 1;
-  return IsWordCharacter(c) ? 2 : 3;
 }
 
 QString ShortcutText(QKeySequence::StandardKey key) {
@@ -158,7 +136,8 @@ void TMemoView::SetVerticalScrollBar(bool shown) {
 
 void TMemoView::Copy() const {
   if (anchor_ == caret_) return;
-  QGuiApplication::clipboard()->setText(ToDisplay(store_.Text(SelectionStart(), SelectionEnd())));
+  QGuiApplication::clipboard()->setText(
+      QString::fromLatin1(store_.Text(SelectionStart(), SelectionEnd())));
 }
 
 void TMemoView::Cut() {
@@ -186,226 +165,22 @@ void TMemoView::SelectAll() {
 QMenu* TMemoView::CreateContextMenu() {
   auto* menu = new QMenu(this);
   const bool selected = anchor_ != caret_;
-  auto add = [&](const QString& text, bool enabled, void (TMemoView::*action)()) {
+  auto add = [&](const QString& text, bool enabled, const std::function<void()>& action) {
     QAction* item = menu->addAction(text);
     item->setEnabled(enabled);
-    QObject::connect(item, &QAction::triggered, this, [this, action] { (this->*action)(); });
+    QObject::connect(item, &QAction::triggered, this, action);
   };
-  if (!readOnly_) add(tr("Cu&t") + ShortcutText(QKeySequence::Cut), selected, &TMemoView::Cut);
-  QAction* copy = menu->addAction(tr("&Copy") + ShortcutText(QKeySequence::Copy));
-  copy->setEnabled(selected);
-  QObject::connect(copy, &QAction::triggered, this, [this] { Copy(); });
+  if (!readOnly_) add(tr("Cu&t") + ShortcutText(QKeySequence::Cut), selected, [this] { Cut(); });
+  add(tr("&Copy") + ShortcutText(QKeySequence::Copy), selected, [this] { Copy(); });
   if (!readOnly_) {
     add(tr("&Paste") + ShortcutText(QKeySequence::Paste),
-        !QGuiApplication::clipboard()->text().isEmpty(), &TMemoView::Paste);
-    add(tr("Delete"), selected, &TMemoView::DeleteSelection);
+        !QGuiApplication::clipboard()->text().isEmpty(), [this] { Paste(); });
+    add(tr("Delete"), selected, [this] { DeleteSelection(); });
   }
   menu->addSeparator();
   add(tr("Select All") + ShortcutText(QKeySequence::SelectAll), store_.Length() > 0,
-      &TMemoView::SelectAll);
+      [this] { SelectAll(); });
   return menu;
-}
-
-// --- Geometry -------------------------------------------------------------------------------
-
-int TMemoView::ScrollBarWidth() const {
-  return style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, scrollBar_);
-}
-
-int TMemoView::TextWidth() const {
-  return std::max(0, width() - (scrollBarShown_ ? ScrollBarWidth() : 0));
-}
-
-int TMemoView::FullRows() const {
-  return std::max(1, static_cast<int>(height() / rowHeight_));
-}
-
-qreal TMemoView::TopOffset() const {
-  // The margin sits above the first line of the text only, as on a page.
-  return top_ == TRow{} ? kMargin : 0;
-}
-
-void TMemoView::ForgetLayouts() {
-  layouts_.clear();
-  layoutsByText_.clear();
-  // Every row is as high as a line of the font, its leading included.
-  QTextLayout probe(QStringLiteral(" "), font());
-  probe.beginLayout();
-  QTextLine line = probe.createLine();
-  line.setLeadingIncluded(true);
-  line.setLineWidth(INT_MAX / 2);
-  probe.endLayout();
-  rowHeight_ = line.height();
-  if (line.leading() < 0) rowHeight_ += std::ceil(line.leading());
-  rowHeight_ = std::max<qreal>(rowHeight_, 1);
-  laidOutWidth_ = TextWidth();
-  layoutsStale_ = false;
-}
-
-void TMemoView::Settle() {
-  if (layoutsStale_ || (wordWrap_ && laidOutWidth_ != TextWidth())) ForgetLayouts();
-  if (!wordWrap_) horizontalOffset_ = std::max<qreal>(horizontalOffset_, 0);
-  if (top_.line >= store_.LineCount()) top_ = TRow{store_.LineCount() - 1, 0};
-  top_.row = std::min(top_.row, RowsOf(top_.line) - 1);
-  if (caretToBeShown_) {
-    caretToBeShown_ = false;
-    if (firstCaretToBeShown_ < caret_) KeepVisible(firstCaretToBeShown_);
-    KeepVisible(caret_);
-  }
-}
-
-const QTextLayout& TMemoView::LayoutOf(size_t line) {
-  ++layoutClock_;
-  const auto byLine = [](const TCachedLayout& cached, size_t line) { return cached.line < line; };
-  auto place = std::lower_bound(layouts_.begin(), layouts_.end(), line, byLine);
-  if (place != layouts_.end() && place->line == line) {
-    place->lastUse = layoutClock_;
-    return *place->layout;
-  }
-  if (layouts_.size() >= std::max(kCachedLayouts, 4 * static_cast<size_t>(FullRows()))) {
-    auto oldest = std::min_element(
-        layouts_.begin(), layouts_.end(),
-        [](const TCachedLayout& a, const TCachedLayout& b) { return a.lastUse < b.lastUse; });
-    layouts_.erase(oldest);
-    place = std::lower_bound(layouts_.begin(), layouts_.end(), line, byLine);
-  }
-  const size_t start = store_.LineStart(line);
-  std::string text = store_.Text(start, start + store_.LineLength(line));
-  if (auto same = layoutsByText_.find(text); same != layoutsByText_.end())
-    return *layouts_.insert(place, TCachedLayout{line, same->second, layoutClock_})->layout;
-  auto layout = std::make_shared<QTextLayout>(ToDisplay(text), font());
-  layout->setCacheEnabled(true);
-  QTextOption option;
-  option.setWrapMode(wordWrap_ ? QTextOption::WrapAtWordBoundaryOrAnywhere : QTextOption::NoWrap);
-  layout->setTextOption(option);
-  // A widget without width does not wrap at all, as a page without width.
-  const qreal width = wordWrap_ && laidOutWidth_ > 0 ? laidOutWidth_ - 2 * kMargin
-                                                     : static_cast<qreal>(INT_MAX / 2);
-  layout->beginLayout();
-  for (int row = 0;; ++row) {
-    QTextLine textLine = layout->createLine();
-    if (!textLine.isValid()) break;
-    textLine.setLeadingIncluded(true);
-    textLine.setLineWidth(width);
-    textLine.setPosition(QPointF(kMargin, row * rowHeight_));
-  }
-  layout->endLayout();
-  if (layoutsByText_.size() >= kCachedLayouts) layoutsByText_.clear();
-  layoutsByText_.emplace(std::move(text), layout);
-  return *layouts_.insert(place, TCachedLayout{line, std::move(layout), layoutClock_})->layout;
-}
-
-int TMemoView::RowCount(const QTextLayout& layout) {
-  return std::max(1, layout.lineCount());
-}
-
-bool TMemoView::NextRow(TRow& row) {
-  if (row.row + 1 < RowsOf(row.line)) {
-    ++row.row;
-    return true;
-  }
-  if (row.line + 1 >= store_.LineCount()) return false;
-  row = TRow{row.line + 1, 0};
-  return true;
-}
-
-bool TMemoView::PreviousRow(TRow& row) {
-  if (row.row > 0) {
-    --row.row;
-    return true;
-  }
-  if (row.line == 0) return false;
-  --row.line;
-  row.row = RowsOf(row.line) - 1;
-  return true;
-}
-
-TMemoView::TRow TMemoView::RowOf(size_t position) {
-  const size_t line = store_.LineOf(position);
-  const QTextLine textLine =
-      LayoutOf(line).lineForTextPosition(static_cast<int>(position - store_.LineStart(line)));
-  return TRow{line, textLine.isValid() ? textLine.lineNumber() : 0};
-}
-
-bool TMemoView::RowFits(const TRow& top, int rowsAbove) const {
-  return (top == TRow{} ? kMargin : 0) + (rowsAbove + 1) * rowHeight_ <= height();
-}
-
-TMemoView::TRow TMemoView::LastTopRow() {
-  TRow row{store_.LineCount() - 1, 0};
-  row.row = RowsOf(row.line) - 1;
-  int above = 0;
-  while (above < FullRows() - 1 && PreviousRow(row)) ++above;
-  if (above > 0 && !RowFits(row, above)) NextRow(row);
-  return row;
-}
-
-void TMemoView::KeepVisible(size_t position) {
-  const TRow caret = RowOf(position);
-  if (caret < top_) {
-    top_ = caret;
-  } else {
-    // Walk up from the caret at most a screen: either the top comes by and the caret is in
-    // view, or the row where the walk ends becomes the top.
-    TRow row = caret;
-    int above = 0;
-    while (row != top_ && above < FullRows() - 1 && PreviousRow(row)) ++above;
-    if (row != top_ || !RowFits(top_, above)) {
-      top_ = row;
-      if (!RowFits(top_, above) && top_ != caret) NextRow(top_);
-    }
-  }
-  if (wordWrap_) {
-    horizontalOffset_ = 0;
-  } else {
-    const size_t start = store_.LineStart(caret.line);
-    const qreal x =
-        LayoutOf(caret.line).lineAt(caret.row).cursorToX(static_cast<int>(position - start));
-    const int width = TextWidth();
-    if (x - horizontalOffset_ < kMargin)
-      horizontalOffset_ = std::max<qreal>(0, x - kMargin);
-    else if (x - horizontalOffset_ > width - kMargin - 1)
-      horizontalOffset_ = x - (width - kMargin - 1);
-  }
-}
-
-size_t TMemoView::PositionAt(QPointF point) {
-  TRow row = top_;
-  const qreal y = point.y() - TopOffset();
-  if (point.y() < 0) {
-    // Dragging above the view reaches the row above it.
-    PreviousRow(row);
-  } else if (y > 0) {
-    for (int steps = static_cast<int>(y / rowHeight_); steps > 0 && NextRow(row); --steps) {
-    }
-  }
-  const QTextLine textLine = LayoutOf(row.line).lineAt(row.row);
-  return store_.LineStart(row.line) +
-         static_cast<size_t>(std::max(0, textLine.xToCursor(point.x() + horizontalOffset_)));
-}
-
-void TMemoView::ScrollRows(int rows) {
-  if (rows > 0) {
-    const TRow last = LastTopRow();
-    while (rows-- > 0 && top_ < last && NextRow(top_)) {
-    }
-  } else {
-    while (rows++ < 0 && PreviousRow(top_)) {
-    }
-  }
-  update();
-}
-
-void TMemoView::SyncScrollBar() {
-  if (!scrollBarShown_) return;
-  const TRow last = LastTopRow();
-  const size_t maximum = last.line + (last.row > 0 ? 1 : 0);
-  syncingScrollBar_ = true;
-  scrollBar_->setRange(0, static_cast<int>(std::min<size_t>(maximum, INT_MAX)));
-  scrollBar_->setPageStep(FullRows());
-  scrollBar_->setSingleStep(1);
-  scrollBar_->setValue(static_cast<int>(std::min<size_t>(top_.line, INT_MAX)));
-  syncingScrollBar_ = false;
 }
 
 // --- Painting -------------------------------------------------------------------------------
@@ -485,36 +260,24 @@ void TMemoView::changeEvent(QEvent* event) {
 }
 
 void TMemoView::keyPressEvent(QKeyEvent* event) {
-  struct TBinding {
-    QKeySequence::StandardKey key;
-    TMove move;
-    bool extend;
-  };
-  static const TBinding bindings[] = {
-      {QKeySequence::MoveToNextChar, TMove::NextChar, false},
-      {QKeySequence::MoveToPreviousChar, TMove::PreviousChar, false},
-      {QKeySequence::MoveToNextWord, TMove::NextWord, false},
-      {QKeySequence::MoveToPreviousWord, TMove::PreviousWord, false},
-      {QKeySequence::MoveToNextLine, TMove::NextLine, false},
-      {QKeySequence::MoveToPreviousLine, TMove::PreviousLine, false},
-      {QKeySequence::MoveToNextPage, TMove::NextPage, false},
-      {QKeySequence::MoveToPreviousPage, TMove::PreviousPage, false},
-      {QKeySequence::MoveToStartOfLine, TMove::StartOfLine, false},
-      {QKeySequence::MoveToEndOfLine, TMove::EndOfLine, false},
-      {QKeySequence::MoveToStartOfDocument, TMove::StartOfDocument, false},
-      {QKeySequence::MoveToEndOfDocument, TMove::EndOfDocument, false},
-      {QKeySequence::SelectNextChar, TMove::NextChar, true},
-      {QKeySequence::SelectPreviousChar, TMove::PreviousChar, true},
-      {QKeySequence::SelectNextWord, TMove::NextWord, true},
-      {QKeySequence::SelectPreviousWord, TMove::PreviousWord, true},
-      {QKeySequence::SelectNextLine, TMove::NextLine, true},
-      {QKeySequence::SelectPreviousLine, TMove::PreviousLine, true},
-      {QKeySequence::SelectNextPage, TMove::NextPage, true},
-      {QKeySequence::SelectPreviousPage, TMove::PreviousPage, true},
-      {QKeySequence::SelectStartOfLine, TMove::StartOfLine, true},
-      {QKeySequence::SelectEndOfLine, TMove::EndOfLine, true},
-      {QKeySequence::SelectStartOfDocument, TMove::StartOfDocument, true},
-      {QKeySequence::SelectEndOfDocument, TMove::EndOfDocument, true},
+  // The key that moves the caret there, and the key that extends the selection there.
+  static const struct {
+    QKeySequence::StandardKey move, extend;
+    TMove to;
+  } bindings[] = {
+      {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar, TMove::NextChar},
+      {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar, TMove::PreviousChar},
+      {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord, TMove::NextWord},
+      {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord, TMove::PreviousWord},
+      {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine, TMove::NextLine},
+      {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine, TMove::PreviousLine},
+      {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage, TMove::NextPage},
+      {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage, TMove::PreviousPage},
+      {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine, TMove::StartOfLine},
+      {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine, TMove::EndOfLine},
+      {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument,
+       TMove::StartOfDocument},
+      {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument, TMove::EndOfDocument},
   };
   Settle();
   if (event->matches(QKeySequence::SelectAll)) {
@@ -525,10 +288,12 @@ void TMemoView::keyPressEvent(QKeyEvent* event) {
     Copy();
     return;
   }
-  for (const TBinding& binding : bindings) {
-    if (event->matches(binding.key)) {
-      MoveCaret(binding.move, binding.extend);
-      return;
+  for (const bool extend : {false, true}) {
+    for (const auto& binding : bindings) {
+      if (event->matches(extend ? binding.extend : binding.move)) {
+        MoveCaret(binding.to, extend);
+        return;
+      }
     }
   }
   if (!readOnly_ && HandleEditKey(event)) return;
@@ -563,109 +328,6 @@ bool TMemoView::HandleEditKey(QKeyEvent* event) {
   return true;
 }
 
-void TMemoView::MoveCaret(TMove move, bool extend) {
-  const bool vertical = move == TMove::NextLine || move == TMove::PreviousLine ||
-                        move == TMove::NextPage || move == TMove::PreviousPage;
-  if (!vertical) stickyX_ = -1;
-  size_t target;
-  if (!extend && anchor_ != caret_ && (move == TMove::NextChar || move == TMove::PreviousChar))
-    target = move == TMove::NextChar ? SelectionEnd() : SelectionStart();
-  else
-    target = Moved(move);
-  SetSelection(extend ? anchor_ : target, target, TReveal::Now);
-}
-
-size_t TMemoView::Moved(TMove move) {
-  const size_t length = store_.Length();
-  switch (move) {
-    case TMove::NextChar:
-      return std::min(caret_ + 1, length);
-    case TMove::PreviousChar:
-      return caret_ > 0 ? caret_ - 1 : 0;
-    case TMove::NextWord:
-      return WordEnd(caret_);
-    case TMove::PreviousWord:
-      return WordStart(caret_);
-    case TMove::StartOfDocument:
-      return 0;
-    case TMove::EndOfDocument:
-      return length;
-    case TMove::StartOfLine:
-    case TMove::EndOfLine: {
-      const TRow row = RowOf(caret_);
-      const size_t start = store_.LineStart(row.line);
-      const QTextLine textLine = LayoutOf(row.line).lineAt(row.row);
-      if (move == TMove::StartOfLine) return start + static_cast<size_t>(textLine.textStart());
-      size_t end = start + static_cast<size_t>(textLine.textStart() + textLine.textLength());
-      // A wrapped row ends before the blank it was broken at.
-      if (row.row + 1 < RowsOf(row.line) && end > start && CharacterClass(store_.At(end - 1)) == 1)
-        --end;
-      return end;
-    }
-    case TMove::NextLine:
-    case TMove::PreviousLine:
-    case TMove::NextPage:
-    case TMove::PreviousPage: {
-      TRow row = RowOf(caret_);
-      if (stickyX_ < 0) {
-        stickyX_ = LayoutOf(row.line).lineAt(row.row).cursorToX(
-            static_cast<int>(caret_ - store_.LineStart(row.line)));
-      }
-      const bool down = move == TMove::NextLine || move == TMove::NextPage;
-      const bool page = move == TMove::NextPage || move == TMove::PreviousPage;
-      const int rows = page ? FullRows() : 1;
-      int moved = 0;
-      while (moved < rows && (down ? NextRow(row) : PreviousRow(row))) ++moved;
-      if (moved == 0) return caret_;
-      // A page key moves the view along with the caret.
-      if (page) ScrollRows(down ? moved : -moved);
-      const QTextLine textLine = LayoutOf(row.line).lineAt(row.row);
-      return store_.LineStart(row.line) +
-             static_cast<size_t>(std::max(0, textLine.xToCursor(stickyX_)));
-    }
-  }
-  return caret_;
-}
-
-size_t TMemoView::WordEnd(size_t position) const {
-  // To the start of the next word, as the word keys move.
-  const size_t length = store_.Length();
-  if (position >= length) return length;
-  const int cls = CharacterClass(store_.At(position));
-  if (cls == 0) return position + 1;
-  while (position < length && CharacterClass(store_.At(position)) == cls) ++position;
-  while (position < length && CharacterClass(store_.At(position)) == 1) ++position;
-  return position;
-}
-
-size_t TMemoView::WordStart(size_t position) const {
-  if (position == 0) return 0;
-  while (position > 0 && CharacterClass(store_.At(position - 1)) == 1) --position;
-  if (position == 0) return 0;
-  const int cls = CharacterClass(store_.At(position - 1));
-  if (cls == 0) return position - 1;
-  while (position > 0 && CharacterClass(store_.At(position - 1)) == cls) --position;
-  return position;
-}
-
-void TMemoView::SelectWordAt(size_t position) {
-  const size_t length = store_.Length();
-  // The character under the pointer, or the one before it at the end of a line.
-  size_t at = position;
-  if (at >= length || store_.At(at) == '\n') {
-    if (at == 0 || store_.At(at - 1) == '\n') {
-      Select(position, position);
-      return;
-    }
-    --at;
-  }
-  const int cls = CharacterClass(store_.At(at));
-  size_t from = at, to = at + 1;
-  while (from > 0 && CharacterClass(store_.At(from - 1)) == cls) --from;
-  while (to < length && CharacterClass(store_.At(to)) == cls) ++to;
-  Select(from, to);
-}
-
 void TMemoView::mousePressEvent(QMouseEvent* event) {
   // The right button's menu comes as a context menu event of its own.
   if (event->button() != Qt::LeftButton) return;
@@ -688,7 +350,7 @@ void TMemoView::mouseReleaseEvent(QMouseEvent* event) {
   selecting_ = false;
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (anchor_ != caret_ && clipboard->supportsSelection()) {
-    clipboard->setText(ToDisplay(store_.Text(SelectionStart(), SelectionEnd())),
+    clipboard->setText(QString::fromLatin1(store_.Text(SelectionStart(), SelectionEnd())),
                        QClipboard::Selection);
   }
 }
@@ -696,7 +358,8 @@ void TMemoView::mouseReleaseEvent(QMouseEvent* event) {
 void TMemoView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   Settle();
-  SelectWordAt(PositionAt(event->position()));
+  const auto [from, to] = WordAt(store_, PositionAt(event->position()));
+  Select(from, to);
   selecting_ = false;
 }
 

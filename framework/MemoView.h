@@ -19,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "framework/CaretMoves.h"
 #include "framework/TextStore.h"
 
 class QMenu;
@@ -91,20 +92,7 @@ class TMemoView : public QWidget {
     std::shared_ptr<const QTextLayout> layout;
     uint64_t lastUse;
   };
-  enum class TMove {
-    NextChar,
-    PreviousChar,
-    NextWord,
-    PreviousWord,
-    NextLine,
-    PreviousLine,
-    NextPage,
-    PreviousPage,
-    StartOfLine,
-    EndOfLine,
-    StartOfDocument,
-    EndOfDocument
-  };
+  using TMove = TCaretMove;
 
   // When a moved caret is brought into view: not at all, at once, or at the next paint or input.
   enum class TReveal { No, Now, Later };
@@ -136,9 +124,6 @@ class TMemoView : public QWidget {
 
   void MoveCaret(TMove move, bool extend);
   size_t Moved(TMove move);
-  size_t WordStart(size_t position) const;
-  size_t WordEnd(size_t position) const;
-  void SelectWordAt(size_t position);
   bool HandleEditKey(QKeyEvent* event);
   void Repaint();
 

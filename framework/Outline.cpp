@@ -6,172 +6,13 @@
 
 namespace {
 
-constexpr TColor kDefaultTransparent = clFuchsia;
-constexpr TColor kFolderYellow = 0x0000C0FF;  // 0x00BBGGRR: a warm yellow
-constexpr TColor kFolderLight = 0x0080FFFF;
-
-std::unique_ptr<TBitmap> NewPicture() {
-  auto picture = std::make_unique<TBitmap>();
-  picture->SetSize(16, 16);
-  TCanvas* canvas = picture->Canvas();
-  canvas->Brush().SetColor(kDefaultTransparent);
-  canvas->FillRect(Rect(0, 0, 16, 16));
-  canvas->Pen().SetColor(clBlack);
-  return picture;
-}
-
-std::unique_ptr<TBitmap> ClosedFolderPicture() {
-  auto picture = NewPicture();
-  TCanvas* canvas = picture->Canvas();
-  canvas->Brush().SetColor(kFolderYellow);
-  canvas->Rectangle(1, 3, 8, 6);
-  canvas->Rectangle(1, 5, 15, 14);
-  canvas->Pen().SetColor(kFolderLight);
-  canvas->MoveTo(2, 6);
-  canvas->LineTo(14, 6);
-  return picture;
-}
-
-std::unique_ptr<TBitmap> OpenFolderPicture() {
-  auto picture = NewPicture();
-  TCanvas* canvas = picture->Canvas();
-  canvas->Brush().SetColor(kFolderYellow);
-  canvas->Rectangle(1, 3, 8, 6);
-  canvas->Rectangle(1, 5, 13, 14);
-  // The open front leans out of the folder.
-  canvas->Pen().SetColor(clBlack);
-  for (int y = 8; y < 14; ++y) {
-    const int shift = (13 - y) / 2;
-    canvas->Brush().SetColor(kFolderLight);
-    canvas->FillRect(Rect(2 + shift, y, 15 - (13 - y) / 3, y + 1));
-  }
-  canvas->MoveTo(4, 8);
-  canvas->LineTo(15, 8);
-  canvas->LineTo(12, 13);
-  return picture;
-}
-
-std::unique_ptr<TBitmap> LeafPicture() {
-  auto picture = NewPicture();
-  TCanvas* canvas = picture->Canvas();
-  canvas->Brush().SetColor(clWhite);
-  canvas->Rectangle(3, 1, 13, 15);
-  canvas->Pen().SetColor(clGray);
-  for (int y = 4; y < 13; y += 2) {
-    canvas->MoveTo(5, y);
-    canvas->LineTo(11, y);
-  }
-  return picture;
-}
-
-std::unique_ptr<TBitmap> CopyPicture(const TBitmap* source) {
-  auto copy = std::make_unique<TBitmap>();
-  if (!source) return copy;
-  copy->SetSize(source->Width(), source->Height());
-  copy->Canvas()->CopyRect(Rect(0, 0, source->Width(), source->Height()), *source->Canvas(),
-                           Rect(0, 0, source->Width(), source->Height()));
-  return copy;
-}
-
 void DottedPixel(TCanvas& canvas, int x, int y) {
   if (((x + y) & 1) == 0) canvas.SetPixel(x, y, clGray);
 }
 
 }  // namespace
 
-// --- TOutlineNode ---------------------------------------------------------------------------
-
-TOutlineNode::TOutlineNode(TCustomOutline* outline, TOutlineNode* parent, std::string text,
-                           void* data)
-    : outline_(outline), parent_(parent), text_(std::move(text)), data_(data) {}
-
-void TOutlineNode::SetText(const std::string& text) {
-  if (text == text_) return;
-  text_ = text;
-  outline_->Invalidate();
-}
-
-int TOutlineNode::Index() const {
-  outline_->Renumber();
-  return index_;
-}
-
-int TOutlineNode::Level() const {
-  int level = 0;
-  for (const TOutlineNode* node = parent_; node; node = node->parent_) ++level;
-  return level;
-}
-
-bool TOutlineNode::IsVisible() const {
-  for (const TOutlineNode* node = parent_; node; node = node->parent_) {
-    if (!node->expanded_) return false;
-  }
-  return true;
-}
-
-void TOutlineNode::SetExpanded(bool expanded) {
-  if (!parent_) return;  // the invisible root is always open
-  if (expanded == expanded_) return;
-  outline_->NodeExpanded(this, expanded);
-}
-
-void TOutlineNode::FullExpand() {
-  SetExpanded(true);
-  // Expanding may add children, so the list is walked by position each time.
-  for (size_t i = 0; i < children_.size(); ++i) children_[i]->FullExpand();
-}
-
-std::string TOutlineNode::FullPath() const {
-  std::vector<const TOutlineNode*> chain;
-  for (const TOutlineNode* node = this; node && node->parent_; node = node->parent_) {
-    chain.push_back(node);
-  }
-  std::string path;
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    if (!path.empty() || it != chain.rbegin()) path += outline_->ItemSeparator();
-    path += (*it)->text_;
-  }
-  return path;
-}
-
-int TOutlineNode::GetFirstChild() const {
-  return children_.empty() ? -1 : children_.front()->Index();
-}
-
-int TOutlineNode::GetLastChild() const {
-  return children_.empty() ? -1 : children_.back()->Index();
-}
-
-int TOutlineNode::ChildPosition(int childIndex) const {
-  outline_->Renumber();
-  // Children are numbered in increasing order, so the child is found by bisection.
-  auto it = std::lower_bound(
-      children_.begin(), children_.end(), childIndex,
-      [](const std::unique_ptr<TOutlineNode>& child, int index) { return child->index_ < index; });
-  if (it == children_.end() || (*it)->index_ != childIndex) return -1;
-  return static_cast<int>(it - children_.begin());
-}
-
-int TOutlineNode::GetNextChild(int childIndex) const {
-  const int position = ChildPosition(childIndex);
-  if (position < 0 || position + 1 >= ChildCount()) return -1;
-  return children_[static_cast<size_t>(position) + 1]->index_;
-}
-
-int TOutlineNode::GetPrevChild(int childIndex) const {
-  const int position = ChildPosition(childIndex);
-  if (position <= 0) return -1;
-  return children_[static_cast<size_t>(position) - 1]->index_;
-}
-
-int TOutlineNode::PositionInParent() const {
-  if (!parent_) return -1;
-  // Found through the numbering, so that drawing the rows of a level with thousands of items
-  // does not walk the level for each of them.
-  return parent_->ChildPosition(Index());
-}
-
-// --- TCustomOutline: the tree ---------------------------------------------------------------
+// --- TCustomOutline --------------------------------------------------------------------------
 
 TCustomOutline::TCustomOutline(TComponent* owner)
     : TCustomControl(owner),
@@ -206,27 +47,6 @@ void TCustomOutline::BoundsChanged() {
   Invalidate();
 }
 
-void TCustomOutline::Changed() {
-  numbered_ = false;
-  rowsKnown_ = false;
-  Invalidate();
-}
-
-void TCustomOutline::Number(TOutlineNode* node, int& next) {
-  node->index_ = next++;
-  items_.push_back(node);
-  for (auto& child : node->children_) Number(child.get(), next);
-}
-
-void TCustomOutline::Renumber() {
-  if (numbered_) return;
-  ++numberingPasses_;
-  items_.clear();
-  int next = 0;
-  Number(root_.get(), next);
-  numbered_ = true;
-}
-
 void TCustomOutline::CollectVisible(TOutlineNode* node) {
   for (auto& child : node->children_) {
     rows_.push_back(child.get());
@@ -239,115 +59,6 @@ void TCustomOutline::CollectRows() {
   rows_.clear();
   CollectVisible(root_.get());
   rowsKnown_ = true;
-}
-
-TOutlineNode& TCustomOutline::Items(int index) {
-  Renumber();
-  if (index < 0 || index >= static_cast<int>(items_.size())) {
-    throw EOutlineError("Outline index not found");
-  }
-  return *items_[static_cast<size_t>(index)];
-}
-
-int TCustomOutline::ItemCount() {
-  Renumber();
-  return static_cast<int>(items_.size()) - 1;
-}
-
-TOutlineNode& TCustomOutline::InsertNode(TOutlineNode* parent, int position,
-                                         const std::string& text, void* data) {
-  auto node = std::unique_ptr<TOutlineNode>(new TOutlineNode(this, parent, text, data));
-  TOutlineNode& result = *node;
-  auto& siblings = parent->children_;
-  position = std::clamp(position, 0, static_cast<int>(siblings.size()));
-  siblings.insert(siblings.begin() + position, std::move(node));
-  Changed();
-  return result;
-}
-
-void TCustomOutline::InsertChildren(int index, const std::vector<TOutlineInsertion>& insertions) {
-  TOutlineNode& parent = Items(index);
-  if (insertions.empty()) return;
-  auto& present = parent.children_;
-  const int count = static_cast<int>(present.size());
-  // Stable by position, so that insertions at one position keep the order given.
-  std::vector<const TOutlineInsertion*> byPosition;
-  byPosition.reserve(insertions.size());
-  for (const TOutlineInsertion& insertion : insertions) byPosition.push_back(&insertion);
-  std::stable_sort(byPosition.begin(), byPosition.end(),
-                   [count](const TOutlineInsertion* a, const TOutlineInsertion* b) {
-                     return std::clamp(a->Position, 0, count) < std::clamp(b->Position, 0, count);
-                   });
-  std::vector<std::unique_ptr<TOutlineNode>> merged;
-  merged.reserve(present.size() + insertions.size());
-  size_t next = 0;
-  for (int position = 0; position <= count; ++position) {
-    while (next < byPosition.size() &&
-           std::clamp(byPosition[next]->Position, 0, count) == position) {
-      const TOutlineInsertion& insertion = *byPosition[next++];
-      auto node = std::unique_ptr<TOutlineNode>(
-          new TOutlineNode(this, &parent, insertion.Text, insertion.Data));
-      node->key_ = insertion.Key;
-      merged.push_back(std::move(node));
-    }
-    if (position < count) merged.push_back(std::move(present[static_cast<size_t>(position)]));
-  }
-  present = std::move(merged);
-  Changed();
-}
-
-int TCustomOutline::AddObject(int index, const std::string& text, void* data) {
-  TOutlineNode& node = Items(index);
-  if (!node.parent_) return InsertNode(root_.get(), root_->ChildCount(), text, data).Index();
-  return InsertNode(node.parent_, node.PositionInParent() + 1, text, data).Index();
-}
-
-int TCustomOutline::AddChildObject(int index, const std::string& text, void* data) {
-  TOutlineNode& node = Items(index);
-  return InsertNode(&node, node.ChildCount(), text, data).Index();
-}
-
-int TCustomOutline::InsertObject(int index, const std::string& text, void* data) {
-  TOutlineNode& node = Items(index);
-  if (!node.parent_) return InsertNode(root_.get(), root_->ChildCount(), text, data).Index();
-  return InsertNode(node.parent_, node.PositionInParent(), text, data).Index();
-}
-
-void TCustomOutline::Delete(int index) {
-  TOutlineNode& node = Items(index);
-  if (!node.parent_) {
-    Clear();
-    return;
-  }
-  for (TOutlineNode* n = selected_; n; n = n->parent_) {
-    if (n == &node) {
-      selected_ = nullptr;
-      break;
-    }
-  }
-  auto& siblings = node.parent_->children_;
-  siblings.erase(siblings.begin() + node.PositionInParent());
-  Changed();
-}
-
-void TCustomOutline::Clear() {
-  root_->children_.clear();
-  selected_ = nullptr;
-  topRow_ = 0;
-  currentRow_ = -1;
-  Changed();
-}
-
-int TCustomOutline::GetTextItem(const std::string& text) {
-  Renumber();
-  for (size_t i = 1; i < items_.size(); ++i) {
-    if (items_[i]->text_ == text) return static_cast<int>(i);
-  }
-  return 0;
-}
-
-int TCustomOutline::SelectedItem() {
-  return selected_ ? selected_->Index() : 0;
 }
 
 void TCustomOutline::SetSelectedItem(int index) {
@@ -376,24 +87,11 @@ void TCustomOutline::NodeExpanded(TOutlineNode* node, bool expanded) {
     Changed();
   } else {
     node->expanded_ = false;
-    for (TOutlineNode* n = selected_ ? selected_->parent_ : nullptr; n; n = n->parent_) {
-      if (n == node) {
-        selected_ = node;
-        break;
-      }
-    }
+    if (node->Holds(selected_)) selected_ = node;
     Changed();
     Collapse(node->Index());
   }
   if (selected_) currentRow_ = RowOfItem(selected_->Index());
-}
-
-void TCustomOutline::Expand(int index) {
-  if (OnExpand) OnExpand(this, index);
-}
-
-void TCustomOutline::Collapse(int index) {
-  if (OnCollapse) OnCollapse(this, index);
 }
 
 void TCustomOutline::Click() {
@@ -403,10 +101,6 @@ void TCustomOutline::Click() {
     Invalidate();
   }
   TCustomControl::Click();
-}
-
-void TCustomOutline::SetItemSeparator(const std::string& separator) {
-  itemSeparator_ = separator;
 }
 
 void TCustomOutline::SetScrollBars(TScrollStyle scrollBars) {
@@ -460,21 +154,6 @@ void TCustomOutline::SetItemHeight(int height) {
   height = std::max(height, 1);
   if (height == itemHeight_) return;
   itemHeight_ = height;
-  Invalidate();
-}
-
-void TCustomOutline::SetPictureOpen(const TBitmap* picture) {
-  pictureOpen_ = CopyPicture(picture);
-  Invalidate();
-}
-
-void TCustomOutline::SetPictureClosed(const TBitmap* picture) {
-  pictureClosed_ = CopyPicture(picture);
-  Invalidate();
-}
-
-void TCustomOutline::SetPictureLeaf(const TBitmap* picture) {
-  pictureLeaf_ = CopyPicture(picture);
   Invalidate();
 }
 
@@ -624,48 +303,11 @@ void TCustomOutline::MouseWheel(int steps) {
 
 // --- TCustomOutline: drawing ----------------------------------------------------------------
 
-int TCustomOutline::PictureWidth() const {
-  const int height = itemHeight_ - 2;
-  const TBitmap& picture = *pictureClosed_;
-  if (picture.Width() <= 0 || picture.Height() <= 0) return 0;
-  if (options_.count(ooStretchBitmaps) && picture.Height() > height && height > 0) {
-    return picture.Width() * height / picture.Height();
-  }
-  return picture.Width();
-}
-
 int TCustomOutline::IndentOf(const TOutlineNode& node) const {
   const int unit = std::max(PictureWidth(), 9) + 6;
   const bool tree = style_ == osTreeText || style_ == osTreePictureText;
   const int columns = node.Level() - 1 + (tree && options_.count(ooDrawTreeRoot) ? 1 : 0);
   return 2 + columns * unit;
-}
-
-const TBitmap* TCustomOutline::PictureFor(const TOutlineNode& node) const {
-  if (!node.HasItems()) return pictureLeaf_.get();
-  return node.Expanded() ? pictureOpen_.get() : pictureClosed_.get();
-}
-
-void TCustomOutline::DrawPicture(const TBitmap& picture, int x, int top) {
-  if (picture.Width() <= 0 || picture.Height() <= 0) return;
-  int width = picture.Width();
-  int height = picture.Height();
-  const int room = itemHeight_ - 2;
-  if (options_.count(ooStretchBitmaps) && height > room && room > 0) {
-    width = width * room / height;
-    height = room;
-  }
-  const int y0 = top + (itemHeight_ - height) / 2;
-  // The bottom-left pixel names the colour that lets the background show through.
-  const TColor transparent = picture.Pixels(0, picture.Height() - 1);
-  TCanvas& canvas = Canvas();
-  for (int y = 0; y < height; ++y) {
-    for (int x0 = 0; x0 < width; ++x0) {
-      const TColor color =
-          picture.Pixels(x0 * picture.Width() / width, y * picture.Height() / height);
-      if (color != transparent) canvas.SetPixel(x + x0, y0 + y, color);
-    }
-  }
 }
 
 void TCustomOutline::DrawTreeLines(TOutlineNode& node, int top) {

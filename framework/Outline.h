@@ -13,7 +13,6 @@
 #include "framework/Bitmap.h"
 #include "framework/CustomControl.h"
 #include "framework/Exceptions.h"
-#include "framework/Memo.h"  // TScrollStyle
 
 class QScrollBar;
 
@@ -55,8 +54,8 @@ class TOutlineNode : public TObject {
   std::string FullPath() const;
 
   // Indexes of children; -1 when there is none.
-  int GetFirstChild() const;
-  int GetLastChild() const;
+  int GetFirstChild() const { return children_.empty() ? -1 : children_.front()->Index(); }
+  int GetLastChild() const { return children_.empty() ? -1 : children_.back()->Index(); }
   int GetNextChild(int childIndex) const;
   int GetPrevChild(int childIndex) const;
   int ChildCount() const { return static_cast<int>(children_.size()); }
@@ -66,6 +65,8 @@ class TOutlineNode : public TObject {
   friend class TCustomOutline;
   TOutlineNode(TCustomOutline* outline, TOutlineNode* parent, std::string text, void* data);
   int PositionInParent() const;
+  // Whether the node is this one or lies below it.
+  bool Holds(const TOutlineNode* node) const;
   // The position among the children of the child with that index; -1 when it is none of them.
   int ChildPosition(int childIndex) const;
 
@@ -135,11 +136,11 @@ class TCustomOutline : public TCustomControl {
 
   // 0 when nothing is selected. Selecting throws EOutlineError "Invalid selection" for an index
   // that is not an item and "Parent must be expanded" for an item inside a closed one.
-  int SelectedItem();
+  int SelectedItem() { return selected_ ? selected_->Index() : 0; }
   void SetSelectedItem(int index);
 
   const std::string& ItemSeparator() const { return itemSeparator_; }
-  void SetItemSeparator(const std::string& separator);
+  void SetItemSeparator(const std::string& separator) { itemSeparator_ = separator; }
 
   TOutlineStyle Style() const { return style_; }
   void SetStyle(TOutlineStyle style);
@@ -185,8 +186,12 @@ class TCustomOutline : public TCustomControl {
  protected:
   // The expansion notification: called when an item is opened, before its children are
   // counted; raises OnExpand.
-  virtual void Expand(int index);
-  virtual void Collapse(int index);
+  virtual void Expand(int index) {
+    if (OnExpand) OnExpand(this, index);
+  }
+  virtual void Collapse(int index) {
+    if (OnCollapse) OnCollapse(this, index);
+  }
   // The click notification: selects the item in the current row and raises OnClick.
   void Click() override;
 
@@ -213,6 +218,9 @@ class TCustomOutline : public TCustomControl {
   void ScrollInView(int row);
   int RowsInWindow() const;
   int IndentOf(const TOutlineNode& node) const;
+  static std::unique_ptr<TBitmap> ClosedFolderPicture();
+  static std::unique_ptr<TBitmap> OpenFolderPicture();
+  static std::unique_ptr<TBitmap> LeafPicture();
   int PictureWidth() const;
   const TBitmap* PictureFor(const TOutlineNode& node) const;
   void DrawPicture(const TBitmap& picture, int x, int top);

@@ -1,5 +1,5 @@
 #pragma once
-// Small geometric records shared by the controls and the drawing code.
+// Small records shared by the controls and the drawing code.
 
 #include <cstdint>
 
@@ -23,3 +23,6 @@ struct TRect {
 inline TRect Rect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
   return TRect{left, top, right, bottom};
 }
+
+// Which scroll bars a control offers.
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };

@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <climits>
-#include <functional>
 #include <memory>
 #include <set>
 #include <vector>
@@ -47,15 +46,6 @@ class DirectoryOutlineTest : public testing::Test {
   int Selected(TCDirectoryOutline& outline) { return outline.SelectedItem(); }
   std::string SelectedText(TCDirectoryOutline& outline) {
     return outline.Items(outline.SelectedItem()).Text();
-  }
-
-  void ExpectOutlineError(const std::string& text, const std::function<void()>& action) {
-    try {
-      action();
-      ADD_FAILURE() << "no EOutlineError";
-    } catch (const EOutlineError& e) {
-      EXPECT_EQ(e.Message(), text);
-    }
   }
 
   TempTree tree;

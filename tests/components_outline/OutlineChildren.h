@@ -1,11 +1,15 @@
 #pragma once
-// The texts of an outline item's children, first to last, through the child-walking calls.
+// What the outline tests share.
 
+#include <gtest/gtest.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "framework/Outline.h"
 
+// The texts of an outline item's children, first to last, through the child-walking calls.
 inline std::vector<std::string> Children(TCustomOutline& outline, int index) {
   std::vector<std::string> texts;
   TOutlineNode& node = outline.Items(index);
@@ -13,4 +17,13 @@ inline std::vector<std::string> Children(TCustomOutline& outline, int index) {
     texts.push_back(outline.Items(child).Text());
   }
   return texts;
+}
+
+inline void ExpectOutlineError(const std::string& text, const std::function<void()>& action) {
+  try {
+    action();
+    ADD_FAILURE() << "no EOutlineError";
+  } catch (const EOutlineError& e) {
+    EXPECT_EQ(e.Message(), text);
+  }
 }

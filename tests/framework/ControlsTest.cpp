@@ -11,7 +11,6 @@
 #include "framework/Edit.h"
 #include "framework/Form.h"
 #include "framework/Label.h"
-#include "framework/Memo.h"
 #include "framework/Panel.h"
 
 namespace {
@@ -28,42 +27,6 @@ class ControlsTest : public testing::Test {
   }
   TForm* form = nullptr;
 };
-
-TEST_F(ControlsTest, MemoKeepsCarriageReturnLineFeedAndReplacesAtTheCaret) {
-  TMemo* memo = Make<TMemo>();
-  memo->SetText("ab\r\ncd");
-  EXPECT_EQ(memo->GetText(), "ab\r\ncd");
-  EXPECT_EQ(memo->SelStart(), 0);
-  memo->SetSelStart(4);  // after "ab\r\n"
-  memo->ReplaceSelection("X\r\n");
-  EXPECT_EQ(memo->GetText(), "ab\r\nX\r\ncd");
-  EXPECT_EQ(memo->SelStart(), 7);
-  memo->SetSelStart(1);
-  memo->SetSelLength(5);  // "b\r\nX\r" is cut at the line break it ends inside
-  memo->ReplaceSelection("");
-  EXPECT_EQ(memo->LineCount(), 2);
-}
-
-TEST_F(ControlsTest, MemoSettingTheSameTextChangesNothing) {
-  TMemo* memo = Make<TMemo>();
-  memo->SetText("  ");
-  memo->SetSelStart(2);
-  memo->SetText("  ");
-  EXPECT_EQ(memo->SelStart(), 2);
-  memo->SetText("   ");
-  EXPECT_EQ(memo->SelStart(), 0);
-}
-
-TEST_F(ControlsTest, ReadOnlyMemoIgnoresTypingButTakesTheCaret) {
-  TMemo* memo = Make<TMemo>();
-  memo->SetReadOnly(true);
-  memo->SetText("abc");
-  QTest::keyClicks(memo->Widget(), "zz");
-  EXPECT_EQ(memo->GetText(), "abc");
-  memo->SetSelStart(2);
-  memo->ReplaceSelection("-");
-  EXPECT_EQ(memo->GetText(), "ab-c");
-}
 
 TEST_F(ControlsTest, EditHoldsTextUpToTheFirstZeroByte) {
   TEdit* edit = Make<TEdit>();

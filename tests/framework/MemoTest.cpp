@@ -1,6 +1,7 @@
-// The memo as a user meets it: a real widget on the offscreen platform, driven by key, mouse and
-// wheel events, and judged by its text, its caret and its rendering. Expected geometry comes from
-// the font's metrics: rows one line spacing apart, one pixel of margin around the text.
+// The memo: its caret moves over the text alone, then the memo as a user meets it, a real widget
+// on the offscreen platform driven by key, mouse and wheel events and judged by its text, its
+// caret and its rendering. Expected geometry comes from the font's metrics: rows one line spacing
+// apart, one pixel of margin around the text.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "framework/Application.h"
+#include "framework/CaretMoves.h"
 #include "framework/Form.h"
 #include "framework/Memo.h"
 
@@ -99,6 +101,37 @@ class MemoTest : public testing::Test {
   TMemo* memo = nullptr;
 };
 
+// The moves that the text alone decides, without a widget.
+TEST(CaretMovesTest, CharacterWordAndDocumentMovesAndTheWordAtAPosition) {
+  TTextStore text;
+  text.Assign("one  two_2, x\n\n  caf\xE9");
+  using enum TCaretMove;
+  const struct {
+    size_t caret;
+    TCaretMove move;
+    size_t moved;
+  } moves[] = {
+      {0, NextChar, 1},       {21, NextChar, 21},     {0, PreviousChar, 0},
+      {5, PreviousChar, 4},   {0, NextWord, 5},       {5, NextWord, 10},
+      {10, NextWord, 12},     {12, NextWord, 13},     {13, NextWord, 14},
+      {15, NextWord, 17},     {17, NextWord, 21},     {21, NextWord, 21},
+      {21, PreviousWord, 17}, {17, PreviousWord, 14}, {14, PreviousWord, 13},
+      {13, PreviousWord, 12}, {12, PreviousWord, 10}, {10, PreviousWord, 5},
+      {5, PreviousWord, 0},   {0, PreviousWord, 0},   {7, StartOfDocument, 0},
+      {7, EndOfDocument, 21}, {7, NextLine, 7},       {7, EndOfLine, 7},
+  };
+  for (const auto& m : moves)
+    EXPECT_EQ(MovedInText(text, m.caret, m.move), m.moved)
+        << "from " << m.caret << " by " << static_cast<int>(m.move);
+  // Word characters, blanks and others make runs of their own; at the end of a line the run
+  // before it counts, and an empty line has none.
+  const struct {
+    size_t position, from, to;
+  } words[] = {{6, 5, 10}, {3, 3, 5}, {10, 10, 11}, {13, 12, 13}, {14, 14, 14}, {21, 17, 21}};
+  for (const auto& w : words)
+    EXPECT_EQ(WordAt(text, w.position), std::make_pair(w.from, w.to)) << "at " << w.position;
+}
+
 TEST_F(MemoTest, PositionsCountEveryLineEndAsTwoCharacters) {
   memo->SetText("ab\r\ncd\rxy\nz");
   EXPECT_EQ(memo->GetText(), "ab\r\ncd\r\nxy\r\nz");
@@ -135,6 +168,8 @@ TEST_F(MemoTest, ClearPutsTheCaretBeforeTheTwoSpacesAndRepeatingItChangesNothing
   memo->SetText("a\r\nb\r\n  ");  // the text shown already
   EXPECT_EQ(memo->SelStart(), 6);
   EXPECT_EQ(changes, 4);
+  memo->SetText("  ");  // another text puts the caret back at the start
+  EXPECT_EQ(memo->SelStart(), 0);
 }
 
 TEST_F(MemoTest, ReplacementTakesTheSelectionOrGoesInAtTheCaret) {
@@ -159,15 +194,8 @@ TEST_F(MemoTest, ReplacementTakesTheSelectionOrGoesInAtTheCaret) {
 
 TEST_F(MemoTest, CaretKeysMoveAndShiftExtends) {
   memo->SetReadOnly(true);
-  memo->SetText("first line\r\nsecond\r\nthird line here");
-  QTest::keyClick(View(), Qt::Key_Right);
-  QTest::keyClick(View(), Qt::Key_Right);
-  EXPECT_EQ(memo->SelStart(), 2);
-  QTest::keyClick(View(), Qt::Key_End);
-  EXPECT_EQ(memo->SelStart(), 10);
-  QTest::keyClick(View(), Qt::Key_Down);  // "second" is shorter: its end
-  EXPECT_EQ(memo->SelStart(), 18);
-  QTest::keyClick(View(), Qt::Key_Down);  // back at the column the moves started from
+  const std::string text = "first line\r\nsecond\r\nthird line here";
+  memo->SetText(text);
   int nearest = 0;
   const std::string third = "third line here";
   for (int i = 0; i <= static_cast<int>(third.size()); ++i) {
@@ -175,29 +203,38 @@ TEST_F(MemoTest, CaretKeysMoveAndShiftExtends) {
         std::abs(Advance(third.substr(0, nearest)) - Advance("first line")))
       nearest = i;
   }
-  EXPECT_EQ(memo->SelStart(), 20 + nearest);
-  QTest::keyClick(View(), Qt::Key_Up);
-  QTest::keyClick(View(), Qt::Key_Up);
-  EXPECT_EQ(memo->SelStart(), 10);
-  QTest::keyClick(View(), Qt::Key_Home);
-  EXPECT_EQ(memo->SelStart(), 0);
-  QTest::keyClick(View(), Qt::Key_End, Qt::ControlModifier);
-  EXPECT_EQ(memo->SelStart(), 35);
-  QTest::keyClick(View(), Qt::Key_Left, Qt::ShiftModifier);
-  QTest::keyClick(View(), Qt::Key_Left, Qt::ShiftModifier);
-  EXPECT_EQ(memo->SelText(), "re");
-  QTest::keyClick(View(), Qt::Key_Home, Qt::ShiftModifier);
-  EXPECT_EQ(memo->SelText(), "third line here");
-  QTest::keyClick(View(), Qt::Key_Up, Qt::ShiftModifier);
-  EXPECT_EQ(memo->SelText(), "second\r\nthird line here");
-  QTest::keyClick(View(), Qt::Key_Right);  // a selection collapses to its end first
-  EXPECT_EQ(memo->SelStart(), 35);
-  EXPECT_EQ(memo->SelLength(), 0);
-  QTest::keyClick(View(), Qt::Key_Home, Qt::ControlModifier | Qt::ShiftModifier);
-  EXPECT_EQ(memo->SelLength(), 35);
-  QTest::keyClick(View(), Qt::Key_Left);
-  EXPECT_EQ(memo->SelStart(), 0);
-  EXPECT_EQ(memo->SelLength(), 0);
+  // A key and the selection it leaves (start and text). Down from the end of "first line" passes
+  // the shorter "second" and comes back to the column it started from; a plain Right collapses a
+  // selection to its end first.
+  const Qt::KeyboardModifiers shift = Qt::ShiftModifier, control = Qt::ControlModifier;
+  const struct {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int selStart;
+    std::string selText;
+  } steps[] = {
+      {Qt::Key_Right, {}, 1, ""},
+      {Qt::Key_End, {}, 10, ""},
+      {Qt::Key_Down, {}, 18, ""},
+      {Qt::Key_Down, {}, 20 + nearest, ""},
+      {Qt::Key_Up, {}, 18, ""},
+      {Qt::Key_Up, {}, 10, ""},
+      {Qt::Key_Home, {}, 0, ""},
+      {Qt::Key_Right, control, 6, ""},
+      {Qt::Key_End, control, 35, ""},
+      {Qt::Key_Left, shift, 34, "e"},
+      {Qt::Key_Left, shift, 33, "re"},
+      {Qt::Key_Home, shift, 20, "third line here"},
+      {Qt::Key_Up, shift, 12, "second\r\nthird line here"},
+      {Qt::Key_Right, {}, 35, ""},
+      {Qt::Key_Home, control | shift, 0, text},
+      {Qt::Key_Left, {}, 0, ""},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    QTest::keyClick(View(), steps[i].key, steps[i].modifiers);
+    EXPECT_EQ(memo->SelStart(), steps[i].selStart) << "step " << i;
+    EXPECT_EQ(memo->SelText(), steps[i].selText) << "step " << i;
+  }
 }
 
 TEST_F(MemoTest, PageKeysMoveTheCaretAScreenOfRowsAndTheViewFollows) {
