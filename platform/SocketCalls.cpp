@@ -1,7 +1,6 @@
 // The calls of the socket library over their POSIX counterparts. What a call does to a
 // socket's notifications goes to its watcher.
 #include "platform/SocketPosix.h"
-// After the POSIX names.
 #include "platform/SocketWatcher.h"
 
 #include <bit>

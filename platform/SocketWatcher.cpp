@@ -1,6 +1,5 @@
-#include "platform/SocketPosix.h"
-// After the POSIX names.
 #include "platform/SocketWatcher.h"
+#include "platform/SocketPosix.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -2,7 +2,7 @@
 // The readiness notifications of WSAAsyncSelect: one watcher per socket, from its accept or its
 // first selection to its closesocket. The calls of the library tell the watchers what they did
 // to a socket, by descriptor; the watchers turn readiness into window messages with the Windows
-// re-enabling rules. Include after platform/SocketPosix.h.
+// re-enabling rules.
 
 #include <memory>
 #include <vector>
