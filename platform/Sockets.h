@@ -54,10 +54,6 @@
 #undef TCP_KEEPIDLE
 #pragma push_macro("htons")
 #undef htons
-#pragma push_macro("ntohs")
-#undef ntohs
-#pragma push_macro("htonl")
-#undef htonl
 
 namespace WinSock {
 
@@ -87,7 +83,6 @@ constexpr int SO_KEEPALIVE = 0x0008;
 constexpr int SO_SNDBUF = 0x1001;
 constexpr int SO_RCVBUF = 0x1002;
 constexpr int SO_ERROR = 0x1007;
-constexpr int SO_OPENTYPE = 0x7008;
 constexpr int TCP_NODELAY = 0x0001;
 // Keepalive timing of one connection, in seconds and probes.
 constexpr int TCP_KEEPIDLE = 3;
@@ -193,7 +188,6 @@ int WSAStartup(WORD versionRequested, WSADATA* data);
 int WSACleanup();
 // The calling thread's error code of its last failed call.
 int WSAGetLastError();
-void WSASetLastError(int code);
 
 SOCKET socket(int af, int type, int protocol);
 int bind(SOCKET s, const sockaddr* name, int nameLength);
@@ -207,12 +201,9 @@ int recv(SOCKET s, char* buffer, int length, int flags);
 int send(SOCKET s, const char* buffer, int length, int flags);
 int ioctlsocket(SOCKET s, long command, u_long* argument);
 int getpeername(SOCKET s, sockaddr* name, int* nameLength);
-int getsockopt(SOCKET s, int level, int option, char* value, int* valueLength);
 int setsockopt(SOCKET s, int level, int option, const char* value, int valueLength);
 char* inet_ntoa(in_addr address);
 u_short htons(u_short value);
-u_short ntohs(u_short value);
-u_long htonl(u_long value);
 
 // Must run on the GUI thread. A mask of 0 (or no window) cancels the notifications. Puts the
 // socket in non-blocking mode.
@@ -230,9 +221,6 @@ int WSACancelAsyncRequest(HANDLE task);
 int ErrorCodeFromErrno(int errnoValue);
 // The system's text for a socket error code.
 std::string SocketErrorText(int code);
-
-// Current number of WSAStartup calls not yet matched by WSACleanup.
-int SocketLibraryUsers();
 
 }  // namespace WinSock
 
@@ -253,5 +241,3 @@ int SocketLibraryUsers();
 #pragma pop_macro("TCP_KEEPCNT")
 #pragma pop_macro("TCP_KEEPIDLE")
 #pragma pop_macro("htons")
-#pragma pop_macro("ntohs")
-#pragma pop_macro("htonl")

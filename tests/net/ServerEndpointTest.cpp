@@ -64,7 +64,7 @@ TEST_F(ServerEndpointTest, ListeningRaisesLookupThenListenAndRefusesASecondListe
   Listen();
   EXPECT_TRUE(server->IsConnected());
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekListen}));
-  EXPECT_EQ(WinSock::ntohs(server->SocketAddress().sin_port), port);
+  EXPECT_EQ(server->SocketAddress().sin_port, WinSock::htons(port));
   try {
     Listen();
     FAIL() << "a second listen went through";
@@ -371,7 +371,7 @@ TEST_F(ServerEndpointTest, AKnownServiceListensOnItsPortOnceTheLookupEnds) {
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup}));
   ASSERT_TRUE(RunUntil([&] { return server->IsConnected(); }));
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekListen}));
-  EXPECT_EQ(WinSock::ntohs(server->SocketAddress().sin_port), 4711);
+  EXPECT_EQ(server->SocketAddress().sin_port, WinSock::htons(4711));
   EXPECT_TRUE(exceptions.messages.empty());
 }
 
@@ -418,19 +418,12 @@ TEST_F(ServerEndpointTest, ConnectionsResetBeforeOrAfterTheAcceptAllEndTheSameWa
 TEST_F(ServerEndpointTest, AcceptedConnectionsProbeASilentPeerAndSendWithoutDelay) {
   Listen();
   auto client = Connect();
-  const WinSock::SOCKET handle = lastClient->SocketHandle();
-  auto option = [handle](int level, int name) {
-    int value = -1;
-    int length = sizeof value;
-    EXPECT_EQ(WinSock::getsockopt(handle, level, name, reinterpret_cast<char*>(&value), &length),
-              0);
-    return value;
-  };
-  EXPECT_NE(option(WinSock::SOL_SOCKET, WinSock::SO_KEEPALIVE), 0);
-  EXPECT_EQ(option(WinSock::IPPROTO_TCP, WinSock::TCP_KEEPIDLE), 60);
-  EXPECT_EQ(option(WinSock::IPPROTO_TCP, WinSock::TCP_KEEPINTVL), 10);
-  EXPECT_EQ(option(WinSock::IPPROTO_TCP, WinSock::TCP_KEEPCNT), 3);
-  EXPECT_NE(option(WinSock::IPPROTO_TCP, WinSock::TCP_NODELAY), 0);
+  const ConnectionSettings settings = SettingsOf(static_cast<int>(lastClient->SocketHandle()));
+  EXPECT_TRUE(settings.keepAlive);
+  EXPECT_EQ(settings.keepIdle, 60);
+  EXPECT_EQ(settings.keepInterval, 10);
+  EXPECT_EQ(settings.keepCount, 3);
+  EXPECT_TRUE(settings.noDelay);
 }
 
 // A remote PC that loses power sends nothing more, neither a close nor a reset. The probes find

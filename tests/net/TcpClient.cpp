@@ -4,6 +4,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -127,6 +128,17 @@ uint16_t FreePort() {
 
 void ShutdownSending(int fd) {
   ::shutdown(fd, SHUT_WR);
+}
+
+ConnectionSettings SettingsOf(int fd) {
+  auto option = [fd](int level, int name) {
+    int value = -1;
+    socklen_t length = sizeof value;
+    return getsockopt(fd, level, name, &value, &length) == 0 ? value : -1;
+  };
+  return {option(SOL_SOCKET, SO_KEEPALIVE) > 0, option(IPPROTO_TCP, TCP_KEEPIDLE),
+          option(IPPROTO_TCP, TCP_KEEPINTVL), option(IPPROTO_TCP, TCP_KEEPCNT),
+          option(IPPROTO_TCP, TCP_NODELAY) > 0};
 }
 
 int OpenDescriptorCount() {

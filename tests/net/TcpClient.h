@@ -50,5 +50,14 @@ class PortHolder {
 uint16_t FreePort();
 // Shuts the sending direction of a socket, so that a later send fails hard.
 void ShutdownSending(int fd);
+// A connection's keep-alive and delay settings, as the system reports them.
+struct ConnectionSettings {
+  bool keepAlive = false;
+  int keepIdle = -1;
+  int keepInterval = -1;
+  int keepCount = -1;
+  bool noDelay = false;
+};
+ConnectionSettings SettingsOf(int fd);
 // Number of descriptors the process has open.
 int OpenDescriptorCount();
