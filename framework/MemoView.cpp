@@ -77,6 +77,7 @@ void TMemoView::SetText(std::string_view text) {
   caretToBeShown_ = false;
   SetSelection(0, 0, TReveal::No);
   if (OnTextChanged) OnTextChanged();
+  KeepLineBound();
 }
 
 void TMemoView::ReplaceSelection(std::string_view text) {
@@ -107,6 +108,33 @@ void TMemoView::Edit(size_t from, size_t to, std::string_view text) {
   const size_t caret = from + change.inserted;
   SetSelection(caret, caret, TReveal::Later);
   if (OnTextChanged && (change.inserted > 0 || to > from)) OnTextChanged();
+  KeepLineBound();
+}
+
+void TMemoView::SetMaxLines(size_t maxLines) {
+  maxLines_ = maxLines;
+  KeepLineBound();
+}
+
+void TMemoView::KeepLineBound() {
+  if (maxLines_ == 0) return;
+  size_t lines = store_.LineCount();
+  // The empty line behind a final line end holds nothing yet.
+  if (lines > 1 && store_.LineLength(lines - 1) == 0) --lines;
+  // Cutting the oldest lines moves the whole text, so they go a sixteenth of the bound at a time:
+  // each new line then pays for moving a few lines' worth, however long the log is.
+  if (lines <= maxLines_ + maxLines_ / 16) return;
+  const size_t cut = store_.LineStart(lines - maxLines_);
+  auto shifted = [cut](size_t position) { return position > cut ? position - cut : 0; };
+  const size_t anchor = shifted(anchor_);
+  const size_t caret = shifted(caret_);
+  const bool revealPending = caretToBeShown_;
+  const size_t firstToBeShown = shifted(firstCaretToBeShown_);
+  Edit(0, cut, {});
+  // The selection stays on the text it was on; a caret waiting to be shown still waits.
+  caretToBeShown_ = revealPending;
+  firstCaretToBeShown_ = firstToBeShown;
+  SetSelection(anchor, caret, TReveal::No);
 }
 
 void TMemoView::Select(size_t anchor, size_t caret) {
