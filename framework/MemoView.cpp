@@ -121,20 +121,20 @@ void TMemoView::KeepLineBound() {
   size_t lines = store_.LineCount();
   // The empty line behind a final line end holds nothing yet.
   if (lines > 1 && store_.LineLength(lines - 1) == 0) --lines;
-  // Cutting the oldest lines moves the whole text, so they go a sixteenth of the bound at a time:
-  // each new line then pays for moving a few lines' worth, however long the log is.
-  if (lines <= maxLines_ + maxLines_ / 16) return;
-  const size_t cut = store_.LineStart(lines - maxLines_);
+  if (lines <= maxLines_) return;
+  const size_t dropped = lines - maxLines_;
+  const size_t cut = store_.RemoveLeadingLines(dropped);
+  // What stays keeps its layouts, its place at the top of the view and its selection.
+  auto kept =
+      std::find_if(layouts_.begin(), layouts_.end(),
+                   [dropped](const TCachedLayout& cached) { return cached.line >= dropped; });
+  layouts_.erase(layouts_.begin(), kept);
+  for (TCachedLayout& cached : layouts_) cached.line -= dropped;
+  top_ = top_.line >= dropped ? TRow{top_.line - dropped, top_.row} : TRow{};
   auto shifted = [cut](size_t position) { return position > cut ? position - cut : 0; };
-  const size_t anchor = shifted(anchor_);
-  const size_t caret = shifted(caret_);
-  const bool revealPending = caretToBeShown_;
-  const size_t firstToBeShown = shifted(firstCaretToBeShown_);
-  Edit(0, cut, {});
-  // The selection stays on the text it was on; a caret waiting to be shown still waits.
-  caretToBeShown_ = revealPending;
-  firstCaretToBeShown_ = firstToBeShown;
-  SetSelection(anchor, caret, TReveal::No);
+  firstCaretToBeShown_ = shifted(firstCaretToBeShown_);
+  SetSelection(shifted(anchor_), shifted(caret_), TReveal::No);
+  if (OnTextChanged) OnTextChanged();
 }
 
 void TMemoView::Select(size_t anchor, size_t caret) {

@@ -469,8 +469,7 @@ TEST_F(MemoTest, BoundedLogKeepsTheNewestLinesAndItsRoom) {
 
   const std::string text = memo->GetText();
   const int kept = memo->LineCount() - 1;  // the empty line behind the last line end
-  EXPECT_GE(kept, kBound);
-  EXPECT_LE(kept, kBound + kBound / 16);
+  EXPECT_EQ(kept, kBound);
   std::string expected;
   for (int i = appended - kept; i < appended; ++i) expected += Entry(i) + "\r\n";
   EXPECT_EQ(text, expected);
