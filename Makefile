@@ -58,7 +58,8 @@ install: deps
 	@# The component library is new to the linker's cache of a real installation.
 	@if [ -z "$(DESTDIR)" ] && [ "$$(id -u)" -eq 0 ]; then ldconfig; fi
 
-# The Debian package build/release/tallyvane_<version>_<arch>.deb, installed under /usr.
+# The Debian packages build/release/*_<version>_<arch>.deb (the program, the library and its
+# development files), installed under /usr.
 package: deps
 	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON) $(INSTALL_CONFIG) -DCMAKE_INSTALL_PREFIX=/usr
 	cmake --build $(RELEASE_DIR) -j $(JOBS) --target installables

@@ -3,9 +3,11 @@
 #include <ctime>
 
 #include "app/FormDescriptions.h"
+#include "app/LogEcho.h"
 #include "app/Read.h"
 #include "app/RelayCommands.h"
 #include "app/SerialLink.h"
+#include "app/StartOptions.h"
 #include "app/TallyvaneIcon.h"
 #include "components/DisplayComponents.h"
 
@@ -91,6 +93,7 @@ void TForm1::FormCreate(TObject*) {
     ComboBox1->AddItem(item);
   // The program's own selection does not run ComboBox1Change: the buffer keeps "com1".
   ComboBox1->SetItemIndex(0);
+  ApplyStartOptions(*this);
   if (!ServerSocket1->ListeningEndpoint()->IsConnected()) ServerSocket1->OpenServer();
   Memo1->SetText("");
   OpenPort();
@@ -149,25 +152,25 @@ void TForm1::Button1Click(TObject*) {
 }
 
 void TForm1::ComboBox1Change(TObject*) {
-  const std::string text = ComboBox1->GetText();
-  const size_t length = text.size() < kPortNameSize - 1 ? text.size() : kPortNameSize - 1;
-  text.copy(PortName, length);
-  PortName[length] = '\0';
+  // The selector's text goes in as a zero-terminated buffer of kPortNameSize would take it.
+  PortName = ComboBox1->GetText().substr(0, kPortNameSize - 1);
 }
 
 void TForm1::AppendToLog(const std::string& text) {
   Memo1->ReplaceSelection(text);
+  EchoLogPiece(text);
 }
 
 void TForm1::AppendTimeStamp() {
   if (!CheckBox2->Checked()) return;
   const TTimeOfDay now = Clock();
-  AppendToLog(std::to_string(now.hour));
-  AppendToLog(":");
-  AppendToLog(std::to_string(now.minute));
-  AppendToLog(":");
-  AppendToLog(std::to_string(now.second));
-  AppendToLog(" ");
+  // Standard output stamps its lines with the date as well, so this stamp stays in the window.
+  Memo1->ReplaceSelection(std::to_string(now.hour));
+  Memo1->ReplaceSelection(":");
+  Memo1->ReplaceSelection(std::to_string(now.minute));
+  Memo1->ReplaceSelection(":");
+  Memo1->ReplaceSelection(std::to_string(now.second));
+  Memo1->ReplaceSelection(" ");
 }
 
 void TForm1::ShowPortNotFound() {

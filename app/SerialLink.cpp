@@ -1,14 +1,14 @@
 #include "app/SerialLink.h"
 
 HANDLE PortHandle = nullptr;
-char PortName[kPortNameSize] = "com1";
+std::string PortName = "com1";
 COMMTIMEOUTS SavedTimeouts = {};
 COMMTIMEOUTS WorkingTimeouts = {};
 DCB LineConfiguration = {};
 
 void OpenPort() {
-  PortHandle =
-      CreateFileA(PortName, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  PortHandle = CreateFileA(PortName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
 }
 
 void ConfigurePort() {

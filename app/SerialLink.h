@@ -3,13 +3,16 @@
 // its configuration goes through, and the operations on it. Everything here runs on the GUI
 // thread, so nothing is locked.
 
+#include <string>
+
 #include "platform/Serial.h"
 
 // Null before the first open attempt; afterwards the open handle or INVALID_HANDLE_VALUE.
 extern HANDLE PortHandle;
-// A device name of at most 9 characters and its terminating zero.
+// The device name every open uses: "com1" unless the command line names another. It takes a
+// name of any length (a /dev/serial/by-id path); the selector writes at most 9 characters.
+extern std::string PortName;
 constexpr int kPortNameSize = 10;
-extern char PortName[kPortNameSize];
 extern COMMTIMEOUTS SavedTimeouts;
 extern COMMTIMEOUTS WorkingTimeouts;
 extern DCB LineConfiguration;

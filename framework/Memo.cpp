@@ -79,6 +79,14 @@ void TMemo::ReplaceSelection(const std::string& text) {
   View()->ReplaceSelection(text);
 }
 
+size_t TMemo::MaxLines() const {
+  return View()->MaxLines();
+}
+
+void TMemo::SetMaxLines(size_t maxLines) {
+  View()->SetMaxLines(maxLines);
+}
+
 void TMemo::SetReadOnly(bool readOnly) {
   readOnly_ = readOnly;
   View()->SetReadOnly(readOnly);

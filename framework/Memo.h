@@ -33,6 +33,11 @@ class TMemo : public TWinControl {
   // Puts the text in place of the selection (or at the caret); the caret ends behind it.
   void ReplaceSelection(const std::string& text);
 
+  // Keeps at most this many lines, the newest; older ones leave the top. 0, the default, keeps
+  // every line. Appending costs the same at the bound as below it.
+  size_t MaxLines() const;
+  void SetMaxLines(size_t maxLines);
+
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool readOnly);
   bool WordWrap() const { return wordWrap_; }

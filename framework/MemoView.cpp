@@ -55,6 +55,7 @@ void TMemoView::SetText(std::string_view text) {
   caretToBeShown_ = false;
   SetSelection(0, 0, TReveal::No);
   if (OnTextChanged) OnTextChanged();
+  KeepLineBound();
 }
 
 void TMemoView::ReplaceSelection(std::string_view text) {
@@ -85,6 +86,33 @@ void TMemoView::Edit(size_t from, size_t to, std::string_view text) {
   const size_t caret = from + change.inserted;
   SetSelection(caret, caret, TReveal::Later);
   if (OnTextChanged && (change.inserted > 0 || to > from)) OnTextChanged();
+  KeepLineBound();
+}
+
+void TMemoView::SetMaxLines(size_t maxLines) {
+  maxLines_ = maxLines;
+  KeepLineBound();
+}
+
+void TMemoView::KeepLineBound() {
+  if (maxLines_ == 0) return;
+  size_t lines = store_.LineCount();
+  // The empty line behind a final line end holds nothing yet.
+  if (lines > 1 && store_.LineLength(lines - 1) == 0) --lines;
+  if (lines <= maxLines_) return;
+  const size_t dropped = lines - maxLines_;
+  const size_t cut = store_.RemoveLeadingLines(dropped);
+  // What stays keeps its layouts, its place at the top of the view and its selection.
+  auto kept =
+      std::find_if(layouts_.begin(), layouts_.end(),
+                   [dropped](const TCachedLayout& cached) { return cached.line >= dropped; });
+  layouts_.erase(layouts_.begin(), kept);
+  for (TCachedLayout& cached : layouts_) cached.line -= dropped;
+  top_ = top_.line >= dropped ? TRow{top_.line - dropped, top_.row} : TRow{};
+  auto shifted = [cut](size_t position) { return position > cut ? position - cut : 0; };
+  firstCaretToBeShown_ = shifted(firstCaretToBeShown_);
+  SetSelection(shifted(anchor_), shifted(caret_), TReveal::No);
+  if (OnTextChanged) OnTextChanged();
 }
 
 void TMemoView::Select(size_t anchor, size_t caret) {

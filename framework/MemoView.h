@@ -46,6 +46,10 @@ class TMemoView : public QWidget {
   // Puts the text in place of the selection; the caret ends behind it.
   void ReplaceSelection(std::string_view text);
 
+  // At most this many lines are kept (0: no bound); the oldest leave the top.
+  size_t MaxLines() const { return maxLines_; }
+  void SetMaxLines(size_t maxLines);
+
   bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool readOnly);
   void SetWordWrap(bool wordWrap);
@@ -100,6 +104,7 @@ class TMemoView : public QWidget {
   // Text changes, from the program or the user.
   void Edit(size_t from, size_t to, std::string_view text);
   void SetSelection(size_t anchor, size_t caret, TReveal reveal);
+  void KeepLineBound();
 
   // Geometry, all from the lines near the top or the caret.
   void Settle();
@@ -132,6 +137,7 @@ class TMemoView : public QWidget {
   size_t caret_ = 0;
   bool readOnly_ = false;
   bool wordWrap_ = true;
+  size_t maxLines_ = 0;
 
   // The first row shown, and the horizontal scroll of unwrapped text.
   TRow top_;

@@ -38,8 +38,8 @@ void TTextStore::Release() {
   std::free(starts_);
   text_ = nullptr;
   starts_ = nullptr;
-  capacity_ = gapBegin_ = gapEnd_ = 0;
-  lineCapacity_ = lineGapBegin_ = lineGapEnd_ = 0;
+  capacity_ = head_ = gapBegin_ = gapEnd_ = 0;
+  lineCapacity_ = lineHead_ = lineGapBegin_ = lineGapEnd_ = 0;
 }
 
 size_t TTextStore::LineLength(size_t line) const {
@@ -79,19 +79,21 @@ std::string TTextStore::Text(size_t from, size_t to) const {
   std::string result;
   if (from >= to) return result;
   result.resize(to - from);
-  const size_t before = from < gapBegin_ ? std::min(to, gapBegin_) - from : 0;
-  if (before) std::memcpy(result.data(), text_ + from, before);
+  const size_t gapAt = gapBegin_ - head_;
+  const size_t before = from < gapAt ? std::min(to, gapAt) - from : 0;
+  if (before) std::memcpy(result.data(), text_ + head_ + from, before);
   if (before < result.size()) {
     const size_t gap = gapEnd_ - gapBegin_;
-    std::memcpy(result.data() + before, text_ + from + before + gap, result.size() - before);
+    std::memcpy(result.data() + before, text_ + head_ + from + before + gap,
+                result.size() - before);
   }
   return result;
 }
 
 bool TTextStore::Equals(std::string_view text) const {
   if (text.size() != Length()) return false;
-  const size_t before = gapBegin_;
-  return std::memcmp(text.data(), text_, before) == 0 &&
+  const size_t before = gapBegin_ - head_;
+  return std::memcmp(text.data(), text_ + head_, before) == 0 &&
          std::memcmp(text.data() + before, text_ + gapEnd_, text.size() - before) == 0;
 }
 
@@ -110,27 +112,48 @@ std::string TTextStore::CrLfText(size_t from, size_t to) const {
 
 void TTextStore::MoveGap(size_t position) {
   const size_t length = Length();
-  if (position < gapBegin_) {
-    const size_t count = gapBegin_ - position;
-    std::memmove(text_ + gapEnd_ - count, text_ + position, count);
+  const size_t place = head_ + position;
+  if (place < gapBegin_) {
+    const size_t count = gapBegin_ - place;
+    std::memmove(text_ + gapEnd_ - count, text_ + place, count);
     gapBegin_ -= count;
     gapEnd_ -= count;
-    while (lineGapBegin_ > 0 && starts_[lineGapBegin_ - 1] > position) {
-      starts_[--lineGapEnd_] = length - starts_[--lineGapBegin_];
+    while (lineGapBegin_ > lineHead_ && starts_[lineGapBegin_ - 1] > place) {
+      starts_[--lineGapEnd_] = length - (starts_[--lineGapBegin_] - head_);
     }
-  } else if (position > gapBegin_) {
-    const size_t count = position - gapBegin_;
+  } else if (place > gapBegin_) {
+    const size_t count = place - gapBegin_;
     std::memmove(text_ + gapBegin_, text_ + gapEnd_, count);
     gapBegin_ += count;
     gapEnd_ += count;
     while (lineGapEnd_ < lineCapacity_ && length - starts_[lineGapEnd_] <= position) {
-      starts_[lineGapBegin_++] = length - starts_[lineGapEnd_++];
+      starts_[lineGapBegin_++] = head_ + length - starts_[lineGapEnd_++];
     }
   }
 }
 
+void TTextStore::CompactText() {
+  if (head_ == 0) return;
+  std::memmove(text_, text_ + head_, gapBegin_ - head_);
+  for (size_t entry = lineHead_; entry < lineGapBegin_; ++entry) starts_[entry] -= head_;
+  gapBegin_ -= head_;
+  head_ = 0;
+}
+
+void TTextStore::CompactLines() {
+  if (lineHead_ == 0) return;
+  std::memmove(starts_, starts_ + lineHead_, (lineGapBegin_ - lineHead_) * sizeof(uint64_t));
+  lineGapBegin_ -= lineHead_;
+  lineHead_ = 0;
+}
+
 void TTextStore::ReserveText(size_t extra) {
   if (gapEnd_ - gapBegin_ >= extra) return;
+  // Dropped lines that took at least half as much room as the text has give it back in place:
+  // moving the text then happens once per half a text's worth of appends.
+  const bool reuse = head_ >= Length() / 2 && gapEnd_ - gapBegin_ + head_ >= extra;
+  CompactText();
+  if (reuse) return;
   const size_t capacity = GrownCapacity(capacity_, Length() + extra, kMinimumTextGap);
   const size_t tail = capacity_ - gapEnd_;
   text_ = Reallocate(text_, capacity);
@@ -144,6 +167,10 @@ void TTextStore::ReserveText(size_t extra) {
 
 void TTextStore::ReserveLines(size_t extra) {
   if (lineGapEnd_ - lineGapBegin_ >= extra) return;
+  const bool reuse =
+      lineHead_ >= LineCount() / 2 && lineGapEnd_ - lineGapBegin_ + lineHead_ >= extra;
+  CompactLines();
+  if (reuse) return;
   const size_t capacity = GrownCapacity(lineCapacity_, LineCount() + extra, kMinimumLineGap);
   const size_t tail = lineCapacity_ - lineGapEnd_;
   starts_ = Reallocate(starts_, capacity);
@@ -158,7 +185,7 @@ TTextChange TTextStore::Replace(size_t from, size_t to, std::string_view text) {
   from = std::min(from, to);
   MoveGap(from);
   TTextChange change;
-  change.line = lineGapBegin_ - 1;
+  change.line = lineGapBegin_ - 1 - lineHead_;
   // The removed characters lie right behind the gap, and the lines their breaks started right
   // behind the index gap.
   const size_t removed = to - from;
@@ -182,7 +209,7 @@ TTextChange TTextStore::Replace(size_t from, size_t to, std::string_view text) {
     if (c == '\n') starts_[lineGapBegin_++] = gapBegin_;
   }
   change.inserted = gapBegin_ - start;
-  change.insertedBreaks = lineGapBegin_ - 1 - change.line;
+  change.insertedBreaks = lineGapBegin_ - 1 - lineHead_ - change.line;
   return change;
 }
 
@@ -216,6 +243,18 @@ void TTextStore::Assign(std::string_view text) {
   Replace(0, 0, text);
   // Whoever sets a whole text starts at its beginning; the gap waits there.
   MoveGap(0);
+}
+
+size_t TTextStore::RemoveLeadingLines(size_t count) {
+  const size_t cut = LineStart(count);
+  if (head_ + cut > gapBegin_) {
+    Replace(0, cut, {});
+    return cut;
+  }
+  // The lines all start in front of the gap, so their entries are the first ones of the index.
+  head_ += cut;
+  lineHead_ += count;
+  return cut;
 }
 
 size_t TTextStore::ReservedBytes() const {

@@ -5,7 +5,9 @@
 // Both the characters and the line-start index are gap buffers whose gap follows the place of
 // the last change, so a run of insertions at one place (the caret of a log) costs the same
 // however long the text is. Index entries behind the gap count from the end of the text, so an
-// insertion in front of them leaves them as they are.
+// insertion in front of them leaves them as they are. Those in front of it hold places in the
+// character buffer, so the first lines of a log can be dropped by moving where the text begins,
+// without moving the rest; the room they took is taken back when the buffer needs room.
 //
 // Positions count the stored characters. The "\r\n" text that callers see counts each line break
 // as two characters; the conversions between the two take logarithmic time.
@@ -31,14 +33,16 @@ class TTextStore {
   TTextStore(const TTextStore&) = delete;
   TTextStore& operator=(const TTextStore&) = delete;
 
-  size_t Length() const { return capacity_ - (gapEnd_ - gapBegin_); }
-  size_t LineCount() const { return lineCapacity_ - (lineGapEnd_ - lineGapBegin_); }
+  size_t Length() const { return capacity_ - head_ - (gapEnd_ - gapBegin_); }
+  size_t LineCount() const { return lineCapacity_ - lineHead_ - (lineGapEnd_ - lineGapBegin_); }
   char At(size_t position) const {
-    return text_[position < gapBegin_ ? position : position + (gapEnd_ - gapBegin_)];
+    const size_t place = head_ + position;
+    return text_[place < gapBegin_ ? place : place + (gapEnd_ - gapBegin_)];
   }
   size_t LineStart(size_t line) const {
-    return line < lineGapBegin_ ? starts_[line]
-                                : Length() - starts_[line + (lineGapEnd_ - lineGapBegin_)];
+    const size_t entry = lineHead_ + line;
+    return entry < lineGapBegin_ ? starts_[entry] - head_
+                                 : Length() - starts_[entry + (lineGapEnd_ - lineGapBegin_)];
   }
   // The line's length without its break.
   size_t LineLength(size_t line) const;
@@ -55,6 +59,10 @@ class TTextStore {
   static std::string Normalized(std::string_view text);
   // Replaces everything and gives back the room the previous text took.
   void Assign(std::string_view text);
+  // Drops the first `count` lines (fewer than LineCount()) with their breaks and returns how
+  // many characters went. Costs the same however long the text is, unless the last change was
+  // among those lines.
+  size_t RemoveLeadingLines(size_t count);
 
   // The "\r\n" view of the text.
   size_t CrLfLength() const { return Length() + LineCount() - 1; }
@@ -70,18 +78,26 @@ class TTextStore {
  private:
   void Release();
   void MoveGap(size_t position);
+  // Takes back the room of dropped lines.
+  void CompactText();
+  void CompactLines();
   void ReserveText(size_t extra);
   void ReserveLines(size_t extra);
 
+  // The text is text_[head_, gapBegin_) and text_[gapEnd_, capacity_); in front of head_ lies
+  // the room of dropped lines.
   char* text_ = nullptr;
   size_t capacity_ = 0;
+  size_t head_ = 0;
   size_t gapBegin_ = 0;
   size_t gapEnd_ = 0;
 
-  // In front of the gap, the lines that start at or before the text gap, by their position;
-  // behind it, the others, by their distance from the end of the text.
+  // From lineHead_ to the gap, the lines that start at or before the text gap, by the place in
+  // text_ where they start; behind the gap, the others, by their distance from the end of the
+  // text. The entries in front of lineHead_ belong to dropped lines.
   uint64_t* starts_ = nullptr;
   size_t lineCapacity_ = 0;
+  size_t lineHead_ = 0;
   size_t lineGapBegin_ = 0;
   size_t lineGapEnd_ = 0;
 };

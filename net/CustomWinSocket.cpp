@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "framework/HiddenWindow.h"
+#include "net/Networks.h"
 #include "net/SocketError.h"
 
 using namespace WinSock;
@@ -184,12 +185,16 @@ void TCustomWinSocket::ContinueSetup(const std::string& hostName, const std::str
                                      const std::string& service, WORD port, int queueSize,
                                      bool outgoing) {
   (void)hostName;
-  (void)addressText;
   try {
     for (;;) {
       switch (resolveState_) {
         case rsIdle:
           address_.sin_addr.s_addr = INADDR_ANY;
+          if (!addressText.empty()) {
+            const std::optional<uint32_t> address = ParseIPv4Address(addressText);
+            if (!address) throw ESocketError(SocketErrorMessage(WSAEINVAL, "bind"));
+            address_.sin_addr.s_addr = htonl(*address);
+          }
           resolveState_ = rsAddress;
           break;
         case rsAddress:

@@ -25,6 +25,12 @@ void TAbstractSocket::SetService(const std::string& value) {
   service_ = value;
 }
 
+void TAbstractSocket::SetAddress(const std::string& value) {
+  if (value == addressText_) return;
+  if (active_ && !IsLoading()) throw ESocketError("Can't change value while socket is active");
+  addressText_ = value;
+}
+
 void TAbstractSocket::Loaded() {
   TComponent::Loaded();
   ApplyActive(active_);

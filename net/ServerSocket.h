@@ -20,6 +20,9 @@ class TAbstractSocket : public TComponent {
   void SetPort(int value);
   const std::string& Service() const { return service_; }
   void SetService(const std::string& value);
+  // The IPv4 address to listen on, as dotted decimal text; empty for every interface.
+  const std::string& Address() const { return addressText_; }
+  void SetAddress(const std::string& value);
 
   void OpenServer() { SetActive(true); }
   void CloseServer() { SetActive(false); }

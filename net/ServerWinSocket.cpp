@@ -55,6 +55,11 @@ void TServerWinSocket::AcceptReady(SOCKET handle) {
   int length = sizeof peer;
   const SOCKET client = accept(handle, reinterpret_cast<sockaddr*>(&peer), &length);
   if (client == INVALID_SOCKET) return;
+  // htonl swaps both ways: the peer's address in host byte order.
+  if (PeerFilter && !PeerFilter(htonl(peer.sin_addr.s_addr), inet_ntoa(peer.sin_addr))) {
+    closesocket(client);
+    return;
+  }
   SetConnectionOptions(client);
   // A peer that reset the connection before it was accepted no longer has an address the
   // system will tell; the one accept returned goes with the new endpoint.

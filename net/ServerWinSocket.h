@@ -3,6 +3,7 @@
 // keeps its client list, and the client endpoint of one accepted connection. Client events go
 // through the listening endpoint's slots, with the listening endpoint as Sender.
 
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -13,6 +14,10 @@
 class TServerClientWinSocket;
 
 enum TServerType { stNonBlocking, stThreadBlocking };
+
+// Decides whether an accepted peer is served: its address in host byte order and as dotted
+// decimal text.
+using TPeerFilter = std::function<bool(uint32_t Address, const std::string& AddressText)>;
 
 using TGetSocketEvent =
     std::function<void(TObject* Sender, int Socket, TServerClientWinSocket*& ClientSocket)>;
@@ -61,6 +66,9 @@ class TServerWinSocket : public TCustomWinSocket {
   TSocketNotifyEvent OnClientRead;
   TSocketNotifyEvent OnClientWrite;
   TSocketErrorEvent OnClientError;
+  // When set, a connection whose peer it refuses is closed as soon as it is accepted: no client
+  // endpoint is made, no event runs and nothing is received from it or sent to it.
+  TPeerFilter PeerFilter;
 
   // Keepalive of accepted connections: idle time before the first probe, time between probes,
   // probes unanswered before the connection counts as gone.

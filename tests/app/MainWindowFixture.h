@@ -4,13 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/Form1.h"
 #include "app/Read.h"
 #include "app/SerialLink.h"
+#include "app/StartOptions.h"
 #include "framework/Application.h"
 #include "platform/Sockets.h"
 
@@ -47,7 +47,8 @@ class MainWindowTest : public testing::Test {
 
   static void ResetSerialState() {
     PortHandle = nullptr;
-    std::strcpy(PortName, "com1");
+    PortName = "com1";
+    StartOptions = TServerOptions{};
     SavedTimeouts = {};
     WorkingTimeouts = {};
     LineConfiguration = {};

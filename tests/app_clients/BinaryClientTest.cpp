@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/PseudoTerminal.h"
 #include "support/RelayProgram.h"
@@ -118,6 +122,57 @@ TEST_F(BinaryClientTest, BurstsOfResetConnectionsLeaveTheServerServing) {
   ASSERT_TRUE(client.Connect(1028));
   ASSERT_TRUE(client.Send("on//"));
   EXPECT_EQ(Answer(client, 4 + kFailureTexts.size()), "on//" + kFailureTexts);
+}
+
+// Started with options as a service would be: the board behind a long stable name, the server on
+// one address, only the networks given served. A refused PC is closed at once, hears nothing,
+// reaches no board and shows on standard error only. Every log line also reaches standard output
+// as it happens, with the date and time in front.
+TEST_F(BinaryClientTest, OptionsChooseBoardAddressAndPeersAndTheLogReachesStandardOutput) {
+  const std::string name = "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10KZP4B-if00-port0";
+  std::filesystem::create_directories("/dev/serial/by-id");
+  PseudoTerminal board;
+  ASSERT_TRUE(board.CreateSymlink(name));
+  ASSERT_TRUE(program.StartWithOptions(
+      {"--port", name, "--listen", "127.0.0.1", "--allow", "10.0.0.0/8,127.0.0.1"}));
+  // The greeting follows the opening of the server.
+  ASSERT_EQ(board.WaitForBytes(3, 20000), "?//") << program.StandardError();
+
+  TcpClient elsewhere;
+  EXPECT_FALSE(elsewhere.Connect(1028, "", "127.0.0.3"));
+  TcpClient stranger;
+  ASSERT_TRUE(stranger.Connect(1028, "127.0.0.2"));
+  stranger.Send("01+//");
+  EXPECT_EQ(Answer(stranger, 1), "");
+  EXPECT_TRUE(stranger.PeerClosed());
+
+  TcpClient pc;
+  ASSERT_TRUE(pc.Connect(1028, "127.0.0.1"));
+  ASSERT_TRUE(pc.Send("03+//"));
+  EXPECT_EQ(Answer(pc, 5), "03+//");
+  EXPECT_EQ(board.WaitForBytes(5, 5000), "03+//");
+  pc.Close();
+
+  const std::vector<std::string> expected = {"PC with IP 127.0.0.1 connected",
+                                             "Relay 3  switched ON",
+                                             "PC with IP 127.0.0.1 disconnected"};
+  const std::regex stamped(R"((\d{4}-\d\d-\d\d \d\d:\d\d:\d\d) (.*))");
+  std::vector<std::string> lines;
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  while (lines.size() < expected.size() && Clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    lines.clear();
+    std::istringstream output(program.StandardOutput());
+    for (std::string line; std::getline(output, line);) {
+      std::smatch match;
+      lines.push_back(std::regex_match(line, match, stamped) ? match[2].str()
+                                                             : "unstamped " + line);
+    }
+  }
+  EXPECT_EQ(lines, expected);
+  const std::string errors = program.StandardError();
+  EXPECT_NE(errors.find("refused PC with IP 127.0.0.2"), std::string::npos) << errors;
+  EXPECT_EQ(board.ReadAvailable(100), "");
 }
 
 }  // namespace

@@ -122,7 +122,7 @@ TEST_F(WatchdogTest, NewPortNameTakesEffectAtTheNextCycle) {
   auto* combo = static_cast<QComboBox*>(Form1->ComboBox1->Widget());
   combo->setFocus();
   QTest::keyClick(combo, Qt::Key_Down);  // the user steps to "COM2"
-  ASSERT_STREQ(PortName, "COM2");
+  ASSERT_EQ(PortName, "COM2");
   RunCycles(1);
   EXPECT_EQ(Form1->Panel3->Color(), clLime);
   EXPECT_EQ(Form1->Label9->Caption(), kPortFoundText);
@@ -131,7 +131,7 @@ TEST_F(WatchdogTest, NewPortNameTakesEffectAtTheNextCycle) {
   // A name typed by hand that leads nowhere: red at the next cycle.
   combo->lineEdit()->selectAll();
   QTest::keyClicks(combo->lineEdit(), "ttyACM0");
-  ASSERT_STREQ(PortName, "ttyACM0");
+  ASSERT_EQ(PortName, "ttyACM0");
   RunCycles(1);
   EXPECT_EQ(Form1->Panel3->Color(), clRed);
   EXPECT_EQ(Form1->Label9->Caption(), kPortNotFoundText);

@@ -23,6 +23,7 @@
 #include "framework/CaretMoves.h"
 #include "framework/Form.h"
 #include "framework/Memo.h"
+#include "framework/MemoView.h"
 
 namespace {
 
@@ -483,6 +484,37 @@ TEST_F(MemoTest, VerticalScrollBarOnlyWhenAskedForAndItScrollsTheView) {
   ExpectRowShows(Render(), 0, Entry(40), 441 - bar->width());
   memo->SetScrollBars(TScrollStyle::ssNone);
   EXPECT_FALSE(bar->isVisible());
+}
+
+}  // namespace
+
+namespace {
+
+// A bounded log: the newest lines stay and are shown, older ones leave the top, the caret stays
+// behind the last entry and the room the text takes stops growing.
+TEST_F(MemoTest, BoundedLogKeepsTheNewestLinesAndItsRoom) {
+  constexpr int kBound = 32;
+  memo->SetReadOnly(true);
+  memo->SetMaxLines(kBound);
+  memo->SetText("");
+  const TTextStore& store = static_cast<TMemoView*>(View())->Store();
+  int appended = 0;
+  for (; appended < 2 * kBound; ++appended) memo->ReplaceSelection(Entry(appended) + "\r\n");
+  const size_t roomAtTheBound = store.ReservedBytes();
+  for (; appended < 40 * kBound; ++appended) memo->ReplaceSelection(Entry(appended) + "\r\n");
+  EXPECT_LE(store.ReservedBytes(), roomAtTheBound);
+
+  const std::string text = memo->GetText();
+  const int kept = memo->LineCount() - 1;  // the empty line behind the last line end
+  EXPECT_EQ(kept, kBound);
+  std::string expected;
+  for (int i = appended - kept; i < appended; ++i) expected += Entry(i) + "\r\n";
+  EXPECT_EQ(text, expected);
+  EXPECT_EQ(memo->SelStart(), static_cast<int>(text.size()));
+  const int rowsShown = 217 / RowHeight();
+  ExpectRowShows(Render(), (rowsShown - 2) * RowHeight(), Entry(appended - 1));
+  memo->SetSelStart(0);
+  ExpectRowShows(Render(), RowTop(0), Entry(appended - kept));
 }
 
 }  // namespace

@@ -67,6 +67,7 @@ TEST(TextStoreTest, CrLfPositionsInsideAPairBelongToTheEndOfTheLine) {
   EXPECT_EQ(store.CrLfText(1, 4), "b\r\nc");
 }
 
+// Replacements anywhere and, as a bounded log does, dropping its first lines.
 TEST(TextStoreTest, ReplacementsAnywhereAgreeWithAPlainString) {
   std::mt19937 random(12);
   const char* pieces[] = {"",
@@ -92,6 +93,15 @@ TEST(TextStoreTest, ReplacementsAnywhereAgreeWithAPlainString) {
     if (kind == 2 && length > 0) {
       from = random() % length;
       to = length;
+    }
+    if (kind == 3 && model.LineStarts().size() > 1) {
+      const std::vector<size_t> starts = model.LineStarts();
+      const size_t count = 1 + random() % (starts.size() - 1);
+      ASSERT_EQ(store.RemoveLeadingLines(count), starts[count]);
+      model.text.erase(0, starts[count]);
+      caret = caret > starts[count] ? caret - starts[count] : 0;
+      if (step % 7 == 0) ExpectSame(store, model);
+      continue;
     }
     const std::string piece = pieces[random() % std::size(pieces)];
     std::string stored;
@@ -133,6 +143,20 @@ TEST(TextStoreTest, AppendingManyLinesKeepsTheReservedRoomProportional) {
   EXPECT_EQ(store.Text(caret, store.Length()), "  ");
   // 28 characters and one index entry per line, with room for growth.
   EXPECT_LT(store.ReservedBytes(), 100000u * 60);
+  // Dropping the first line for each new one, the room settles and stays proportional.
+  auto appendDroppingOne = [&](int lines) {
+    for (int i = 0; i < lines; ++i) {
+      caret += store.Replace(caret, caret, line).inserted;
+      caret -= store.RemoveLeadingLines(1);
+    }
+  };
+  appendDroppingOne(200000);
+  const size_t room = store.ReservedBytes();
+  EXPECT_LT(room, 100000u * 120);
+  appendDroppingOne(300000);
+  EXPECT_EQ(store.ReservedBytes(), room);
+  EXPECT_EQ(store.LineCount(), 100001u);
+  EXPECT_EQ(store.Text(0, line.size() - 1), "12:5:7 Relay 3  switched ON\n");
   store.Assign("  ");
   EXPECT_LT(store.ReservedBytes(), 1000u);
 }

@@ -20,6 +20,8 @@ namespace {
 
 const fs::path kRoot = fs::path(TV_STAGE) / fs::path(TV_PREFIX).relative_path();
 const fs::path kLibDir = kRoot / TV_LIBDIR;
+const fs::path kSettings =
+    fs::path(TV_STAGE) / fs::path(TV_SYSCONFDIR).relative_path() / "default/tallyvane";
 const std::array<int, 6> kIconSizes = {16, 32, 48, 64, 128, 256};
 
 struct Outcome {
@@ -79,7 +81,6 @@ std::vector<fs::path> ConfiguredTexts() {
           kLibDir / "cmake/TallyvaneComponents/TallyvaneComponentsConfig.cmake",
           kLibDir / "cmake/TallyvaneComponents/TallyvaneComponentsTargets.cmake",
           kRoot / "share/applications/tallyvane.desktop",
-          kRoot / "share/man/man1/tallyvane.1",
           kRoot / "lib/systemd/system/tallyvane.service"};
 }
 
@@ -99,7 +100,15 @@ TEST(InstalledTree, HoldsProgramsLibraryHeadersAndDesktopFiles) {
       kRoot / "include/tallyvane/framework/Application.h",
       kRoot / "include/tallyvane/platform/WinTypes.h",
       kLibDir / "cmake/TallyvaneComponents/TallyvaneComponentsConfigVersion.cmake",
+      kRoot / "share/man/man1/tallyvane.1.gz",
+      kRoot / "share/man/man1/tallyvane-gallery.1.gz",
+      kSettings,
   };
+  for (const char* package :
+       {"tallyvane", "libtallyvane-components0", "libtallyvane-components-dev"}) {
+    expected.push_back(kRoot / "share/doc" / package / "copyright");
+    expected.push_back(kRoot / "share/doc" / package / "changelog.gz");
+  }
   for (const fs::path& text : ConfiguredTexts()) expected.push_back(text);
   for (int size : kIconSizes) {
     const std::string side = std::to_string(size);
@@ -151,11 +160,66 @@ TEST(DesktopEntry, ValidatesAndStartsTheInstalledProgramWithItsIcon) {
                                   (Setting(text, "Icon") + ".png")));
 }
 
+// Each package gets its own part of the installation, and together they make all of it: the
+// programs and the service; the library under its soname; the files to build against it.
+TEST(InstalledTree, SplitsIntoTheProgramTheLibraryAndItsDevelopmentFiles) {
+  const std::string libDir = fs::path(TV_LIBDIR).string();
+  const struct {
+    std::string component;
+    std::string path;  // under the prefix
+  } owners[] = {
+      {"program", "bin/tallyvane"},
+      {"program", "bin/tallyvane-gallery"},
+      {"program", "lib/systemd/system/tallyvane.service"},
+      {"program", "share/man/man1/tallyvane-gallery.1.gz"},
+      {"program", "share/doc/tallyvane/copyright"},
+      {"library", libDir + "/libtallyvane-components.so.0"},
+      {"library", "share/doc/libtallyvane-components0/changelog.gz"},
+      {"development", libDir + "/libtallyvane-components.so"},
+      {"development", "include/tallyvane/components/Cgauges/Cgauges.h"},
+      {"development", libDir + "/pkgconfig/tallyvane-components.pc"},
+      {"development", libDir + "/cmake/TallyvaneComponents/TallyvaneComponentsConfig.cmake"},
+      {"development", "share/doc/libtallyvane-components-dev/copyright"},
+  };
+  auto part = [](const std::string& component) {
+    return fs::path(std::string(TV_STAGE) + "-" + component);
+  };
+  for (const auto& owner : owners) {
+    for (const char* component : {"program", "library", "development"}) {
+      const fs::path path = part(component) / fs::path(TV_PREFIX).relative_path() / owner.path;
+      EXPECT_EQ(fs::exists(fs::symlink_status(path)), owner.component == component)
+          << component << " " << owner.path;
+    }
+  }
+  EXPECT_TRUE(
+      fs::is_regular_file(part("program") / fs::path(kSettings).lexically_relative(TV_STAGE)));
+  size_t files = 0;
+  size_t partFiles = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(TV_STAGE))
+    files += !entry.is_directory();
+  for (const char* component : {"program", "library", "development"})
+    for (const auto& entry : fs::recursive_directory_iterator(part(component)))
+      partFiles += !entry.is_directory();
+  EXPECT_EQ(partFiles, files);
+}
+
+// The service's settings: nothing set, so the defaults stand, and every option explained.
+TEST(ServiceSettings, AreAllCommentedOutAndExplainEveryOption) {
+  const std::string text = ReadFile(kSettings);
+  std::istringstream lines(text);
+  for (std::string line; std::getline(lines, line);)
+    EXPECT_TRUE(line.empty() || line[0] == '#') << line;
+  for (const char* option : {"--port", "--listen", "--allow", "--log-lines", "TALLYVANE_OPTIONS="})
+    EXPECT_NE(text.find(option), std::string::npos) << option;
+}
+
 TEST(ServiceUnit, ParsesAndStartsTheInstalledProgram) {
   const fs::path unit = kRoot / "lib/systemd/system/tallyvane.service";
   const std::string text = ReadFile(unit);
   const std::string program = std::string(TV_PREFIX) + "/bin/tallyvane";
-  ASSERT_EQ(Setting(text, "ExecStart"), program);
+  ASSERT_EQ(Setting(text, "ExecStart"), program + " $TALLYVANE_OPTIONS");
+  EXPECT_EQ(Setting(text, "EnvironmentFile"),
+            "-" + std::string(TV_SYSCONFDIR) + "/default/tallyvane");
 
   if (!OnPath("systemd-analyze")) GTEST_SKIP() << "systemd-analyze is not installed";
   // systemd-analyze checks that ExecStart and the manual page exist, so the copy it reads starts
@@ -176,14 +240,24 @@ TEST(ServiceUnit, ParsesAndStartsTheInstalledProgram) {
   const Outcome outcome = Shell(verify + "tallyvane.service");
   EXPECT_EQ(outcome.status, 0) << outcome.output;
   EXPECT_EQ(outcome.output, "");
+
+  // Locked down to what the server needs: an exposure of at most 2.0 of 10.
+  const Outcome security = Shell("systemd-analyze security --offline=true --threshold=20 " +
+                                 Quoted((folder / "tallyvane.service").string()));
+  EXPECT_EQ(security.status, 0) << security.output;
 }
 
-TEST(ManPage, FormatsWithoutWarnings) {
+TEST(ManPages, FormatWithoutWarningsOrPlaceholders) {
   if (!OnPath("groff")) GTEST_SKIP() << "groff is not installed";
-  const Outcome outcome =
-      Shell("groff -man -Tutf8 -ww -z " + Quoted((kRoot / "share/man/man1/tallyvane.1").string()));
-  EXPECT_EQ(outcome.status, 0) << outcome.output;
-  EXPECT_EQ(outcome.output, "");
+  for (const char* page : {"tallyvane.1.gz", "tallyvane-gallery.1.gz"}) {
+    const std::string path = Quoted((kRoot / "share/man/man1" / page).string());
+    const Outcome outcome = Shell("zcat " + path + " | groff -man -Tutf8 -ww -z");
+    EXPECT_EQ(outcome.status, 0) << page << outcome.output;
+    EXPECT_EQ(outcome.output, "") << page;
+    const Outcome text = Shell("zcat " + path);
+    for (const char* unwanted : {"@CMAKE_", "@PROJECT_", "@TV_", TV_SOURCE_DIR, TV_BUILD_DIR})
+      EXPECT_EQ(text.output.find(unwanted), std::string::npos) << page << " " << unwanted;
+  }
 }
 
 // The theme's icons are the window's icon, pixel for pixel, at every size.

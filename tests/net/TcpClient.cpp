@@ -27,7 +27,7 @@ TcpClient::~TcpClient() {
   Close();
 }
 
-bool TcpClient::Connect(uint16_t port, const std::string& from) {
+bool TcpClient::Connect(uint16_t port, const std::string& from, const std::string& to) {
   Close();
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return false;
@@ -41,6 +41,10 @@ bool TcpClient::Connect(uint16_t port, const std::string& from) {
     }
   }
   sockaddr_in address = Loopback(port);
+  if (::inet_pton(AF_INET, to.c_str(), &address.sin_addr) != 1) {
+    Close();
+    return false;
+  }
   // The listen queue takes the connection before the server accepts it, so this returns at once.
   if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
     Close();

@@ -14,8 +14,9 @@ class TcpClient {
   TcpClient(const TcpClient&) = delete;
   TcpClient& operator=(const TcpClient&) = delete;
 
-  // Connects to 127.0.0.1 from the given local address of the loopback (any when empty).
-  bool Connect(uint16_t port, const std::string& from = "");
+  // Connects to 127.0.0.1 (or another address of the loopback) from the given local address of
+  // the loopback (any when empty).
+  bool Connect(uint16_t port, const std::string& from = "", const std::string& to = "127.0.0.1");
   bool Send(const std::string& bytes);
   // Takes what has arrived so far; true when anything came.
   bool Pump();

@@ -18,14 +18,23 @@ ChildProcess::~ChildProcess() {
     WaitForExit(5000);
   }
   if (!stderrPath_.empty()) unlink(stderrPath_.c_str());
+  if (!stdoutPath_.empty()) unlink(stdoutPath_.c_str());
 }
 
 bool ChildProcess::Start(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::map<std::string, std::string>& environment) {
+                         const std::map<std::string, std::string>& environment,
+                         bool keepStandardOutput) {
   char pathTemplate[] = "/tmp/tallyvane-child-XXXXXX";
   const int errFd = mkstemp(pathTemplate);
   if (errFd < 0) return false;
   stderrPath_ = pathTemplate;
+  int outFd = -1;
+  if (keepStandardOutput) {
+    char outTemplate[] = "/tmp/tallyvane-child-XXXXXX";
+    outFd = mkstemp(outTemplate);
+    if (outFd < 0) return false;
+    stdoutPath_ = outTemplate;
+  }
   const pid_t parent = getpid();
   pid_ = fork();
   if (pid_ < 0) return false;
@@ -40,6 +49,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
       dup2(devNull, STDIN_FILENO);
       dup2(devNull, STDOUT_FILENO);
     }
+    if (outFd >= 0) dup2(outFd, STDOUT_FILENO);
     for (const auto& [name, value] : environment) setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -50,6 +60,7 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     _exit(127);
   }
   close(errFd);
+  if (outFd >= 0) close(outFd);
   return true;
 }
 
@@ -74,6 +85,13 @@ int ChildProcess::WaitForExit(int timeoutMs) {
 
 bool ChildProcess::Running() {
   return pid_ > 0 && WaitForExit(0) < 0;
+}
+
+std::string ChildProcess::StandardOutput() const {
+  std::ifstream in(stdoutPath_);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 std::string ChildProcess::StandardError() const {

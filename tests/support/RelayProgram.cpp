@@ -16,6 +16,10 @@ bool RelayProgram::Start(const std::map<std::string, std::string>& environment,
   return process_.Start(program, {}, variables);
 }
 
+bool RelayProgram::StartWithOptions(const std::vector<std::string>& options) {
+  return process_.Start(TALLYVANE_BINARY, options, {{"QT_QPA_PLATFORM", "offscreen"}}, true);
+}
+
 bool RelayProgram::WaitUntilListening(int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (std::chrono::steady_clock::now() < deadline && process_.Running()) {
