@@ -74,14 +74,17 @@ TEST_F(BinaryClientTest, TheBoardGetsExactlyTheBytesSentAndItsAnswersGoNowhere) 
   EXPECT_EQ(board.WaitForBytes(9, 5000), binary);
 }
 
+// SIGPIPE does nothing to the program; the hang-up of the terminal it was started from closes
+// it as SIGTERM does.
 TEST_F(BinaryClientTest, WithoutABoardTheSenderGetsTheEchoAndTheFailureTextsAndIsDroppedAtTheEnd) {
   ASSERT_TRUE(program.Start());
   ASSERT_TRUE(program.WaitUntilListening()) << program.StandardError();
   TcpClient client;
   ASSERT_TRUE(client.Connect(1028));
+  program.Signal(SIGPIPE);
   ASSERT_TRUE(client.Send("03+//"));
   EXPECT_EQ(Answer(client, 5 + kFailureTexts.size()), "03+//" + kFailureTexts);
-  EXPECT_EQ(program.Stop(), 0) << program.StandardError();
+  EXPECT_EQ(program.Stop(SIGHUP), 0) << program.StandardError();
   // Closing the window dropped the client.
   client.Pump();
   EXPECT_TRUE(client.PeerClosed());
