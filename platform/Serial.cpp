@@ -84,6 +84,15 @@ std::string DevicePathLocked(const char* portName) {
 constexpr unsigned kFirstPtySlaveMajor = 136;
 constexpr unsigned kLastPtySlaveMajor = 143;
 
+// The master side of a pseudo-terminal is no line with a board at its far end: it is the far
+// end of one. Opening the multiplexer (/dev/ptmx, 5:2) even makes a new pseudo-terminal each
+// time, which nobody would ever read. Old-style masters have major 2, Unix98 ones 128 to 135.
+bool IsPseudoTerminalMaster(dev_t device) {
+  const unsigned deviceMajor = major(device);
+  return (deviceMajor == 5 && minor(device) == 2) || deviceMajor == 2 ||
+         (deviceMajor >= 128 && deviceMajor <= 135);
+}
+
 // Whether a character device is a terminal, decided before opening it: opening some devices
 // acts on the machine (a watchdog timer starts counting down, say), and the port name comes
 // from the user. Without /sys the question cannot be asked, and the checks after the open
@@ -145,7 +154,8 @@ void MakeRaw(termios2& settings, bool outputFlowControl = false, bool inputFlowC
 int OpenExclusive(const std::string& path, int accessFlags) {
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return -1;
-  if (!S_ISCHR(status.st_mode) || !IsTerminalDevice(status.st_rdev)) {
+  if (!S_ISCHR(status.st_mode) || IsPseudoTerminalMaster(status.st_rdev) ||
+      !IsTerminalDevice(status.st_rdev)) {
     errno = ENOTTY;
     return -1;
   }
@@ -164,6 +174,9 @@ int OpenExclusive(const std::string& path, int accessFlags) {
   if (fstat(fd, &status) != 0 || !S_ISCHR(status.st_mode)) return refuse(ENOTTY);
   termios2 settings;
   if (ioctl(fd, TCGETS2, &settings) != 0) return refuse(ENOTTY);
+  // Whatever its device number, a descriptor that has a pseudo-terminal number is a master.
+  unsigned ptyNumber = 0;
+  if (ioctl(fd, TIOCGPTN, &ptyNumber) == 0) return refuse(ENOTTY);
   // Our own controlling terminal would stop the whole process (SIGTTOU) when a background
   // process sets its line or writes to it.
   pid_t session;
@@ -189,6 +202,14 @@ void CloseDevice(int fd) {
   int queued = 0;
   if (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) ioctl(fd, TCFLSH, TCOFLUSH);
   close(fd);
+}
+
+// The kernel closes the ports still open when the process ends, but a terminal keeps its
+// exclusive mode beyond that close (see CloseDevice): the next start of the program, or anyone
+// else, would find the line locked.
+void ReleaseExclusiveModeAtExit() {
+  std::lock_guard<std::mutex> guard(TableLock());
+  for (const auto& [handle, port] : Ports()) ioctl(port.fd, TIOCNXCL);
 }
 
 BYTE ByteSizeOf(tcflag_t cflag) {
@@ -331,6 +352,9 @@ HANDLE CreateFileA(const char* fileName, DWORD access, DWORD /*shareMode*/, void
   const uintptr_t handle = nextHandleValue;
   nextHandleValue += 0x10;
   Ports()[handle] = OpenPort{fd, COMMTIMEOUTS{}};
+  // Registered after the table exists, so that it runs before the table is destroyed.
+  static std::once_flag exitHandler;
+  std::call_once(exitHandler, [] { std::atexit(ReleaseExclusiveModeAtExit); });
   return reinterpret_cast<HANDLE>(handle);
 }
 

@@ -9,11 +9,13 @@
 // "COM01" too). An empty name opens nothing.
 //
 // A port is held exclusively: the open takes an flock lock and the terminal's exclusive mode,
-// and it fails when another program holds either. The open makes the line raw, as a serial port
-// is: no line-end translation, no echo of what the device sends, no line editing or signal
-// characters, no software flow control; every byte goes out as written. Only terminal devices open;
-// regular files, directories, other character devices and the caller's own controlling terminal are
-// refused. Nothing here blocks: the device is opened non-blocking and every call returns at once.
+// and it fails when another program holds either. Both end with the process, also for a port it
+// never closed. The open makes the line raw, as a serial port is: no line-end translation, no
+// echo of what the device sends, no line editing or signal characters, no software flow
+// control; every byte goes out as written. Only terminal devices open; regular files,
+// directories, other character devices, the master side of a pseudo-terminal (/dev/ptmx among
+// them) and the caller's own controlling terminal are refused. Nothing here blocks: the device
+// is opened non-blocking and every call returns at once.
 //
 // Handles are checked against the table of open ports, so a null, invalid or closed handle
 // makes every call fail without effect. Failed calls leave an errno value for GetLastError.

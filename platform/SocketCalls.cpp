@@ -166,6 +166,13 @@ u_short htons(u_short value) {
   return value;
 }
 
+u_long htonl(u_long value) {
+  if constexpr (std::endian::native == std::endian::little) {
+    return __builtin_bswap32(static_cast<uint32_t>(value));
+  }
+  return value;
+}
+
 int WSAAsyncSelect(SOCKET s, HWND window, UINT msg, long events) {
   const int fd = static_cast<int>(s);
   if (fd < 0) return Fail(WSAENOTSOCK);

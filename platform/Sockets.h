@@ -54,6 +54,8 @@
 #undef TCP_KEEPIDLE
 #pragma push_macro("htons")
 #undef htons
+#pragma push_macro("htonl")
+#undef htonl
 
 namespace WinSock {
 
@@ -204,6 +206,7 @@ int getpeername(SOCKET s, sockaddr* name, int* nameLength);
 int setsockopt(SOCKET s, int level, int option, const char* value, int valueLength);
 char* inet_ntoa(in_addr address);
 u_short htons(u_short value);
+u_long htonl(u_long value);
 
 // Must run on the GUI thread. A mask of 0 (or no window) cancels the notifications. Puts the
 // socket in non-blocking mode.
@@ -241,3 +244,4 @@ std::string SocketErrorText(int code);
 #pragma pop_macro("TCP_KEEPCNT")
 #pragma pop_macro("TCP_KEEPIDLE")
 #pragma pop_macro("htons")
+#pragma pop_macro("htonl")

@@ -133,7 +133,9 @@ void TCDirectoryOutline::BuildTree() {
   const std::string driveText = drive_ == 0 ? std::string(":") : std::string(1, drive_) + ":";
   const int driveItem = AddChild(0, ForceCase(driveText));
   Items(driveItem).SetKey(driveText);
-  WalkTree(diskDirectory_.empty() ? directory_ : diskDirectory_);
+  // The tree always reaches the current directory, even through directories a level leaves
+  // out (a hidden one, as in ~/.config): a form must load wherever its program runs.
+  SetSelectedItem(WalkDown(diskDirectory_.empty() ? directory_ : diskDirectory_, true));
   Change();
 }
 
@@ -252,7 +254,30 @@ int TCDirectoryOutline::GetChildNamed(const std::string& name, int index) {
   return InvalidIndex;
 }
 
-void TCDirectoryOutline::WalkTree(const std::string& path) {
+int TCDirectoryOutline::AddUnlistedChild(const std::string& name, int index) {
+  if (index == InvalidIndex) return InvalidIndex;
+  std::string pattern = DiskPath(index);
+  if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
+  pattern += name;
+  TSearchRec search;
+  bool found = false;
+  for (int result = FindFirst(pattern, faDirectory | faHidden | faSysFile, search);
+       result == 0 && !found; result = FindNext(search)) {
+    found = (search.Attr & faDirectory) != 0 && search.Name == name;
+  }
+  FindClose(search);
+  if (!found) return InvalidIndex;
+  TOutlineNode& node = Items(index);
+  const std::string text = ForceCase(name);
+  int position = 0;
+  while (position < node.ChildCount() && AnsiCompareText(node.Child(position)->Text(), text) < 0)
+    ++position;
+  InsertChildren(index, {{position, text, name, nullptr}});
+  ShowChildNames(node);
+  return node.Child(position)->Index();
+}
+
+int TCDirectoryOutline::WalkDown(const std::string& path, bool addUnlisted) {
   // Not forced to the text case: the names as given pick the right one of case twins, and the
   // comparison ignores case for all others.
   std::string rest = path;
@@ -266,9 +291,15 @@ void TCDirectoryOutline::WalkTree(const std::string& path) {
     const size_t separator = rest.find('\\');
     const std::string name = rest.substr(0, separator);
     rest = separator == std::string::npos ? std::string() : rest.substr(separator + 1);
-    index = GetChildNamed(name, index);
+    const int parent = index;
+    index = GetChildNamed(name, parent);
+    if (index == InvalidIndex && addUnlisted) index = AddUnlistedChild(name, parent);
   }
-  SetSelectedItem(index);
+  return index;
+}
+
+void TCDirectoryOutline::WalkTree(const std::string& path) {
+  SetSelectedItem(WalkDown(path, false));
 }
 
 void TCDirectoryOutline::SetDirectory(const std::string& path) {

@@ -77,6 +77,12 @@ class TCDirectoryOutline : public TCustomOutline {
 
  private:
   void TakeDriveFromCurrentDirectory();
+  // The item a path leads to, opening the tree along it; with addUnlisted a directory on the
+  // path that its level does not list (a hidden one) is added there as the walk meets it.
+  int WalkDown(const std::string& path, bool addUnlisted);
+  // Adds a subdirectory of an item that exists on disk but is not among its children; -1 when
+  // there is none of that name.
+  int AddUnlistedChild(const std::string& name, int index);
   // The name on disk of a child, as its key holds it.
   static const std::string& DiskName(const TOutlineNode& node);
   // Shows the children of an item forced to the text case, but case twins as stored.

@@ -21,7 +21,7 @@ TEST_F(StartupTest, WithTheAdapterPresentTheBoardIsGreetedAndTheStatusIsLime) {
   EXPECT_EQ(Form1->Label9->Color(), clLime);
   EXPECT_EQ(Form1->Label9->Caption(), "FTDI chip is found, Virtual Com Port is opened ");
   EXPECT_EQ(Form1->Label12->Caption(), "Label12");
-  EXPECT_EQ(board.ReadAvailable(500), "?//");
+  EXPECT_EQ(board.WaitForBytesThenQuiet(3), "?//");
   const LineSettings settings = board.ReadLineSettings();
   EXPECT_EQ(settings.baud, 14400u);
   EXPECT_EQ(settings.dataBits, 8);

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -78,22 +79,46 @@ TEST_F(BinaryClientTest, TheBoardGetsExactlyTheBytesSentAndItsAnswersGoNowhere) 
   EXPECT_EQ(board.WaitForBytes(9, 5000), binary);
 }
 
+// SIGPIPE does nothing to the program; the hang-up of the terminal it was started from closes
+// it as SIGTERM does.
 TEST_F(BinaryClientTest, WithoutABoardTheSenderGetsTheEchoAndTheFailureTextsAndIsDroppedAtTheEnd) {
   ASSERT_TRUE(program.Start());
   ASSERT_TRUE(program.WaitUntilListening()) << program.StandardError();
   TcpClient client;
   ASSERT_TRUE(client.Connect(1028));
+  program.Signal(SIGPIPE);
   ASSERT_TRUE(client.Send("03+//"));
   EXPECT_EQ(Answer(client, 5 + kFailureTexts.size()), "03+//" + kFailureTexts);
-  EXPECT_EQ(program.Stop(), 0) << program.StandardError();
+  EXPECT_EQ(program.Stop(SIGHUP), 0) << program.StandardError();
   // Closing the window dropped the client.
   client.Pump();
   EXPECT_TRUE(client.PeerClosed());
 }
 
+// Connections whose handshake the kernel completed into the listener's accept queue, on the
+// test's own network. Only these reach a program; one whose last handshake step came while the
+// queue was full (a burst, a busy program) is dropped by the kernel, even though its peer counts
+// it as connected, and a reset that follows leaves no trace a program could see.
+long ConnectionsHandedToListeners() {
+  std::ifstream statistics("/proc/net/snmp");
+  std::string names, values;
+  while (std::getline(statistics, names) && std::getline(statistics, values)) {
+    if (names.rfind("Tcp:", 0) != 0) continue;
+    std::istringstream name(names.substr(4)), value(values.substr(4));
+    std::string field;
+    long count = 0;
+    while (name >> field && value >> count)
+      if (field == "PassiveOpens") return count;
+  }
+  return -1;
+}
+
 // Connections reset in bursts, some before the program gets round to accepting them (while its
-// watchdog holds the window): every one is reported and the program serves on.
+// watchdog holds the window): every one the kernel hands over is reported, and the program
+// serves on.
 TEST_F(BinaryClientTest, BurstsOfResetConnectionsLeaveTheServerServing) {
+  const long handedBefore = ConnectionsHandedToListeners();
+  ASSERT_GE(handedBefore, 0);
   ASSERT_TRUE(program.Start());
   ASSERT_TRUE(program.WaitUntilListening()) << program.StandardError();
   constexpr int kResets = 60;
@@ -103,19 +128,21 @@ TEST_F(BinaryClientTest, BurstsOfResetConnectionsLeaveTheServerServing) {
     client.Reset();
     if (i % 20 == 19) std::this_thread::sleep_for(std::chrono::milliseconds(400));
   }
-  // Each reset is shown (on standard error as well as in the dialog).
-  const auto deadline = Clock::now() + std::chrono::seconds(20);
+  // Each reset handed over is shown (on standard error as well as in the dialog). The
+  // connection that found the program listening closed without a reset.
+  auto handedOver = [&] { return ConnectionsHandedToListeners() - handedBefore - 1; };
   auto reported = [&] {
     const std::string errors = program.StandardError();
-    size_t count = 0;
+    long count = 0;
     for (size_t at = errors.find("Asynchronous socket error 10054"); at != std::string::npos;
          at = errors.find("Asynchronous socket error 10054", at + 1))
       ++count;
     return count;
   };
-  while (reported() < kResets && Clock::now() < deadline)
+  const auto deadline = Clock::now() + std::chrono::seconds(60);
+  while (reported() < handedOver() && Clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_EQ(reported(), static_cast<size_t>(kResets)) << program.StandardError();
+  EXPECT_EQ(reported(), handedOver()) << program.StandardError();
   EXPECT_EQ(program.StandardError().find("getpeername"), std::string::npos)
       << program.StandardError();
   TcpClient client;

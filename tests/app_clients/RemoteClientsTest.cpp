@@ -40,7 +40,7 @@ class RemoteClientsTest : public MainWindowTest {
     CreateMainWindow();
     ASSERT_TRUE(Form1->ServerSocket1->Active()) << (exceptions.empty() ? "" : exceptions[0]);
     ASSERT_EQ(Form1->Panel3->Color(), clLime);
-    ASSERT_EQ(board->WaitForBytes(3, 2000), "?//");
+    ASSERT_EQ(board->WaitForBytes(3, 5000), "?//");
   }
 
   void CreateWithoutBoard() {
@@ -90,7 +90,7 @@ TEST_F(RemoteClientsTest, ACommandWhileThePortIsOpenGoesToTheBoardAndIsEchoedAnd
   auto client = Connect();
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
   EXPECT_EQ(Exchange(*client, "03+//", 5), "03+//");
-  EXPECT_EQ(board->WaitForBytes(5, 1000), "03+//");
+  EXPECT_EQ(board->WaitForBytesThenQuiet(5), "03+//");
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\nRelay 3  switched ON\r\n");
   EXPECT_EQ(Form1->Panel4->Top(), 32);
   EXPECT_EQ(Form1->Edit2->Text(), "03+//");
@@ -113,12 +113,12 @@ TEST_F(RemoteClientsTest, OnlyTheFirstNineCharactersReachTheBoardButAllAreEchoed
   auto client = Connect();
   const std::string text = "01234567890123456789";
   EXPECT_EQ(Exchange(*client, text, 20), text);
-  EXPECT_EQ(board->WaitForBytes(20, 300), "012345678");
+  EXPECT_EQ(board->WaitForBytesThenQuiet(9), "012345678");
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
 
   const std::string withLineEnd = "03+//\r\n";
   EXPECT_EQ(Exchange(*client, withLineEnd, 7), withLineEnd);
-  EXPECT_EQ(board->WaitForBytes(20, 300), withLineEnd);
+  EXPECT_EQ(board->WaitForBytesThenQuiet(7), withLineEnd);
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
   EXPECT_EQ(Form1->Panel4->Top(), 72);
 }
@@ -128,7 +128,7 @@ TEST_F(RemoteClientsTest, AZeroByteEndsWhatTheBoardGetsButNotTheEcho) {
   auto client = Connect();
   const std::string text("01+//\0xyz", 9);
   EXPECT_EQ(Exchange(*client, text, 9), text);
-  EXPECT_EQ(board->WaitForBytes(9, 300), "01+//");
+  EXPECT_EQ(board->WaitForBytesThenQuiet(5), "01+//");
   EXPECT_EQ(Form1->Edit2->Text(), "01+//");
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\n");
 }
@@ -177,7 +177,7 @@ TEST_F(RemoteClientsTest, EveryClientGetsOnlyItsOwnEcho) {
   third->Pump();
   EXPECT_EQ(first->Received(), "off//");
   EXPECT_EQ(third->Received(), "on//");
-  EXPECT_EQ(board->WaitForBytes(14, 500), "05+//off//on//");
+  EXPECT_EQ(board->WaitForBytesThenQuiet(14), "05+//off//on//");
 }
 
 TEST_F(RemoteClientsTest, AResetConnectionIsLoggedAsGoneAndReported) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <thread>
 
@@ -59,6 +60,16 @@ class ScreenTest : public testing::Test {
     return true;
   }
 
+  // Watches the screen until the status line's text shows as much ink as asked for.
+  bool InkComesTo(const std::function<bool(int)>& wanted, int timeoutMs = 10000) const {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!wanted(TextInk())) {
+      if (Clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+  }
+
   // Dark pixels of the status line's first text: more of them for the longer not-found text.
   int TextInk() const {
     int ink = 0;
@@ -85,13 +96,11 @@ TEST_F(ScreenTest, PullingAndReplacingTheAdapterShowsOnTheScreenEachTime) {
     SCOPED_TRACE(round);
     board.Unplug();
     EXPECT_TRUE(ComesToShow(kStatusX, kStatusY, kRed));
-    // The not-found text is up as well: it is longer than the found one.
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_GT(TextInk(), foundInk);
+    // The not-found text comes up as well: it is longer than the found one.
+    EXPECT_TRUE(InkComesTo([&](int ink) { return ink > foundInk; })) << TextInk();
     board.Replug();
     EXPECT_TRUE(ComesToShow(kStatusX, kStatusY, kLime));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(TextInk(), foundInk);
+    EXPECT_TRUE(InkComesTo([&](int ink) { return ink == foundInk; })) << TextInk();
   }
 }
 

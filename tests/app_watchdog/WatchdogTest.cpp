@@ -85,7 +85,7 @@ TEST_F(WatchdogTest, PulledAdapterTurnsTheStatusRedAndItsReturnTurnsItLimeWithou
   CreateMainWindow();
   ASSERT_NE(Read, nullptr);
   ASSERT_EQ(Form1->Panel3->Color(), clLime);
-  EXPECT_EQ(board.ReadAvailable(500), "?//");
+  EXPECT_EQ(board.WaitForBytesThenQuiet(3), "?//");
 
   // Red at the first cycle that starts after the adapter went.
   Unplug(board);

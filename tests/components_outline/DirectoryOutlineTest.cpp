@@ -81,6 +81,17 @@ TEST_F(DirectoryOutlineTest, LoadingBuildsTheTree) {
             AnsiUpperCaseFileName(tree.DriveRoot()));
 }
 
+TEST_F(DirectoryOutlineTest, LoadingUnderAHiddenDirectoryReachesIt) {
+  ASSERT_EQ(chdir((tree.Root() + "/.hidden/inside").c_str()), 0);
+  TCDirectoryOutline outline(nullptr);
+  outline.Loaded();
+  const TOutlineNode& inside = outline.Items(outline.SelectedItem());
+  EXPECT_EQ(inside.FullPath(), root + "\\.hidden\\inside");
+  // The hidden directory on the way joins its level, in order; nothing else hidden does.
+  EXPECT_EQ(Children(outline, inside.Parent()->Parent()->Index()),
+            (std::vector<std::string>{".hidden", "alpha", "beta", "gamma"}));
+}
+
 TEST_F(DirectoryOutlineTest, TreeFollowsTheCurrentDirectory) {
   auto outline = NewOutline();
   EXPECT_EQ(outline->Items(1).Text(), "c:");

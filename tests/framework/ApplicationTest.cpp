@@ -1,15 +1,19 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QMessageBox>
 #include <QTimer>
 #include <atomic>
+#include <cerrno>
+#include <csignal>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "framework/Application.h"
 #include "framework/HiddenWindow.h"
+#include "platform/TerminationSignals.h"
 
 namespace {
 
@@ -81,6 +85,36 @@ TEST(ApplicationTest, OnlyOneExceptionDialogAtATimeAndWaitingOnesFollow) {
   Application->ShowException(Exception("first"));
   EXPECT_EQ(Application->ShownDialogCount() - before, 6);
   EXPECT_EQ(maxOpen, 1);
+}
+
+// The signals that end a server reach it as a call in its loop; a write to a pipe nobody reads
+// any more is an error, not the end of the process; a hang-up ignored from the start (nohup)
+// stays ignored.
+TEST(TerminationSignalsTest, ClosingSignalsReachTheLoopAndABrokenPipeIsAnError) {
+  signal(SIGHUP, SIG_DFL);
+  int calls = 0;
+  InstallTerminationSignals([&] { ++calls; });
+  for (const int closing : {SIGTERM, SIGINT, SIGHUP}) {
+    const int before = calls;
+    raise(closing);
+    EXPECT_TRUE(Application->ProcessMessagesUntil([&] { return calls > before; }, 10000))
+        << closing;
+  }
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  EXPECT_EQ(write(ends[1], "x", 1), -1);
+  EXPECT_EQ(errno, EPIPE);
+  close(ends[1]);
+
+  RemoveTerminationSignals();
+  signal(SIGHUP, SIG_IGN);
+  InstallTerminationSignals([] {});
+  struct sigaction hangUp {};
+  sigaction(SIGHUP, nullptr, &hangUp);
+  EXPECT_EQ(hangUp.sa_handler, SIG_IGN);
+  signal(SIGHUP, SIG_DFL);
+  Application->Initialize();
 }
 
 TEST(HiddenWindowTest, PostedMessagesRunLaterInTheLoopFromAnyThread) {

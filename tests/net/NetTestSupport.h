@@ -10,7 +10,7 @@
 
 #include "framework/Application.h"
 
-inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
+inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
   return Application->ProcessMessagesUntil(done, timeoutMs);
 }
 

@@ -86,6 +86,24 @@ TEST_F(SerialPortTest, WhileWeHoldThePortNobodyElseGetsItExclusively) {
   }
 }
 
+TEST_F(SerialPortTest, AProgramThatEndsWithThePortOpenLeavesTheLineFree) {
+  std::fflush(nullptr);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // Ends the way the program does, without closing the port.
+    std::exit(OpenPath(board.SlavePath()) == INVALID_HANDLE_VALUE ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  const int afterwards = OpenAsOtherProgram();
+  ASSERT_GE(afterwards, 0);
+  EXPECT_FALSE(InExclusiveMode(afterwards));
+  close(afterwards);
+}
+
 TEST_F(SerialPortTest, APortAnotherProgramHoldsDoesNotOpen) {
   // Held by an flock lock.
   const int locker = OpenAsOtherProgram();
@@ -134,9 +152,14 @@ TEST_F(SerialPortTest, ThingsThatAreNotTerminalsAreRefused) {
   std::filesystem::create_symlink(file, linkToFile);
   const std::string fifo = directory + "/fifo";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  // A pseudo-terminal master is a terminal, but the board would be the program itself.
+  const std::string linkToMultiplexer = directory + "/ttyUSB0";
+  std::filesystem::create_symlink("/dev/ptmx", linkToMultiplexer);
 
-  for (const std::string& path : {file, linkToFile, directory, fifo, std::string("/dev/null"),
-                                  std::string("/dev/zero"), directory + "/missing"}) {
+  for (const std::string& path :
+       {file, linkToFile, directory, fifo, std::string("/dev/null"), std::string("/dev/zero"),
+        directory + "/missing", std::string("/dev/ptmx"), linkToMultiplexer,
+        "/proc/self/fd/" + std::to_string(board.MasterFd())}) {
     EXPECT_EQ(OpenPath(path), INVALID_HANDLE_VALUE) << path;
   }
   // Refusing the regular file did not touch it.

@@ -43,6 +43,10 @@ bool ChildProcess::Start(const std::string& program, const std::vector<std::stri
     // running on the private machine's devices.
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != parent) _exit(127);
+    // As from a terminal, whatever the test was started under (nohup, say): what the program
+    // does with these signals is its own doing.
+    signal(SIGHUP, SIG_DFL);
+    signal(SIGPIPE, SIG_DFL);
     dup2(errFd, STDERR_FILENO);
     const int devNull = open("/dev/null", O_RDWR);
     if (devNull >= 0) {

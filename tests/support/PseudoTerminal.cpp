@@ -96,6 +96,11 @@ std::string PseudoTerminal::WaitForBytes(size_t count, int timeoutMs) {
   return result;
 }
 
+std::string PseudoTerminal::WaitForBytesThenQuiet(size_t count, int timeoutMs, int quietMs) {
+  std::string bytes = WaitForBytes(count, timeoutMs);
+  return bytes + ReadAvailable(quietMs);
+}
+
 bool PseudoTerminal::Send(const std::string& bytes) {
   if (master_ < 0) return false;
   return write(master_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());

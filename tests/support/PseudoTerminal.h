@@ -45,6 +45,9 @@ class PseudoTerminal {
   std::string ReadAvailable(int quietMs = 0);
   // Reads until count bytes have come or timeoutMs has passed; returns what came.
   std::string WaitForBytes(size_t count, int timeoutMs);
+  // The count bytes expected, however long they take on a busy machine (up to timeoutMs), and
+  // whatever else follows them until nothing more has come for quietMs.
+  std::string WaitForBytesThenQuiet(size_t count, int timeoutMs = 5000, int quietMs = 100);
   // The board answers: the bytes go to the port's side of the line.
   bool Send(const std::string& bytes);
 

@@ -36,7 +36,7 @@ bool RelayProgram::WaitUntilListening(int timeoutMs) {
   return false;
 }
 
-int RelayProgram::Stop() {
-  process_.Signal(SIGTERM);
+int RelayProgram::Stop(int signal) {
+  process_.Signal(signal);
   return process_.WaitForExit(20000);
 }

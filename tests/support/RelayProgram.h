@@ -2,6 +2,7 @@
 // The real relay server program for end-to-end tests on the private machine (PrivateSystem.h):
 // started as a user starts it, served on port 1028, stopped with SIGTERM.
 
+#include <csignal>
 #include <map>
 #include <string>
 #include <vector>
@@ -18,8 +19,10 @@ class RelayProgram {
   bool StartWithOptions(const std::vector<std::string>& options);
   // Waits until the program accepts connections on port 1028.
   bool WaitUntilListening(int timeoutMs = 20000);
-  // SIGTERM; the exit status (0 for a clean end) or -1 when it did not end in time.
-  int Stop();
+  // Sends the signal (SIGTERM unless another is named) and waits for the end: the exit status
+  // (0 for a clean end) or -1 when it did not end in time.
+  int Stop(int signal = SIGTERM);
+  void Signal(int signal) const { process_.Signal(signal); }
   // The exit status of a program that ends by itself, or -1 when it did not end in time.
   int WaitForExit(int timeoutMs) { return process_.WaitForExit(timeoutMs); }
   bool Running() { return process_.Running(); }
