@@ -1,5 +1,5 @@
 #pragma once
-// Runs one of the thread tests' probe programs to its end and keeps what it wrote.
+// Runs a shell command to its end and keeps what it wrote.
 
 #include <sys/wait.h>
 
@@ -7,19 +7,27 @@
 #include <cstdio>
 #include <string>
 
-struct ProbeResult {
-  int exitCode = -1;   // -1 when it did not end normally
+struct CommandOutcome {
+  int status = -1;     // the exit code, 128 + the signal that ended it, -1 when it did not start
   std::string output;  // standard output and standard error together
 };
 
-inline ProbeResult RunProbe(const std::string& program, const std::string& argument) {
-  ProbeResult result;
-  const std::string command = program + " " + argument + " 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  std::array<char, 512> buffer{};
-  while (fgets(buffer.data(), buffer.size(), pipe)) result.output += buffer.data();
+// The text as one word of a shell command.
+inline std::string ShellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+inline CommandOutcome RunCommand(const std::string& command) {
+  CommandOutcome outcome;
+  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return outcome;
+  std::array<char, 4096> buffer{};
+  size_t got = 0;
+  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
+    outcome.output.append(buffer.data(), got);
   const int status = pclose(pipe);
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  return result;
+  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return outcome;
 }
