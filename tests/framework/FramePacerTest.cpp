@@ -13,6 +13,7 @@
 
 #include "framework/Application.h"
 #include "framework/FramePacer.h"
+#include "tests/support/MessageLoop.h"
 
 namespace {
 
@@ -29,8 +30,7 @@ class ColourWindow {
     PaceFramesOf(&window);
     SetColour(Qt::red);
     window.show();
-    EXPECT_TRUE(
-        Application->ProcessMessagesUntil([&] { return ShownColour() == Rgb(Qt::red); }, 5000));
+    EXPECT_TRUE(RunUntil([&] { return ShownColour() == Rgb(Qt::red); }, 5000));
   }
   void SetColour(QColor colour) {
     QPalette palette = window.palette();
@@ -55,8 +55,7 @@ TEST(FramePacerTest, EveryChangeReachesTheScreenOnAFrame) {
     const long framesBefore = FramesDrawn();
     shown.SetColour(colour);
     EXPECT_EQ(shown.ShownColour(), shown.ShownColour());  // nothing is drawn outside the loop
-    EXPECT_TRUE(
-        Application->ProcessMessagesUntil([&] { return shown.ShownColour() == Rgb(colour); }, 5000))
+    EXPECT_TRUE(RunUntil([&] { return shown.ShownColour() == Rgb(colour); }, 5000))
         << colour.name().toStdString();
     EXPECT_EQ(FramesDrawn(), framesBefore + 1);
   }
@@ -67,8 +66,7 @@ TEST(FramePacerTest, ManyChangesBetweenTwoFramesAreDrawnOnce) {
   const long framesBefore = FramesDrawn();
   for (int i = 0; i < 100; ++i) shown.SetColour(i % 2 == 0 ? Qt::green : Qt::blue);
   EXPECT_EQ(FramesDrawn(), framesBefore);
-  ASSERT_TRUE(Application->ProcessMessagesUntil(
-      [&] { return shown.ShownColour() == Rgb(Qt::blue); }, 5000));
+  ASSERT_TRUE(RunUntil([&] { return shown.ShownColour() == Rgb(Qt::blue); }, 5000));
   EXPECT_EQ(FramesDrawn(), framesBefore + 1);
 }
 
@@ -84,18 +82,16 @@ TEST(FramePacerTest, MovesWaitForTheFrameAndAnImmediateRefreshCarriesThemOut) {
   child.setPalette(palette);
   child.setGeometry(0, 0, 10, 10);
   child.show();
-  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return FramesDrawn() > 0; }, 5000));
-  ASSERT_TRUE(
-      Application->ProcessMessagesUntil([&] { return shown.ShownColour() == Rgb(Qt::red); }, 5000));
+  ASSERT_TRUE(RunUntil([&] { return FramesDrawn() > 0; }, 5000));
+  ASSERT_TRUE(RunUntil([&] { return shown.ShownColour() == Rgb(Qt::red); }, 5000));
 
   const long framesBefore = FramesDrawn();
   for (int i = 0; i < 50; ++i) ASSERT_TRUE(MoveOnNextFrame(&child, QRect(i % 30, 10, 10, 10)));
   ASSERT_TRUE(MoveOnNextFrame(&child, QRect(15, 10, 10, 10)));
   EXPECT_EQ(child.pos(), QPoint(0, 0));
-  ASSERT_TRUE(Application->ProcessMessagesUntil(
-      [&] { return shown.ShownColour() == Rgb(Qt::green); }, 5000));
+  ASSERT_TRUE(RunUntil([&] { return shown.ShownColour() == Rgb(Qt::green); }, 5000));
   EXPECT_EQ(child.pos(), QPoint(15, 10));
-  Application->ProcessMessagesUntil([] { return false; }, 100);
+  RunFor(100);
   EXPECT_EQ(FramesDrawn(), framesBefore + 1);
 
   ASSERT_TRUE(MoveOnNextFrame(&child, QRect(0, 0, 10, 10)));
@@ -106,7 +102,7 @@ TEST(FramePacerTest, MovesWaitForTheFrameAndAnImmediateRefreshCarriesThemOut) {
   // A move that was given up for a geometry set at once is not carried out later.
   ASSERT_TRUE(MoveOnNextFrame(&child, QRect(15, 10, 10, 10)));
   ForgetMove(&child);
-  Application->ProcessMessagesUntil([] { return false; }, 100);
+  RunFor(100);
   EXPECT_EQ(child.pos(), QPoint(0, 0));
 }
 

@@ -79,6 +79,29 @@ TEST(InstalledTree, HoldsProgramsLibraryHeadersAndDesktopFiles) {
         << program;
 }
 
+// The installed headers stand on their own, and none of the platform shims that no framework
+// header needs comes with them.
+TEST(InstalledTree, HeadersCompileTogetherWithoutThePlatformShims) {
+  const fs::path include = kRoot / "include/tallyvane";
+  const fs::path all = fs::path(TV_OUTSIDE_BUILD) / "AllHeaders.cpp";
+  fs::create_directories(all.parent_path());
+  std::ofstream source(all);
+  int headers = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(include)) {
+    if (!entry.is_regular_file()) continue;
+    source << "#include \"" << fs::relative(entry.path(), include).string() << "\"\n";
+    ++headers;
+  }
+  source.close();
+  EXPECT_GT(headers, 30);
+  for (const char* shim : {"Sockets.h", "Serial.h", "ThreadPrimitives.h", "FileSystem.h"})
+    EXPECT_FALSE(fs::exists(include / "platform" / shim)) << shim;
+  const CommandOutcome compile =
+      RunCommand(std::string(TV_CXX) + " -std=c++20 -fsyntax-only -I" +
+                 ShellQuoted(include.string()) + " " + ShellQuoted(all.string()));
+  EXPECT_EQ(compile.status, 0) << compile.output;
+}
+
 TEST(InstalledTree, TextsHaveNoPlaceholdersAndNoPathsIntoTheWorkTree) {
   for (const fs::path& path : ConfiguredTexts()) {
     const std::string text = ReadFile(path);

@@ -9,15 +9,7 @@
 #include <vector>
 
 #include "framework/Application.h"
-
-inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 5000) {
-  return Application->ProcessMessagesUntil(done, timeoutMs);
-}
-
-// Runs the loop for a while so that anything that would wrongly arrive has the chance to.
-inline void RunFor(int ms) {
-  Application->ProcessMessagesUntil([] { return false; }, ms);
-}
+#include "tests/support/MessageLoop.h"
 
 class CapturedExceptions {
  public:

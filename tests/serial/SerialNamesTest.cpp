@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "platform/Serial.h"
-#include "support/PseudoTerminal.h"
 
 namespace {
 
@@ -41,29 +40,6 @@ TEST(SerialDeviceNames, AnEmptyNameLeadsNowhereAndDoesNotOpen) {
   EXPECT_EQ(SerialDevicePath(nullptr), "");
   EXPECT_EQ(OpenByName(""), INVALID_HANDLE_VALUE);
   EXPECT_EQ(OpenByName(nullptr), INVALID_HANDLE_VALUE);
-}
-
-TEST(SerialDeviceNames, RedirectIsMatchedInAnyCaseAndOpensItsDevice) {
-  PseudoTerminal board;
-  ASSERT_TRUE(board.IsOpen());
-  SetSerialDeviceRedirect("Com7", board.SlavePath());
-  EXPECT_EQ(SerialDevicePath("COM7"), board.SlavePath());
-  EXPECT_EQ(SerialDevicePath("com7"), board.SlavePath());
-  EXPECT_EQ(SerialDevicePath("COM8"), "/dev/ttyUSB7");  // other names keep their mapping
-
-  HANDLE port = OpenByName("cOM7");
-  ASSERT_NE(port, INVALID_HANDLE_VALUE);
-  EXPECT_TRUE(TransmitCommChar(port, 'r'));
-  EXPECT_EQ(board.WaitForBytes(1, 2000), "r");
-  EXPECT_TRUE(CloseHandle(port));
-
-  // A redirect may also catch a name that would otherwise be taken under /dev/.
-  SetSerialDeviceRedirect("board", board.SlavePath());
-  EXPECT_EQ(SerialDevicePath("BOARD"), board.SlavePath());
-
-  ClearSerialDeviceRedirects();
-  EXPECT_EQ(SerialDevicePath("COM7"), "/dev/ttyUSB6");
-  EXPECT_EQ(SerialDevicePath("board"), "/dev/board");
 }
 
 // A record whose every byte is set, so that any change shows.

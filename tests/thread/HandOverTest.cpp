@@ -8,6 +8,7 @@
 
 #include "framework/Application.h"
 #include "framework/Exceptions.h"
+#include "tests/support/MessageLoop.h"
 #include "tests/thread/TestThreads.h"
 #include "thread/MainThreadHandOver.h"
 
@@ -143,7 +144,7 @@ TEST_F(HandOver, LostWakeUpIsServedOnTheNextIdlePass) {
       false, [&](BodyThread& self) { self.RunInMainThread([&] { ran = true; }); });
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
   EXPECT_EQ(PendingMessageCount(Application->Handle()), 0);
-  EXPECT_TRUE(Application->ProcessMessagesUntil([&] { return ran.load(); }, 10000));
+  EXPECT_TRUE(RunUntil([&] { return ran.load(); }, 10000));
   delete thread;
 }
 
@@ -273,7 +274,7 @@ TEST_F(HandOver, HandedOverMethodMayConstructAndDeleteThreads) {
       delete inner;
     });
   });
-  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return outer->HasFinished.load(); }, 10000));
+  ASSERT_TRUE(RunUntil([&] { return outer->HasFinished.load(); }, 10000));
   EXPECT_EQ(innerRuns.load(), 1);
   delete outer;
 }

@@ -6,6 +6,7 @@
 
 #include "framework/Application.h"
 #include "framework/Exceptions.h"
+#include "tests/support/MessageLoop.h"
 #include "tests/thread/TestThreads.h"
 #include "thread/MainThreadHandOver.h"
 
@@ -282,7 +283,7 @@ TEST_F(ThreadLifecycle, DeletingAThreadInsideItsOwnOnFinishedLeavesTheDeletionTo
     delete static_cast<TThread*>(sender);
   };
   thread->ResumeExecution();
-  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return destroyedOn != 0; }, 10000));
+  ASSERT_TRUE(RunUntil([&] { return destroyedOn != 0; }, 10000));
   EXPECT_TRUE(handlerRan);
   EXPECT_EQ(destroyedOn.load(), ranOn.load());
   ASSERT_TRUE(Eventually([] { return LiveThreadCount() == 0; }));
