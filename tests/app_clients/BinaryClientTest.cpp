@@ -20,17 +20,11 @@ const std::string kFailureTexts =
 
 // Collects what the program sends back until the count has come or ten seconds have passed.
 std::string Answer(TcpClient& client, size_t count) {
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (client.Received().size() < count && Clock::now() < deadline && !client.PeerClosed()) {
-    client.Pump();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  client.WaitUntil([&](const std::string& received) { return received.size() >= count; });
   // Anything beyond the expected answer would come now.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   client.Pump();
-  std::string answer = client.Received();
-  client.ClearReceived();
-  return answer;
+  return client.TakeReceived();
 }
 
 class BinaryClientTest : public testing::Test {
