@@ -140,8 +140,7 @@ TEST_F(HandOver, AWorkerWhoseCallHasRunReturnsOnlyAfterTheWholeDrain) {
 TEST_F(HandOver, LostWakeUpIsServedOnTheNextIdlePass) {
   RemoveWakeHook();
   std::atomic<bool> ran{false};
-  auto* thread = TThread::Create<BodyThread>(
-      false, [&](BodyThread& self) { self.RunInMainThread([&] { ran = true; }); });
+  auto* thread = QueueCallSetting(ran);
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
   EXPECT_EQ(PendingMessageCount(Application->Handle()), 0);
   EXPECT_TRUE(RunUntil([&] { return ran.load(); }, 10000));
@@ -151,8 +150,7 @@ TEST_F(HandOver, LostWakeUpIsServedOnTheNextIdlePass) {
 TEST_F(HandOver, WithoutWakeHookACallWaitsForTheNextCheckSynchronize) {
   RemoveWakeHook();
   std::atomic<bool> ran{false};
-  auto* thread = TThread::Create<BodyThread>(
-      false, [&](BodyThread& self) { self.RunInMainThread([&] { ran = true; }); });
+  auto* thread = QueueCallSetting(ran);
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
   EXPECT_TRUE(CallsPosted());
   EXPECT_FALSE(ran.load());
@@ -185,8 +183,7 @@ TEST_F(HandOver, ExceptionIsThrownOnTheWorkerAndTheNextQueuedCallStillRuns) {
     }
   });
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
-  auto* second = TThread::Create<BodyThread>(
-      false, [&](BodyThread& self) { self.RunInMainThread([&] { secondRan = true; }); });
+  auto* second = QueueCallSetting(secondRan);
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 2; }));
 
   EXPECT_TRUE(CheckSynchronize());  // the main thread does not see the exception
@@ -204,8 +201,7 @@ TEST_F(HandOver, ExceptionIsThrownOnTheWorkerAndTheNextQueuedCallStillRuns) {
 TEST_F(HandOver, CheckSynchronizeOnAWorkerThrowsAndLeavesTheQueueAlone) {
   RemoveWakeHook();
   std::atomic<bool> queuedRan{false};
-  auto* queuing = TThread::Create<BodyThread>(
-      false, [&](BodyThread& self) { self.RunInMainThread([&] { queuedRan = true; }); });
+  auto* queuing = QueueCallSetting(queuedRan);
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
 
   std::string message;

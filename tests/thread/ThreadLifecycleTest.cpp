@@ -191,9 +191,8 @@ TEST_F(ThreadLifecycle, CountReturnsToZeroAndTheQueueIsCreatedOnce) {
   EXPECT_EQ(PendingCalls(), queue);
   EXPECT_EQ(runs.load(), 2);
   // Registering again after the count fell back to 0 keeps the list, which still serves.
-  bool handedOver = false;
-  auto* third = TThread::Create<BodyThread>(
-      false, [&](BodyThread& self) { self.RunInMainThread([&] { handedOver = true; }); });
+  std::atomic<bool> handedOver{false};
+  auto* third = QueueCallSetting(handedOver);
   EXPECT_EQ(LiveThreadCount(), 1);
   EXPECT_EQ(PendingCalls(), queue);
   third->WaitUntilFinished();
