@@ -214,11 +214,8 @@ TEST_F(RemoteClientsTest, ClosingTheWindowDropsEveryClientWithoutDisconnectLines
   Form1->Close();
   EXPECT_FALSE(Form1->ServerSocket1->Active());
   EXPECT_EQ(Form1->ServerSocket1->ListeningEndpoint()->ActiveConnections(), 0);
-  ASSERT_TRUE(RunUntil([&] {
-    first->Pump();
-    second->Pump();
-    return first->PeerClosed() && second->PeerClosed();
-  }));
+  ASSERT_TRUE(RunUntilClosed(*first));
+  ASSERT_TRUE(RunUntilClosed(*second));
   RunFor(20);
   EXPECT_EQ(CountOf(" disconnected\r\n"), 0u);
 }

@@ -254,10 +254,7 @@ TEST_F(SocketLibraryTest, AConnectionThatFindsNoDescriptorIsRefusedAndServingGoe
   EXPECT_EQ(accept(listener, nullptr, nullptr), INVALID_SOCKET);
   EXPECT_EQ(WSAGetLastError(), WSAEMFILE);
   // The waiting connection was taken off the queue and closed, so no accept storm follows.
-  ASSERT_TRUE(RunUntil([&] {
-    refused.Pump();
-    return refused.PeerClosed();
-  }));
+  ASSERT_TRUE(RunUntilClosed(refused));
   RunFor(50);
   EXPECT_EQ(recorder.Count(FD_ACCEPT), 1);
   // The connection already served is still served.
