@@ -1,15 +1,9 @@
 # Tallyvane: the two set-up commands are `make run` and `make test`; `make install` and
-# `make package` put it on a machine.
+# `make package` put it on a machine. How each build is configured is in CMakePresets.json.
 JOBS ?= $(shell nproc)
-RELEASE_DIR := build/release
-DEBUG_DIR := build/debug
-TSAN_DIR := build/tsan
-CMAKE_COMMON := -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 # `make install` puts the programs under PREFIX, inside DESTDIR when that is set (for staging).
 PREFIX ?= /usr/local
 DESTDIR ?=
-# Installing and packaging build only what they install, not every test and benchmark first.
-INSTALL_CONFIG := -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
 
 .PHONY: deps bench-deps build run test test-asan test-tsan bench install package format clean
 
@@ -20,51 +14,47 @@ deps:
 bench-deps:
 	@scripts/bench-deps.sh
 
-$(RELEASE_DIR)/CMakeCache.txt:
-	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON)
+# build/<preset> is configured once, by the preset of that name.
+build/%/CMakeCache.txt:
+	cmake --preset $*
 
-build: $(RELEASE_DIR)/CMakeCache.txt
-	cmake --build $(RELEASE_DIR) -j $(JOBS) --target programs
+build: build/release/CMakeCache.txt
+	cmake --build --preset release -j $(JOBS)
 
 run: deps build
-	@scripts/run.sh $(RELEASE_DIR)/tallyvane
+	@scripts/run.sh build/release/tallyvane
 
-$(DEBUG_DIR)/CMakeCache.txt:
-	cmake -S . -B $(DEBUG_DIR) -DCMAKE_BUILD_TYPE=Debug -DTV_SANITIZE=address,undefined $(CMAKE_COMMON)
+test-asan: build/debug/CMakeCache.txt
+	cmake --build --preset debug -j $(JOBS)
+	ctest --preset debug -j $(JOBS)
 
-$(TSAN_DIR)/CMakeCache.txt:
-	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=Debug -DTV_SANITIZE=thread -DTV_TSAN_ONLY=ON
-
-test-asan: $(DEBUG_DIR)/CMakeCache.txt
-	cmake --build $(DEBUG_DIR) -j $(JOBS)
-	cd $(DEBUG_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
-
-test-tsan: $(TSAN_DIR)/CMakeCache.txt
-	cmake --build $(TSAN_DIR) -j $(JOBS) --target tsan_tests
-	cd $(TSAN_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+test-tsan: build/tsan/CMakeCache.txt
+	cmake --build --preset tsan -j $(JOBS)
+	ctest --preset tsan -j $(JOBS)
 
 test: deps
 	$(MAKE) test-asan
 	$(MAKE) test-tsan
 
-bench: deps bench-deps $(RELEASE_DIR)/CMakeCache.txt
-	cmake --build $(RELEASE_DIR) -j $(JOBS)
-	@for b in $(RELEASE_DIR)/bench/bench_*; do [ -x "$$b" ] && { echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b"; }; done; true
+bench: deps bench-deps build/release/CMakeCache.txt
+	cmake --build --preset bench -j $(JOBS)
+	@for b in build/release/bench/bench_*; do [ -x "$$b" ] && { echo "== $$b"; QT_QPA_PLATFORM=offscreen "$$b"; }; done; true
 
+# Installing and packaging build only what they install, not every test and benchmark first.
 install: deps
-	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON) $(INSTALL_CONFIG) -DCMAKE_INSTALL_PREFIX=$(PREFIX)
-	cmake --build $(RELEASE_DIR) -j $(JOBS) --target installables
-	DESTDIR="$(DESTDIR)" cmake --install $(RELEASE_DIR)
+	cmake --preset release -DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build --preset installables -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install build/release
 	@# The component library is new to the linker's cache of a real installation.
 	@if [ -z "$(DESTDIR)" ] && [ "$$(id -u)" -eq 0 ]; then ldconfig; fi
 
 # The Debian packages build/release/*_<version>_<arch>.deb (the program, the library and its
 # development files), installed under /usr.
 package: deps
-	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_COMMON) $(INSTALL_CONFIG) -DCMAKE_INSTALL_PREFIX=/usr
-	cmake --build $(RELEASE_DIR) -j $(JOBS) --target installables
-	cd $(RELEASE_DIR) && cpack -G DEB
-	@ls -l $(RELEASE_DIR)/*.deb
+	cmake --preset release -DCMAKE_INSTALL_PREFIX=/usr
+	cmake --build --preset installables -j $(JOBS)
+	cd build/release && cpack -G DEB
+	@ls -l build/release/*.deb
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -101,9 +101,8 @@ void TForm1::FormCreate(TObject*) {
   ConfigurePort();
   Read = TThread::Create<TRead>(false);
   if (PortHandle == INVALID_HANDLE_VALUE) return;
-  Label9->SetCaption(kPortFoundText);
   GreetBoard();
-  Panel3->SetColor(clLime);
+  ShowPortFound();
 }
 
 void TForm1::FormClose(TObject*, TCloseAction&) {
@@ -139,7 +138,7 @@ void TForm1::ServerSocket1ClientRead(TObject*, TCustomWinSocket* Socket) {
   SendToBoard(forBoard, count);
   Socket->SendString(text);
   AppendTimeStamp();
-  ApplyRelayCommand(text);
+  if (const TRelayCommand* command = FindRelayCommand(text)) ApplyRelayCommand(*command);
   if (Label9->Color() == clRed) {
     AppendToLog("Virtual COM Port is not opened!\r\n");
     Socket->SendString("There is some problem with the remote PC");
@@ -182,6 +181,18 @@ void TForm1::ShowPortNotFound() {
 void TForm1::ShowPortFound() {
   Label9->SetCaption(kPortFoundText);
   Panel3->SetColor(clLime);
+}
+
+void TForm1::ApplyRelayCommand(const TRelayCommand& command) {
+  constexpr int kOnRowTop = 32;
+  constexpr int kOffRowTop = 72;
+  AppendToLog(command.logLine);
+  const int top = command.on ? kOnRowTop : kOffRowTop;
+  if (command.relay == 0) {
+    for (int relay = 1; relay <= kRelayCount; ++relay) RelayIndicator(relay)->SetTop(top);
+  } else {
+    RelayIndicator(command.relay)->SetTop(top);
+  }
 }
 
 void RegisterRelayServerClasses() {

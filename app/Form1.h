@@ -16,6 +16,8 @@
 #include "framework/TabbedNotebook.h"
 #include "net/ServerSocket.h"
 
+struct TRelayCommand;
+
 inline constexpr const char* kPortNotFoundText =
     "FTDI chip is not found, Virtual Com Port is not opened ";
 inline constexpr const char* kPortFoundText = "FTDI chip is found, Virtual Com Port is opened ";
@@ -75,6 +77,8 @@ class TForm1 : public TForm {
   void AppendTimeStamp();
   void ShowPortNotFound();
   void ShowPortFound();
+  // Logs the command and moves its relays' indicators to the ON or the OFF row.
+  void ApplyRelayCommand(const TRelayCommand& command);
 
   // The indicator panel of relay 1 to 16 (Panel3 is the status line, so relay 3 is Panel4).
   TPanel* RelayIndicator(int relay) const;

@@ -30,7 +30,6 @@ void TRead::ReopenPort() {
     Form1->ShowPortNotFound();
     return;
   }
-  Form1->Label9->SetCaption(kPortFoundText);
   ConfigurePort();
-  Form1->Panel3->SetColor(clLime);
+  Form1->ShowPortFound();
 }

@@ -1,7 +1,5 @@
 #include "app/RelayCommands.h"
 
-#include "app/Form1.h"
-
 const std::vector<TRelayCommand>& RelayCommandTable() {
   static const std::vector<TRelayCommand> table = {
       {"on//", "All relays are swiched ON\r\n", 0, true},
@@ -42,15 +40,8 @@ const std::vector<TRelayCommand>& RelayCommandTable() {
   return table;
 }
 
-void ApplyRelayCommand(const std::string& text) {
-  for (const TRelayCommand& command : RelayCommandTable()) {
-    if (text != command.text) continue;
-    Form1->AppendToLog(command.logLine);
-    const int top = command.on ? kOnRowTop : kOffRowTop;
-    if (command.relay == 0) {
-      for (int relay = 1; relay <= kRelayCount; ++relay) Form1->RelayIndicator(relay)->SetTop(top);
-    } else {
-      Form1->RelayIndicator(command.relay)->SetTop(top);
-    }
-  }
+const TRelayCommand* FindRelayCommand(const std::string& text) {
+  for (const TRelayCommand& command : RelayCommandTable())
+    if (text == command.text) return &command;
+  return nullptr;
 }

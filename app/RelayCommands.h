@@ -1,13 +1,11 @@
 #pragma once
-// The relay command vocabulary: the texts remote PCs send, the log line each one appends and
-// the indicators it moves.
+// The relay command vocabulary: the texts remote PCs send, with the log line and the relays of
+// each. The main window applies them.
 
 #include <string>
 #include <vector>
 
 constexpr int kRelayCount = 16;
-constexpr int kOnRowTop = 32;
-constexpr int kOffRowTop = 72;
 
 struct TRelayCommand {
   const char* text;     // matched as a whole: same length, same bytes
@@ -19,5 +17,5 @@ struct TRelayCommand {
 // The 34 commands in the order they are tested.
 const std::vector<TRelayCommand>& RelayCommandTable();
 
-// Looks the text up and, on a match, logs the command and moves its indicators.
-void ApplyRelayCommand(const std::string& text);
+// The command the text is, matched as a whole; null for any other text.
+const TRelayCommand* FindRelayCommand(const std::string& text);

@@ -2,10 +2,8 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPointer>
-#include <QTimer>
 #include <cctype>
 #include <cstdio>
 
@@ -108,19 +106,6 @@ void TApplication::ProcessMessages() {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-bool TApplication::ProcessMessagesUntil(const std::function<bool()>& done, int timeoutMs) {
-  QElapsedTimer clock;
-  clock.start();
-  QTimer tick;
-  tick.start(5);  // guarantees the wait below returns regularly
-  while (!done()) {
-    if (clock.elapsed() >= timeoutMs) return false;
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-  }
-  return true;
-}
-
 void TApplication::HandleException(TObject* sender) {
   try {
     throw;
@@ -187,7 +172,6 @@ void TApplication::ShowQueuedExceptions() {
 
 void TApplication::ShowDialog(const std::string& text) {
   if (closeRequested_) return;
-  ++shownDialogs_;
   QMessageBox box(QMessageBox::Critical, QString::fromStdString(title_), QString::fromLatin1(text),
                   QMessageBox::Ok);
   OpenDialog() = &box;

@@ -42,8 +42,6 @@ class TApplication : public TComponent {
   bool Terminated() const { return terminated_; }
   // Handles every message waiting now, then returns.
   void ProcessMessages();
-  // Handles messages until the predicate holds or the time runs out; for tests and waits.
-  bool ProcessMessagesUntil(const std::function<bool()>& done, int timeoutMs);
 
   TForm* MainForm() const { return mainForm_; }
 
@@ -84,8 +82,6 @@ class TApplication : public TComponent {
   // Ends the program from a termination signal: the main form is closed as by the user.
   void RequestClose();
 
-  int ShownDialogCount() const { return shownDialogs_; }
-
  private:
   void AdoptForm(TForm* form);
   // Writes the message to standard error, then shows it (or hands it to OnException).
@@ -106,7 +102,6 @@ class TApplication : public TComponent {
   bool dialogOpen_ = false;
   std::deque<std::string> waitingMessages_;
   int droppedMessages_ = 0;
-  int shownDialogs_ = 0;
   bool closeRequested_ = false;
 };
 

@@ -41,8 +41,6 @@ class FramePacer : public QObject {
     FramePacer* pacer_;
   };
 
-  long frames = 0;
-
   bool Move(QWidget* widget, const QRect& geometry) {
     QWidget* window = widget->window();
     if (window == widget || !window->isVisible() || !window->testAttribute(Qt::WA_WState_Created))
@@ -126,7 +124,6 @@ class FramePacer : public QObject {
     // Taking up the update requests of the moves may have asked for this very frame again.
     frameTimer_.stop();
     sinceLastFrame_.restart();
-    ++frames;
     std::vector<QPointer<QWidget>> windows;
     windows.swap(waiting_);
     Passage passage(this);
@@ -175,8 +172,4 @@ void RepaintNow(QWidget* widget) {
   if (pacer != nullptr) pacer->ApplyMoves();
   FramePacer::Passage passage(pacer);
   widget->repaint();
-}
-
-long FramesDrawn() {
-  return pacer != nullptr ? pacer->frames : 0;
 }

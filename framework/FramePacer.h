@@ -25,6 +25,3 @@ void ForgetMove(QWidget* widget);
 // Draws the widget now, for the calls that promise an immediate refresh; moves waiting for the
 // frame are carried out first.
 void RepaintNow(QWidget* widget);
-
-// Frames drawn so far (for tests and benchmarks).
-long FramesDrawn();

@@ -74,13 +74,8 @@ TColor TGraphicControl::SurfacePixel(int x, int y) const {
   return ColorOfPixel(surface_.Row(y)[x]);
 }
 
-int TGraphicControl::PaintCount() const {
-  return paintCount_;
-}
-
 void TGraphicControl::PaintSurface() {
   surface_.Resize(Width(), Height());
-  ++paintCount_;
   struct PaintingFlag {
     bool& flag;
     explicit PaintingFlag(bool& f) : flag(f) { flag = true; }

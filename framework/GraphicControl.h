@@ -19,8 +19,6 @@ class TGraphicControl : public TControl {
   // The pixels last painted, as the widget shows them.
   const TPixelBuffer& Surface() const;
   TColor SurfacePixel(int x, int y) const;
-  // How many times Paint has run, for tests and benchmarks.
-  int PaintCount() const;
 
   void Invalidate() override;
   // Carries out a pending repaint at once.
@@ -39,7 +37,6 @@ class TGraphicControl : public TControl {
   TPixelBuffer surface_;
   TCanvas canvas_;
   bool pending_ = true;  // the buffer does not show the current state yet
-  int paintCount_ = 0;
   bool painting_ = false;
 };
 

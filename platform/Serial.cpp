@@ -25,7 +25,7 @@ struct OpenPort {
   COMMTIMEOUTS timeouts;
 };
 
-// Guards the port table and the redirects. Calls come from the GUI thread, but a lock costs
+// Guards the port table. Calls come from the GUI thread, but a lock costs
 // nothing here: no call under it can block.
 std::mutex& TableLock() {
   static std::mutex lock;
@@ -39,11 +39,6 @@ std::map<uintptr_t, OpenPort>& Ports() {
   return ports;
 }
 uintptr_t nextHandleValue = 0x1000;
-
-std::map<std::string, std::string>& Redirects() {
-  static std::map<std::string, std::string> redirects;
-  return redirects;
-}
 
 std::string Lowered(const std::string& text) {
   std::string lowered = text;
@@ -63,21 +58,14 @@ int ComPortNumber(const std::string& name) {
   return number;
 }
 
-std::string MappedDevicePath(const std::string& name) {
-  if (name.empty()) return "";
+std::string MappedDevicePath(const char* portName) {
+  if (portName == nullptr || portName[0] == '\0') return "";
+  const std::string name = portName;
   if (const int number = ComPortNumber(name); number > 0) {
     return "/dev/ttyUSB" + std::to_string(number - 1);
   }
   if (name[0] == '/') return name;
   return "/dev/" + name;
-}
-
-std::string DevicePathLocked(const char* portName) {
-  if (portName == nullptr || portName[0] == '\0') return "";
-  const std::string name = portName;
-  const auto redirect = Redirects().find(Lowered(name));
-  if (redirect != Redirects().end()) return redirect->second;
-  return MappedDevicePath(name);
 }
 
 // Unix98 pseudo-terminal slaves have these majors and no entry under /sys.
@@ -339,7 +327,7 @@ HANDLE CreateFileA(const char* fileName, DWORD access, DWORD /*shareMode*/, void
     return INVALID_HANDLE_VALUE;
   }
   std::lock_guard<std::mutex> guard(TableLock());
-  const std::string path = DevicePathLocked(fileName);
+  const std::string path = MappedDevicePath(fileName);
   if (path.empty()) {
     SetLastError(ENOENT);
     return INVALID_HANDLE_VALUE;
@@ -502,16 +490,5 @@ BOOL CloseHandle(HANDLE port) {
 }
 
 std::string SerialDevicePath(const char* portName) {
-  std::lock_guard<std::mutex> guard(TableLock());
-  return DevicePathLocked(portName);
-}
-
-void SetSerialDeviceRedirect(const std::string& portName, const std::string& devicePath) {
-  std::lock_guard<std::mutex> guard(TableLock());
-  Redirects()[Lowered(portName)] = devicePath;
-}
-
-void ClearSerialDeviceRedirects() {
-  std::lock_guard<std::mutex> guard(TableLock());
-  Redirects().clear();
+  return MappedDevicePath(portName);
 }

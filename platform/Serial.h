@@ -127,11 +127,5 @@ BOOL TransmitCommChar(HANDLE port, char character);
 // closing must not wait on a stalled line. A handle closes once; later calls fail.
 BOOL CloseHandle(HANDLE handle);
 
-// The device path a port name leads to: the test redirect for the name if one is set, else
-// the mapping above. Empty for an empty or null name.
+// The device path a port name leads to by the mapping above. Empty for an empty or null name.
 std::string SerialDevicePath(const char* portName);
-
-// For tests only; nothing the user can do reaches these. Makes the port name (matched in any
-// letter case) lead to devicePath instead of its mapped device, e.g. to a pseudo-terminal.
-void SetSerialDeviceRedirect(const std::string& portName, const std::string& devicePath);
-void ClearSerialDeviceRedirects();

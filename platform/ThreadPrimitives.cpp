@@ -134,40 +134,48 @@ int NiceFloor() {
   return 20 - static_cast<int>(allowed);
 }
 
-bool TargetFor(int priority, int base, int floor, SchedulingTarget& target) {
+}  // namespace
+
+bool SchedulingForPriority(int priority, int base, int floor, int& policy, int& nice) {
+  SchedulingTarget target{};
   const int up = std::max(0, base - std::max(floor, -20));
   const int down = 19 - base;
   const bool back = base >= floor;
   auto nicer = [&](int most, int share) {
-    const int nice = back ? base + std::min(most, CeilDiv(share * down, 3)) : base;
-    return SchedulingTarget{nice > base ? SCHED_OTHER : SCHED_BATCH, nice};
+    const int value = back ? base + std::min(most, CeilDiv(share * down, 3)) : base;
+    return SchedulingTarget{value > base ? SCHED_OTHER : SCHED_BATCH, value};
   };
   switch (priority) {
     case THREAD_PRIORITY_TIME_CRITICAL:
       target = {SCHED_OTHER, base - up};
-      return true;
+      break;
     case THREAD_PRIORITY_HIGHEST:
       target = {SCHED_OTHER, base - std::min(10, CeilDiv(2 * up, 3))};
-      return true;
+      break;
     case THREAD_PRIORITY_ABOVE_NORMAL:
       target = {SCHED_OTHER, base - std::min(5, CeilDiv(up, 3))};
-      return true;
+      break;
     case THREAD_PRIORITY_NORMAL:
       target = {SCHED_OTHER, base};
-      return true;
+      break;
     case THREAD_PRIORITY_BELOW_NORMAL:
       target = nicer(5, 1);
-      return true;
+      break;
     case THREAD_PRIORITY_LOWEST:
       target = nicer(10, 2);
-      return true;
+      break;
     case THREAD_PRIORITY_IDLE:
       target = back ? SchedulingTarget{SCHED_IDLE, 19} : SchedulingTarget{SCHED_BATCH, base};
-      return true;
+      break;
     default:
       return false;
   }
+  policy = target.policy;
+  nice = target.nice;
+  return true;
 }
+
+namespace {
 
 // Moves a thread to its target in the order the kernel lets an unprivileged thread take:
 // into the idle policy only after the nice value is set, out of it before.
@@ -254,7 +262,7 @@ BOOL SetThreadPriority(HTHREAD thread, int priority) {
     return FALSE;
   }
   SchedulingTarget target{};
-  if (!TargetFor(priority, thread->baseNice, NiceFloor(), target)) {
+  if (!SchedulingForPriority(priority, thread->baseNice, NiceFloor(), target.policy, target.nice)) {
     SetLastError(EINVAL);
     return FALSE;
   }
@@ -264,14 +272,6 @@ BOOL SetThreadPriority(HTHREAD thread, int priority) {
   }
   thread->priority = priority;
   return TRUE;
-}
-
-bool SchedulingForPriority(int priority, int baseNice, int niceFloor, int& policy, int& nice) {
-  SchedulingTarget target{};
-  if (!TargetFor(priority, baseNice, niceFloor, target)) return false;
-  policy = target.policy;
-  nice = target.nice;
-  return true;
 }
 
 int GetThreadPriority(HTHREAD thread) {

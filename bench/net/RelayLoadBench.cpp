@@ -15,6 +15,7 @@
 #include "bench/net/LoadGenerator.h"
 #include "framework/Application.h"
 #include "net/ServerSocket.h"
+#include "tests/support/MessageLoop.h"
 
 namespace {
 
@@ -49,15 +50,14 @@ Measurement Measure(TServerSocket& server, std::atomic<int>& accepted, uint16_t 
     generator.CloseAll();
     phase = 3;
   });
-  Application->ProcessMessagesUntil([&] { return phase.load() == 1; }, 120000);
+  RunUntil([&] { return phase.load() == 1; }, 120000);
   // Let the connect-time notifications settle before measuring the idle clients.
-  Application->ProcessMessagesUntil([] { return false; }, 100);
+  RunFor(100);
   measurement.kibPerIdleClient = static_cast<double>(ResidentKiB() - residentBefore) / clients;
   phase = 2;
-  Application->ProcessMessagesUntil([&] { return phase.load() == 3; }, 600000);
+  RunUntil([&] { return phase.load() == 3; }, 600000);
   load.join();
-  Application->ProcessMessagesUntil(
-      [&] { return server.ListeningEndpoint()->ActiveConnections() == 0; }, 10000);
+  RunUntil([&] { return server.ListeningEndpoint()->ActiveConnections() == 0; }, 10000);
   return measurement;
 }
 

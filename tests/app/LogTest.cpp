@@ -59,9 +59,8 @@ TEST_F(LogTest, UnmatchedTextLeavesTheStampAloneAndTheNextEntryContinuesTheLine)
   Form1->CheckBox2->SetChecked(true);
   FixClock(1, 2, 3);
   Form1->AppendTimeStamp();
-  ApplyRelayCommand("hello");
   Form1->AppendTimeStamp();
-  ApplyRelayCommand("01+//");
+  Form1->ApplyRelayCommand(*FindRelayCommand("01+//"));
   EXPECT_EQ(LogText(), "1:2:3 1:2:3 Relay 1  switched ON\r\n");
 }
 

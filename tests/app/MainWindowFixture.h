@@ -13,6 +13,7 @@
 #include "app/StartOptions.h"
 #include "framework/Application.h"
 #include "platform/Sockets.h"
+#include "tests/support/MessageLoop.h"
 
 class MainWindowTest : public testing::Test {
  protected:
@@ -29,12 +30,11 @@ class MainWindowTest : public testing::Test {
   void TearDown() override {
     // Closing stops the watchdog; a worker left running would take part in the next test.
     if (Form1 && Read) Form1->Close();
-    Application->ProcessMessagesUntil([] { return LiveThreadCount() == 0; }, 10000);
+    RunUntil([] { return LiveThreadCount() == 0; }, 10000);
     delete Form1;
     Form1 = nullptr;
     if (PortIsOpen()) CloseHandle(PortHandle);
     ResetSerialState();
-    ClearSerialDeviceRedirects();
     Application->OnException = nullptr;
     TForm1::Clock = DefaultClock;
   }

@@ -17,6 +17,11 @@ class RelayCommandsTest : public MainWindowTest {
     std::string text = LogText();
     return text.substr(0, text.size() - 2);
   }
+  static void Apply(const std::string& text) {
+    const TRelayCommand* command = FindRelayCommand(text);
+    ASSERT_NE(command, nullptr) << text;
+    Form1->ApplyRelayCommand(*command);
+  }
   std::vector<int> Tops() const {
     std::vector<int> tops;
     for (int relay = 1; relay <= kRelayCount; ++relay)
@@ -36,7 +41,7 @@ TEST_F(RelayCommandsTest, EveryRelayCommandLogsItsLineAndMovesOnlyItsPanel) {
                                        (on ? "ON" : "OFF") + "\r\n";
       Form1->Memo1->SetText("");
       std::vector<int> before = Tops();
-      ApplyRelayCommand(command);
+      Apply(command);
       EXPECT_EQ(LogText(), expectedLine) << command;
       std::vector<int> after = Tops();
       before[relay - 1] = on ? 32 : 72;
@@ -47,24 +52,41 @@ TEST_F(RelayCommandsTest, EveryRelayCommandLogsItsLineAndMovesOnlyItsPanel) {
 }
 
 TEST_F(RelayCommandsTest, RelayThreeIsPanelFourNotTheStatusLine) {
-  ApplyRelayCommand("03+//");
+  Apply("03+//");
   EXPECT_EQ(Form1->Panel4->Top(), 32);
   EXPECT_EQ(Form1->Panel3->Top(), 352);
   EXPECT_EQ(Logged(), "Relay 3  switched ON\r\n");
-  ApplyRelayCommand("10-//");
+  Apply("10-//");
   EXPECT_EQ(Logged(), "Relay 3  switched ON\r\nRelay 10 switched OFF\r\n");
 }
 
 TEST_F(RelayCommandsTest, AllOnAndAllOffMoveSixteenPanelsWithOneLine) {
-  ApplyRelayCommand("on//");
+  Apply("on//");
   EXPECT_EQ(Tops(), std::vector<int>(16, 32));
   EXPECT_EQ(Logged(), "All relays are swiched ON\r\n");
-  ApplyRelayCommand("off//");
+  Apply("off//");
   EXPECT_EQ(Tops(), std::vector<int>(16, 72));
   EXPECT_EQ(Logged(), "All relays are swiched ON\r\nAll relays are swiched OFF\r\n");
 }
 
-TEST_F(RelayCommandsTest, NearMissesMatchNothing) {
+TEST_F(RelayCommandsTest, RepeatedCommandLogsTwiceAndLeavesThePanel) {
+  Apply("05-//");
+  Apply("05-//");
+  EXPECT_EQ(Logged(), "Relay 5  switched OFF\r\nRelay 5  switched OFF\r\n");
+  EXPECT_EQ(Form1->Panel6->Top(), 72);
+}
+
+TEST(RelayCommandTable, HoldsThirtyFourDistinctCommandsEachFoundByItsText) {
+  const auto& table = RelayCommandTable();
+  ASSERT_EQ(table.size(), 34u);
+  EXPECT_STREQ(table[0].text, "on//");
+  EXPECT_STREQ(table[1].text, "off//");
+  // Each text finds its own entry, so no two entries share a text.
+  for (const TRelayCommand& command : table)
+    EXPECT_EQ(FindRelayCommand(command.text), &command) << command.text;
+}
+
+TEST(RelayCommandTable, NearMissesMatchNothing) {
   const std::vector<std::string> misses = {"ON//",
                                            "On//",
                                            "oN//",
@@ -81,25 +103,7 @@ TEST_F(RelayCommandsTest, NearMissesMatchNothing) {
                                            "off/",
                                            "OFF//",
                                            "3+//"};
-  for (const std::string& text : misses) ApplyRelayCommand(text);
-  EXPECT_EQ(Logged(), "");
-  EXPECT_EQ(Tops(), std::vector<int>(16, 72));
-}
-
-TEST_F(RelayCommandsTest, RepeatedCommandLogsTwiceAndLeavesThePanel) {
-  ApplyRelayCommand("05-//");
-  ApplyRelayCommand("05-//");
-  EXPECT_EQ(Logged(), "Relay 5  switched OFF\r\nRelay 5  switched OFF\r\n");
-  EXPECT_EQ(Form1->Panel6->Top(), 72);
-}
-
-TEST_F(RelayCommandsTest, TableHoldsThirtyFourDistinctCommands) {
-  const auto& table = RelayCommandTable();
-  ASSERT_EQ(table.size(), 34u);
-  EXPECT_STREQ(table[0].text, "on//");
-  EXPECT_STREQ(table[1].text, "off//");
-  for (size_t i = 0; i < table.size(); ++i)
-    for (size_t j = i + 1; j < table.size(); ++j) EXPECT_STRNE(table[i].text, table[j].text);
+  for (const std::string& text : misses) EXPECT_EQ(FindRelayCommand(text), nullptr) << text;
 }
 
 }  // namespace

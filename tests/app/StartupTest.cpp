@@ -7,6 +7,7 @@
 #include "MainWindowFixture.h"
 #include "app/StartOptions.h"
 #include "support/PseudoTerminal.h"
+#include "tests/support/MessageLoop.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ TEST_F(StartupTest, WithTheAdapterAbsentTheStatusIsRedAndNothingIsSent) {
   // The board that appears later is not greeted either: only start-up greets.
   PseudoTerminal first;
   ASSERT_TRUE(first.CreateSymlink("/dev/ttyUSB0"));
-  Application->ProcessMessagesUntil([] { return Form1->Panel3->Color() == clLime; }, 10000);
+  RunUntil([] { return Form1->Panel3->Color() == clLime; }, 10000);
   EXPECT_EQ(Form1->Panel3->Color(), clLime);
   EXPECT_EQ(first.ReadAvailable(300), "");
   EXPECT_EQ(second.ReadAvailable(), "");

@@ -25,17 +25,11 @@ const std::string kFailureTexts =
 
 // Collects what the program sends back until the count has come or ten seconds have passed.
 std::string Answer(TcpClient& client, size_t count) {
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (client.Received().size() < count && Clock::now() < deadline && !client.PeerClosed()) {
-    client.Pump();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
+  client.WaitUntil([&](const std::string& received) { return received.size() >= count; });
   // Anything beyond the expected answer would come now.
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   client.Pump();
-  std::string answer = client.Received();
-  client.ClearReceived();
-  return answer;
+  return client.TakeReceived();
 }
 
 class BinaryClientTest : public testing::Test {
@@ -57,26 +51,25 @@ TEST_F(BinaryClientTest, TheBoardGetsExactlyTheBytesSentAndItsAnswersGoNowhere) 
   EXPECT_EQ(board.WaitForBytes(3, 5000), "?//");
   TcpClient client;
   ASSERT_TRUE(client.Connect(1028));
+  // The text comes back, and the board gets exactly it.
+  auto relay = [&](const std::string& text) {
+    ASSERT_TRUE(client.Send(text));
+    EXPECT_EQ(Answer(client, text.size()), text);
+    EXPECT_EQ(board.WaitForBytes(text.size(), 5000), text);
+  };
 
   // A line end goes out as it is, not as a terminal would turn it.
-  ASSERT_TRUE(client.Send("03+//\r\n"));
-  EXPECT_EQ(Answer(client, 7), "03+//\r\n");
-  EXPECT_EQ(board.WaitForBytes(7, 5000), "03+//\r\n");
+  relay("03+//\r\n");
   EXPECT_EQ(board.ReadAvailable(100), "");
 
   // The board answers, and sends the stop character: nothing comes back to it, and the line
   // goes on carrying commands.
   ASSERT_TRUE(board.Send("OK\r\n\x13"));
-  ASSERT_TRUE(client.Send("01+//"));
-  EXPECT_EQ(Answer(client, 5), "01+//");
-  EXPECT_EQ(board.WaitForBytes(5, 5000), "01+//");
+  relay("01+//");
   EXPECT_EQ(board.ReadAvailable(100), "");
 
   // Every byte value of the first nine reaches the board as it was sent.
-  const std::string binary("\x11\x13\x03\x1a\x7f\xff\r\n\x04", 9);
-  ASSERT_TRUE(client.Send(binary));
-  EXPECT_EQ(Answer(client, 9), binary);
-  EXPECT_EQ(board.WaitForBytes(9, 5000), binary);
+  relay(std::string("\x11\x13\x03\x1a\x7f\xff\r\n\x04", 9));
 }
 
 // SIGPIPE does nothing to the program; the hang-up of the terminal it was started from closes

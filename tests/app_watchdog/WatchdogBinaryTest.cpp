@@ -14,15 +14,9 @@ namespace {
 
 // Collects what comes back until it holds the expected text or ten seconds have passed.
 std::string ReadUntil(TcpClient& client, const std::string& expected) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (client.Received().find(expected) == std::string::npos &&
-         std::chrono::steady_clock::now() < deadline && !client.PeerClosed()) {
-    client.Pump();
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  std::string received = client.Received();
-  client.ClearReceived();
-  return received;
+  client.WaitUntil(
+      [&](const std::string& received) { return received.find(expected) != std::string::npos; });
+  return client.TakeReceived();
 }
 
 TEST(WatchdogBinary, ServesClientsOverSeveralCyclesWithoutAnAdapterAndStopsOnSigterm) {

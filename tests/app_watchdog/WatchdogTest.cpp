@@ -19,6 +19,7 @@
 #include "app/MainWindowFixture.h"
 #include "app/Read.h"
 #include "support/PseudoTerminal.h"
+#include "tests/support/MessageLoop.h"
 #include "thread/MainThreadHandOver.h"
 
 namespace {
@@ -66,14 +67,14 @@ class WatchdogTest : public MainWindowTest {
 
   void StopWatchdog() {
     if (Form1 && Read) Form1->Close();
-    Application->ProcessMessagesUntil([] { return LiveThreadCount() == 0; }, kStallMs);
+    RunUntil([] { return LiveThreadCount() == 0; }, kStallMs);
   }
 
   // Runs the loop until the watchdog has completed the given number of cycles that began after
   // this call: the next hand-over is queued only once the previous cycle has run.
   void RunCycles(int cycles) {
     const int target = queuedCalls + cycles + 1;
-    ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return queuedCalls >= target; }, kStallMs));
+    ASSERT_TRUE(RunUntil([&] { return queuedCalls >= target; }, kStallMs));
   }
 
   static constexpr const char* kDevicePath = "/dev/ttyUSB0";
@@ -165,7 +166,7 @@ TEST_F(WatchdogTest, ClosingTheWindowStopsTheWorkerWhichDeletesItself) {
   Form1->Close();
   EXPECT_EQ(Read, nullptr);
   // It ends after the cycle it is in.
-  ASSERT_TRUE(Application->ProcessMessagesUntil([] { return LiveThreadCount() == 0; }, kStallMs));
+  ASSERT_TRUE(RunUntil([] { return LiveThreadCount() == 0; }, kStallMs));
 }
 
 TEST_F(WatchdogTest, ReopenClosesTheOldHandleBeforeOpeningTheNewOne) {
@@ -192,7 +193,7 @@ TEST_F(WatchdogTest, CyclesComeAboutEveryOneAndAQuarterSecondsAndHoldTheWindowFo
   std::vector<long> stalls;
   Clock::time_point lastTurn = Clock::now();
   const int target = queuedCalls + 6;
-  ASSERT_TRUE(Application->ProcessMessagesUntil(
+  ASSERT_TRUE(RunUntil(
       [&] {
         const Clock::time_point now = Clock::now();
         const long gap =
@@ -231,8 +232,7 @@ TEST(WatchdogLifetime, AStopRequestedBeforeTheFirstCycleStillFreesTheWorker) {
   ASSERT_EQ(LiveThreadCount(), before + 1);
   worker->RequestTerminate();
   worker->ResumeExecution();
-  EXPECT_TRUE(
-      Application->ProcessMessagesUntil([&] { return LiveThreadCount() == before; }, 10000));
+  EXPECT_TRUE(RunUntil([&] { return LiveThreadCount() == before; }, 10000));
 }
 
 }  // namespace

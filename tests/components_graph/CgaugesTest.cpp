@@ -11,6 +11,7 @@
 #include "framework/Panel.h"
 #include "framework/StandardClasses.h"
 #include "support/ReferenceText.h"
+#include "tests/support/PaintCounted.h"
 
 namespace {
 
@@ -135,24 +136,24 @@ TEST(Gauge, ProgressIsClampedIntoTheRange) {
 }
 
 TEST(Gauge, RepaintsOnlyWhenTheWholePercentageChanges) {
-  TCGauge gauge(nullptr);
+  PaintCounted<TCGauge> gauge(nullptr);
   gauge.SetMaxValue(1000);
   gauge.SetProgress(500);
-  const int before = gauge.PaintCount();
+  const int before = gauge.paints;
   gauge.SetProgress(509);
-  EXPECT_EQ(gauge.PaintCount(), before);
+  EXPECT_EQ(gauge.paints, before);
   EXPECT_EQ(gauge.Progress(), 509);
   gauge.SetProgress(510);
-  EXPECT_EQ(gauge.PaintCount(), before + 1);
+  EXPECT_EQ(gauge.paints, before + 1);
   EXPECT_EQ(gauge.GetPercentDone(), 51);
   gauge.AddProgress(0);
-  EXPECT_EQ(gauge.PaintCount(), before + 2);
+  EXPECT_EQ(gauge.paints, before + 2);
   gauge.SetForeColor(clBlack);  // unchanged
-  EXPECT_EQ(gauge.PaintCount(), before + 2);
+  EXPECT_EQ(gauge.paints, before + 2);
   // The maximum is stored again and repaints even when it is the one held.
   gauge.SetMaxValue(1000);
   EXPECT_EQ(gauge.MaxValue(), 1000);
-  EXPECT_EQ(gauge.PaintCount(), before + 3);
+  EXPECT_EQ(gauge.paints, before + 3);
 }
 
 TEST(Gauge, LimitsBeyondTheOtherLimitRaiseTheRangeMessage) {

@@ -10,6 +10,7 @@
 #include "framework/FormReader.h"
 #include "framework/Panel.h"
 #include "framework/StandardClasses.h"
+#include "tests/support/PaintCounted.h"
 
 namespace {
 
@@ -183,7 +184,7 @@ TEST(PerformanceGraph, RoundUpGoesToTheNextMultiple) {
 }
 
 TEST(PerformanceGraph, SettersClampCompareAndRebuild) {
-  TPerformanceGraph graph(nullptr);
+  PaintCounted<TPerformanceGraph> graph(nullptr);
   int calls = 0;
   graph.OnScaleChange = [&](TObject*) { ++calls; };
   graph.SetScale(300);
@@ -206,11 +207,11 @@ TEST(PerformanceGraph, SettersClampCompareAndRebuild) {
   EXPECT_EQ(graph.SlotCount(), 102);
   EXPECT_EQ(graph.NewBand(), Rect(99, 0, 100, 100));
 
-  const int paints = graph.PaintCount();
+  const int paints = graph.paints;
   graph.SetForeColor(clGreen);  // unchanged: no rebuild
-  EXPECT_EQ(graph.PaintCount(), paints);
+  EXPECT_EQ(graph.paints, paints);
   graph.SetBackColor(clNavy);
-  EXPECT_EQ(graph.PaintCount(), paints + 1);
+  EXPECT_EQ(graph.paints, paints + 1);
   EXPECT_EQ(graph.Picture().Pixels(1, 1), clNavy);
 
   graph.SetPenWidth(5);

@@ -13,12 +13,25 @@
 
 #include "framework/Application.h"
 #include "framework/FramePacer.h"
+#include "tests/support/MessageLoop.h"
 
 namespace {
 
 QRgb Rgb(QColor colour) {
   return colour.rgb() & 0xFFFFFF;
 }
+
+// A top-level widget that counts how often it is drawn.
+class CountedWidget : public QWidget {
+ public:
+  int paints = 0;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override {
+    ++paints;
+    QWidget::paintEvent(event);
+  }
+};
 
 // A window filled with one colour.
 class ColourWindow {
@@ -29,8 +42,7 @@ class ColourWindow {
     PaceFramesOf(&window);
     SetColour(Qt::red);
     window.show();
-    EXPECT_TRUE(
-        Application->ProcessMessagesUntil([&] { return ShownColour() == Rgb(Qt::red); }, 5000));
+    EXPECT_TRUE(RunUntil([&] { return ShownColour() == Rgb(Qt::red); }, 5000));
   }
   void SetColour(QColor colour) {
     QPalette palette = window.palette();
@@ -43,7 +55,7 @@ class ColourWindow {
     if (shown.isNull()) return 0;
     return shown.toImage().pixel(20, 15) & 0xFFFFFF;
   }
-  QWidget window;
+  CountedWidget window;
 };
 
 TEST(FramePacerTest, EveryChangeReachesTheScreenOnAFrame) {
@@ -52,24 +64,22 @@ TEST(FramePacerTest, EveryChangeReachesTheScreenOnAFrame) {
   // One change after another: each is drawn, none waits for the next.
   const QColor colours[] = {Qt::green, Qt::blue, Qt::yellow, Qt::black};
   for (const QColor& colour : colours) {
-    const long framesBefore = FramesDrawn();
+    const int paintsBefore = shown.window.paints;
     shown.SetColour(colour);
     EXPECT_EQ(shown.ShownColour(), shown.ShownColour());  // nothing is drawn outside the loop
-    EXPECT_TRUE(
-        Application->ProcessMessagesUntil([&] { return shown.ShownColour() == Rgb(colour); }, 5000))
+    EXPECT_TRUE(RunUntil([&] { return shown.ShownColour() == Rgb(colour); }, 5000))
         << colour.name().toStdString();
-    EXPECT_EQ(FramesDrawn(), framesBefore + 1);
+    EXPECT_EQ(shown.window.paints, paintsBefore + 1);
   }
 }
 
 TEST(FramePacerTest, ManyChangesBetweenTwoFramesAreDrawnOnce) {
   ColourWindow shown;
-  const long framesBefore = FramesDrawn();
+  const int paintsBefore = shown.window.paints;
   for (int i = 0; i < 100; ++i) shown.SetColour(i % 2 == 0 ? Qt::green : Qt::blue);
-  EXPECT_EQ(FramesDrawn(), framesBefore);
-  ASSERT_TRUE(Application->ProcessMessagesUntil(
-      [&] { return shown.ShownColour() == Rgb(Qt::blue); }, 5000));
-  EXPECT_EQ(FramesDrawn(), framesBefore + 1);
+  EXPECT_EQ(shown.window.paints, paintsBefore);
+  ASSERT_TRUE(RunUntil([&] { return shown.ShownColour() == Rgb(Qt::blue); }, 5000));
+  EXPECT_EQ(shown.window.paints, paintsBefore + 1);
 }
 
 // A shown child that only moves is moved on the frame: the moves between two frames cost that
@@ -84,19 +94,16 @@ TEST(FramePacerTest, MovesWaitForTheFrameAndAnImmediateRefreshCarriesThemOut) {
   child.setPalette(palette);
   child.setGeometry(0, 0, 10, 10);
   child.show();
-  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return FramesDrawn() > 0; }, 5000));
-  ASSERT_TRUE(
-      Application->ProcessMessagesUntil([&] { return shown.ShownColour() == Rgb(Qt::red); }, 5000));
+  ASSERT_TRUE(RunUntil([&] { return shown.ShownColour() == Rgb(Qt::red); }, 5000));
 
-  const long framesBefore = FramesDrawn();
+  const int paintsBefore = shown.window.paints;
   for (int i = 0; i < 50; ++i) ASSERT_TRUE(MoveOnNextFrame(&child, QRect(i % 30, 10, 10, 10)));
   ASSERT_TRUE(MoveOnNextFrame(&child, QRect(15, 10, 10, 10)));
   EXPECT_EQ(child.pos(), QPoint(0, 0));
-  ASSERT_TRUE(Application->ProcessMessagesUntil(
-      [&] { return shown.ShownColour() == Rgb(Qt::green); }, 5000));
+  ASSERT_TRUE(RunUntil([&] { return shown.ShownColour() == Rgb(Qt::green); }, 5000));
   EXPECT_EQ(child.pos(), QPoint(15, 10));
-  Application->ProcessMessagesUntil([] { return false; }, 100);
-  EXPECT_EQ(FramesDrawn(), framesBefore + 1);
+  RunFor(100);
+  EXPECT_EQ(shown.window.paints, paintsBefore + 1);
 
   ASSERT_TRUE(MoveOnNextFrame(&child, QRect(0, 0, 10, 10)));
   RepaintNow(&shown.window);
@@ -106,7 +113,7 @@ TEST(FramePacerTest, MovesWaitForTheFrameAndAnImmediateRefreshCarriesThemOut) {
   // A move that was given up for a geometry set at once is not carried out later.
   ASSERT_TRUE(MoveOnNextFrame(&child, QRect(15, 10, 10, 10)));
   ForgetMove(&child);
-  Application->ProcessMessagesUntil([] { return false; }, 100);
+  RunFor(100);
   EXPECT_EQ(child.pos(), QPoint(0, 0));
 }
 

@@ -119,34 +119,33 @@ TEST(Canvas, EllipseFitsItsBoundingBoxWithPenEdgeAndBrushInside) {
 }
 
 TEST(Canvas, PieRunsCounterClockwiseFromTheFirstRadialToTheSecond) {
+  struct Case {
+    const char* what;
+    int startX, startY, endX, endY;
+    TColor upperRight, upperLeft, lowerLeft, lowerRight;
+  };
+  const Case cases[] = {
+      {"north to east: three quarters", 50, 0, 100, 50, clRed, clWhite, clWhite, clWhite},
+      {"the same radial twice: the whole ellipse", 50, 0, 50, 0, clWhite, clWhite, clWhite,
+       clWhite},
+      {"east to north: the upper right quarter", 100, 50, 50, 0, clWhite, clRed, clRed, clRed},
+  };
   TBitmap bitmap;
   TCanvas& canvas = *bitmap.Canvas();
   canvas.Pen().SetColor(clBlack);
-  // East to north: the upper right quarter.
-  Fill(bitmap, 100, 100, clRed);
-  canvas.Brush().SetColor(clWhite);
-  canvas.Pie(0, 0, 100, 100, 100, 50, 50, 0);
-  EXPECT_EQ(bitmap.Pixels(75, 25), clWhite);
-  EXPECT_EQ(bitmap.Pixels(25, 25), clRed);
-  EXPECT_EQ(bitmap.Pixels(25, 75), clRed);
-  EXPECT_EQ(bitmap.Pixels(75, 75), clRed);
-  EXPECT_EQ(bitmap.Pixels(75, 49), clBlack);  // the radial to the east
-  EXPECT_EQ(bitmap.Pixels(50, 25), clBlack);  // the radial to the north
-  // North to east: three quarters.
-  Fill(bitmap, 100, 100, clRed);
-  canvas.Brush().SetColor(clWhite);
-  canvas.Pie(0, 0, 100, 100, 50, 0, 100, 50);
-  EXPECT_EQ(bitmap.Pixels(75, 25), clRed);
-  EXPECT_EQ(bitmap.Pixels(25, 25), clWhite);
-  EXPECT_EQ(bitmap.Pixels(25, 75), clWhite);
-  EXPECT_EQ(bitmap.Pixels(75, 75), clWhite);
-  // The same radial twice: the whole ellipse.
-  Fill(bitmap, 100, 100, clRed);
-  canvas.Brush().SetColor(clWhite);
-  canvas.Pie(0, 0, 100, 100, 50, 0, 50, 0);
-  EXPECT_EQ(bitmap.Pixels(75, 25), clWhite);
-  EXPECT_EQ(bitmap.Pixels(25, 75), clWhite);
-  EXPECT_EQ(bitmap.Pixels(2, 2), clRed);
+  for (const Case& c : cases) {
+    Fill(bitmap, 100, 100, clRed);
+    canvas.Brush().SetColor(clWhite);
+    canvas.Pie(0, 0, 100, 100, c.startX, c.startY, c.endX, c.endY);
+    EXPECT_EQ(bitmap.Pixels(75, 25), c.upperRight) << c.what;
+    EXPECT_EQ(bitmap.Pixels(25, 25), c.upperLeft) << c.what;
+    EXPECT_EQ(bitmap.Pixels(25, 75), c.lowerLeft) << c.what;
+    EXPECT_EQ(bitmap.Pixels(75, 75), c.lowerRight) << c.what;
+    EXPECT_EQ(bitmap.Pixels(2, 2), clRed) << c.what;  // outside the ellipse
+  }
+  // The last pie's radials, in the pen's colour.
+  EXPECT_EQ(bitmap.Pixels(75, 49), clBlack);  // to the east
+  EXPECT_EQ(bitmap.Pixels(50, 25), clBlack);  // to the north
 }
 
 TEST(Canvas, CopyRectWithinOneCanvasHandlesOverlapInEveryDirection) {

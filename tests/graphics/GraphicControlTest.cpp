@@ -6,6 +6,7 @@
 
 #include "framework/Application.h"
 #include "framework/GraphicControl.h"
+#include "tests/support/MessageLoop.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ TEST(GraphicControl, OpaqueRefreshPaintsAtOnceWithoutTheVirtualUpdate) {
   swatch.Repaint();
   EXPECT_EQ(swatch.Surface().Width(), 12);
   EXPECT_EQ(swatch.SurfacePixel(11, 6), clBlue);
-  EXPECT_EQ(swatch.PaintCount(), 2);
+  EXPECT_EQ(swatch.paints, 2);
 }
 
 TEST(GraphicControl, OtherControlsRepaintThroughTheVirtualUpdate) {
@@ -86,6 +87,6 @@ TEST(GraphicControl, TheWidgetShowsTheSurfacePixelForPixel) {
   const int before = swatch.paints;
   swatch.color = clRed;
   swatch.Widget()->update();
-  EXPECT_TRUE(Application->ProcessMessagesUntil([&] { return swatch.paints == before + 1; }, 5000));
+  EXPECT_TRUE(RunUntil([&] { return swatch.paints == before + 1; }, 5000));
   EXPECT_EQ(swatch.Widget()->grab().toImage().pixel(3, 3) & 0xFFFFFF, 0xFF0000u);
 }

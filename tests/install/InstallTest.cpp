@@ -1,7 +1,6 @@
 // The installed tree, as `make install DESTDIR=...` leaves it (the install_stage fixture): every
 // file is there and usable, and programs outside the tree build and run against the library.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <QImage>
 #include <array>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "app/TallyvaneIcon.h"
+#include "tests/support/CommandOutput.h"
 
 namespace fs = std::filesystem;
 
@@ -24,40 +24,8 @@ const fs::path kSettings =
     fs::path(TV_STAGE) / fs::path(TV_SYSCONFDIR).relative_path() / "default/tallyvane";
 const std::array<int, 6> kIconSizes = {16, 32, 48, 64, 128, 256};
 
-struct Outcome {
-  int status;
-  std::string output;  // standard output and error together
-};
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-Outcome Shell(const std::string& command) {
-  Outcome outcome{-1, ""};
-  FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return outcome;
-  std::array<char, 4096> buffer{};
-  size_t got = 0;
-  while ((got = fread(buffer.data(), 1, buffer.size(), pipe)) > 0)
-    outcome.output.append(buffer.data(), got);
-  const int status = pclose(pipe);
-  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  return outcome;
-}
-
-// Starts a program built against the staged library: headless, with the leak reports of the
-// toolkit's own allocations suppressed as in every test here.
-std::string Headless(const std::string& program) {
-  return "QT_QPA_PLATFORM=offscreen LSAN_OPTIONS=" +
-         Quoted(std::string("suppressions=") + TV_LSAN_SUPPRESSIONS + ":print_suppressions=0") +
-         " " + program;
-}
-
 bool OnPath(const std::string& program) {
-  return Shell("command -v " + Quoted(program)).status == 0;
+  return RunCommand("command -v " + ShellQuoted(program)).status == 0;
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -120,6 +88,29 @@ TEST(InstalledTree, HoldsProgramsLibraryHeadersAndDesktopFiles) {
         << program;
 }
 
+// The installed headers stand on their own, and none of the platform shims that no framework
+// header needs comes with them.
+TEST(InstalledTree, HeadersCompileTogetherWithoutThePlatformShims) {
+  const fs::path include = kRoot / "include/tallyvane";
+  const fs::path all = fs::path(TV_OUTSIDE_BUILD) / "AllHeaders.cpp";
+  fs::create_directories(all.parent_path());
+  std::ofstream source(all);
+  int headers = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(include)) {
+    if (!entry.is_regular_file()) continue;
+    source << "#include \"" << fs::relative(entry.path(), include).string() << "\"\n";
+    ++headers;
+  }
+  source.close();
+  EXPECT_GT(headers, 30);
+  for (const char* shim : {"Sockets.h", "Serial.h", "ThreadPrimitives.h", "FileSystem.h"})
+    EXPECT_FALSE(fs::exists(include / "platform" / shim)) << shim;
+  const CommandOutcome compile =
+      RunCommand(std::string(TV_CXX) + " -std=c++20 -fsyntax-only -I" +
+                 ShellQuoted(include.string()) + " " + ShellQuoted(all.string()));
+  EXPECT_EQ(compile.status, 0) << compile.output;
+}
+
 TEST(InstalledTree, TextsHaveNoPlaceholdersAndNoPathsIntoTheWorkTree) {
   for (const fs::path& path : ConfiguredTexts()) {
     const std::string text = ReadFile(path);
@@ -136,14 +127,15 @@ TEST(InstalledTree, TextsHaveNoPlaceholdersAndNoPathsIntoTheWorkTree) {
 // component classes for tools that load it.
 TEST(InstalledTree, ProgramsLoadWithoutLibraryPathAndKeepTheirExports) {
   for (const char* file : {"bin/tallyvane", "bin/tallyvane-gallery"}) {
-    const Outcome ldd = Shell("env -u LD_LIBRARY_PATH ldd " + Quoted((kRoot / file).string()));
+    const CommandOutcome ldd =
+        RunCommand("env -u LD_LIBRARY_PATH ldd " + ShellQuoted((kRoot / file).string()));
     EXPECT_EQ(ldd.status, 0) << file << "\n" << ldd.output;
     EXPECT_EQ(ldd.output.find("not found"), std::string::npos) << file << "\n" << ldd.output;
-    const Outcome readelf = Shell("readelf -d " + Quoted((kRoot / file).string()));
+    const CommandOutcome readelf = RunCommand("readelf -d " + ShellQuoted((kRoot / file).string()));
     EXPECT_EQ(readelf.output.find(TV_BUILD_DIR), std::string::npos) << readelf.output;
   }
-  const Outcome symbols =
-      Shell("nm -D --defined-only " + Quoted((kRoot / "bin/tallyvane").string()));
+  const CommandOutcome symbols =
+      RunCommand("nm -D --defined-only " + ShellQuoted((kRoot / "bin/tallyvane").string()));
   EXPECT_NE(symbols.output.find("_ZN7TCGauge11SetProgressEi"), std::string::npos);
   EXPECT_NE(symbols.output.find("_ZN17TPerformanceGraph"), std::string::npos);
 }
@@ -151,7 +143,8 @@ TEST(InstalledTree, ProgramsLoadWithoutLibraryPathAndKeepTheirExports) {
 TEST(DesktopEntry, ValidatesAndStartsTheInstalledProgramWithItsIcon) {
   const fs::path entry = kRoot / "share/applications/tallyvane.desktop";
   ASSERT_TRUE(OnPath("desktop-file-validate")) << "scripts/deps.sh installs desktop-file-utils";
-  const Outcome validate = Shell("desktop-file-validate " + Quoted(entry.string()));
+  const CommandOutcome validate =
+      RunCommand("desktop-file-validate " + ShellQuoted(entry.string()));
   EXPECT_EQ(validate.status, 0) << validate.output;
   EXPECT_EQ(validate.output, "");
   const std::string text = ReadFile(entry);
@@ -232,29 +225,30 @@ TEST(ServiceUnit, ParsesAndStartsTheInstalledProgram) {
                  (kRoot / "bin/tallyvane").string());
   std::ofstream(folder / "tallyvane.service") << staged;
   std::ofstream(folder / "tv-probe.service") << "[Service]\nExecStart=/bin/true\n";
-  const std::string verify = "MANPATH=" + Quoted((kRoot / "share/man").string()) +
-                             " systemd-analyze verify " + Quoted(folder.string()) + "/";
-  const Outcome baseline = Shell(verify + "tv-probe.service");
+  const std::string verify = "MANPATH=" + ShellQuoted((kRoot / "share/man").string()) +
+                             " systemd-analyze verify " + ShellQuoted(folder.string()) + "/";
+  const CommandOutcome baseline = RunCommand(verify + "tv-probe.service");
   if (baseline.status != 0 || !baseline.output.empty())
     GTEST_SKIP() << "systemd-analyze verify does not run here: " << baseline.output;
-  const Outcome outcome = Shell(verify + "tallyvane.service");
+  const CommandOutcome outcome = RunCommand(verify + "tallyvane.service");
   EXPECT_EQ(outcome.status, 0) << outcome.output;
   EXPECT_EQ(outcome.output, "");
 
   // Locked down to what the server needs: an exposure of at most 2.0 of 10.
-  const Outcome security = Shell("systemd-analyze security --offline=true --threshold=20 " +
-                                 Quoted((folder / "tallyvane.service").string()));
+  const CommandOutcome security =
+      RunCommand("systemd-analyze security --offline=true --threshold=20 " +
+                 ShellQuoted((folder / "tallyvane.service").string()));
   EXPECT_EQ(security.status, 0) << security.output;
 }
 
 TEST(ManPages, FormatWithoutWarningsOrPlaceholders) {
   if (!OnPath("groff")) GTEST_SKIP() << "groff is not installed";
   for (const char* page : {"tallyvane.1.gz", "tallyvane-gallery.1.gz"}) {
-    const std::string path = Quoted((kRoot / "share/man/man1" / page).string());
-    const Outcome outcome = Shell("zcat " + path + " | groff -man -Tutf8 -ww -z");
+    const std::string path = ShellQuoted((kRoot / "share/man/man1" / page).string());
+    const CommandOutcome outcome = RunCommand("zcat " + path + " | groff -man -Tutf8 -ww -z");
     EXPECT_EQ(outcome.status, 0) << page << outcome.output;
     EXPECT_EQ(outcome.output, "") << page;
-    const Outcome text = Shell("zcat " + path);
+    const CommandOutcome text = RunCommand("zcat " + path);
     for (const char* unwanted : {"@CMAKE_", "@PROJECT_", "@TV_", TV_SOURCE_DIR, TV_BUILD_DIR})
       EXPECT_EQ(text.output.find(unwanted), std::string::npos) << page << " " << unwanted;
   }
@@ -290,23 +284,24 @@ TEST(Icons, AreTheWindowIconEnlarged) {
 TEST(OutsideProgram, BuildsWithTheCMakePackageAndDrawsAGauge) {
   const fs::path build = fs::path(TV_OUTSIDE_BUILD) / "cmake";
   fs::remove_all(build);
-  const Outcome configure = Shell(
-      std::string(TV_CMAKE) + " -S " + Quoted(TV_OUTSIDE_SOURCE) + " -B " + Quoted(build.string()) +
-      " -DCMAKE_PREFIX_PATH=" + Quoted(kRoot.string()) + " -DCMAKE_CXX_COMPILER=" + Quoted(TV_CXX) +
-      " -DCMAKE_CXX_FLAGS=" + Quoted(TV_OUTSIDE_FLAGS) +
-      " -DCMAKE_EXE_LINKER_FLAGS=" + Quoted(TV_OUTSIDE_FLAGS));
+  const CommandOutcome configure = RunCommand(
+      std::string(TV_CMAKE) + " -S " + ShellQuoted(TV_OUTSIDE_SOURCE) + " -B " +
+      ShellQuoted(build.string()) + " -DCMAKE_PREFIX_PATH=" + ShellQuoted(kRoot.string()) +
+      " -DCMAKE_CXX_COMPILER=" + ShellQuoted(TV_CXX) + " -DCMAKE_CXX_FLAGS=" +
+      ShellQuoted(TV_OUTSIDE_FLAGS) + " -DCMAKE_EXE_LINKER_FLAGS=" + ShellQuoted(TV_OUTSIDE_FLAGS));
   ASSERT_EQ(configure.status, 0) << configure.output;
   EXPECT_NE(configure.output.find("TallyvaneComponents from " + kLibDir.string()),
             std::string::npos)
       << configure.output;
-  const Outcome compile = Shell(std::string(TV_CMAKE) + " --build " + Quoted(build.string()));
+  const CommandOutcome compile =
+      RunCommand(std::string(TV_CMAKE) + " --build " + ShellQuoted(build.string()));
   ASSERT_EQ(compile.status, 0) << compile.output;
 
-  const std::string program = Quoted((build / "gauge_program").string());
-  const Outcome ldd = Shell("ldd " + program);
+  const std::string program = ShellQuoted((build / "gauge_program").string());
+  const CommandOutcome ldd = RunCommand("ldd " + program);
   EXPECT_NE(ldd.output.find((kLibDir / "libtallyvane-components.so.0").string()), std::string::npos)
       << ldd.output;
-  const Outcome run = Shell(Headless(program));
+  const CommandOutcome run = RunCommand(program);
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("gauge at 40%: drawn"), std::string::npos) << run.output;
 }
@@ -317,21 +312,22 @@ TEST(OutsideProgram, BuildsWithThePkgConfigFileAndDrawsAGauge) {
   const fs::path build = fs::path(TV_OUTSIDE_BUILD) / "pkg-config";
   fs::remove_all(build);
   fs::create_directories(build);
-  const std::string pkgConfig = "PKG_CONFIG_PATH=" + Quoted((kLibDir / "pkgconfig").string()) +
-                                " PKG_CONFIG_SYSROOT_DIR=" + Quoted(TV_STAGE) + " pkg-config ";
-  const Outcome validate = Shell(pkgConfig + "--validate tallyvane-components");
+  const std::string pkgConfig = "PKG_CONFIG_PATH=" + ShellQuoted((kLibDir / "pkgconfig").string()) +
+                                " PKG_CONFIG_SYSROOT_DIR=" + ShellQuoted(TV_STAGE) + " pkg-config ";
+  const CommandOutcome validate = RunCommand(pkgConfig + "--validate tallyvane-components");
   EXPECT_EQ(validate.status, 0) << validate.output;
-  const Outcome libdir = Shell(pkgConfig + "--variable=libdir tallyvane-components");
+  const CommandOutcome libdir = RunCommand(pkgConfig + "--variable=libdir tallyvane-components");
   ASSERT_EQ(libdir.status, 0) << libdir.output;
   EXPECT_EQ(libdir.output, kLibDir.string() + "\n");
 
   const std::string program = (build / "gauge_program").string();
-  const Outcome compile = Shell(
+  const CommandOutcome compile = RunCommand(
       std::string(TV_CXX) + " -std=c++20 " + TV_OUTSIDE_FLAGS + " " +
-      Quoted(std::string(TV_OUTSIDE_SOURCE) + "/main.cpp") + " -o " + Quoted(program) + " $(" +
-      pkgConfig + "--cflags --libs tallyvane-components) -Wl,-rpath," + Quoted(kLibDir.string()));
+      ShellQuoted(std::string(TV_OUTSIDE_SOURCE) + "/main.cpp") + " -o " + ShellQuoted(program) +
+      " $(" + pkgConfig + "--cflags --libs tallyvane-components) -Wl,-rpath," +
+      ShellQuoted(kLibDir.string()));
   ASSERT_EQ(compile.status, 0) << compile.output;
-  const Outcome run = Shell(Headless(Quoted(program)));
+  const CommandOutcome run = RunCommand(ShellQuoted(program));
   EXPECT_EQ(run.status, 0) << run.output;
   EXPECT_NE(run.output.find("gauge at 40%: drawn"), std::string::npos) << run.output;
 }

@@ -1,6 +1,6 @@
 #pragma once
-// What the socket tests share: the message loop run until something holds, and the exceptions
-// that reach the application, captured instead of shown.
+// What the socket tests share: the message loop run until something holds or until the server
+// closed a client, and the exceptions that reach the application, captured instead of shown.
 
 #include <gtest/gtest.h>
 
@@ -9,14 +9,15 @@
 #include <vector>
 
 #include "framework/Application.h"
+#include "tests/net/TcpClient.h"
+#include "tests/support/MessageLoop.h"
 
-inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
-  return Application->ProcessMessagesUntil(done, timeoutMs);
-}
-
-// Runs the loop for a while so that anything that would wrongly arrive has the chance to.
-inline void RunFor(int ms) {
-  Application->ProcessMessagesUntil([] { return false; }, ms);
+// Runs the loop until the server has closed the client's connection.
+inline bool RunUntilClosed(TcpClient& client) {
+  return RunUntil([&] {
+    client.Pump();
+    return client.PeerClosed();
+  });
 }
 
 class CapturedExceptions {

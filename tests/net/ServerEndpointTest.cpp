@@ -203,10 +203,7 @@ TEST_F(ServerEndpointTest, ClosingTheServerDropsItsClientsSilentlyLastAcceptedFi
   EXPECT_EQ(server->ActiveConnections(), 0);
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekDisconnect}));
   for (const std::string& event : log.events) EXPECT_NE(event.rfind("disconnect", 0), 0u);
-  ASSERT_TRUE(RunUntil([&] {
-    first->Pump();
-    return first->PeerClosed();
-  }));
+  ASSERT_TRUE(RunUntilClosed(*first));
   // The port is free again at once, although the dropped connections linger in the kernel.
   server->OnGetSocket = nullptr;
   Listen();
@@ -333,10 +330,7 @@ TEST_F(ServerEndpointTest, AConnectHandlerThatThrowsTakesItsUnfinishedEndpointAl
   EXPECT_EQ(server->ActiveConnections(), 0);
   EXPECT_EQ(accepts, 0);
   EXPECT_TRUE(log.events.empty());
-  ASSERT_TRUE(RunUntil([&] {
-    client.Pump();
-    return client.PeerClosed();
-  }));
+  ASSERT_TRUE(RunUntilClosed(client));
 }
 
 TEST_F(ServerEndpointTest, AnExceptionInTheDisconnectHandlerStillClosesAndFreesTheEndpoint) {

@@ -151,10 +151,7 @@ TEST_F(ServerSocketTest, DestroyingTheComponentClosesTheServerWithoutClientEvent
   auto client = Connect();
   component.reset();
   EXPECT_EQ(disconnects, 0);
-  ASSERT_TRUE(RunUntil([&] {
-    client->Pump();
-    return client->PeerClosed();
-  }));
+  ASSERT_TRUE(RunUntilClosed(*client));
 }
 
 // The form description's root, with the handlers its socket names.

@@ -67,22 +67,21 @@ class SocketLibraryTest : public ::testing::Test {
     return s;
   }
 
-  // A listening socket on a free port, with its accept notifications going to the window.
-  SOCKET Listener(uint16_t& port) {
+  // The listener: a socket on a free port, with its accept notifications going to the window.
+  void Listen() {
     port = FreePort();
-    SOCKET s = Keep(socket(AF_INET, SOCK_STREAM, 0));
+    listener = Keep(socket(AF_INET, SOCK_STREAM, 0));
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
-    EXPECT_EQ(bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    EXPECT_EQ(WSAAsyncSelect(s, recorder.window, kNotify, FD_ACCEPT), 0);
-    EXPECT_EQ(listen(s, 5), 0);
-    return s;
+    EXPECT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    EXPECT_EQ(WSAAsyncSelect(listener, recorder.window, kNotify, FD_ACCEPT), 0);
+    EXPECT_EQ(listen(listener, 5), 0);
   }
 
-  // An accepted connection with read, write and close notifications.
-  SOCKET Accepted(SOCKET listener, TcpClient& client, uint16_t port) {
-    EXPECT_TRUE(client.Connect(port));
+  // A peer's connection to the listener, accepted with read, write and close notifications.
+  SOCKET Accepted(TcpClient& peer) {
+    EXPECT_TRUE(peer.Connect(port));
     EXPECT_TRUE(RunUntil([&] { return recorder.Count(FD_ACCEPT) > 0; }));
     recorder.notes.clear();
     SOCKET s = Keep(accept(listener, nullptr, nullptr));
@@ -97,9 +96,18 @@ class SocketLibraryTest : public ::testing::Test {
     EXPECT_EQ(closesocket(s), 0);
   }
 
+  // The listener and the client's connection to it.
+  SOCKET Connection() {
+    Listen();
+    return Accepted(client);
+  }
+
   WSADATA data{};
   RecordingWindow recorder;
   std::vector<SOCKET> sockets;
+  uint16_t port = 0;
+  SOCKET listener = INVALID_SOCKET;
+  TcpClient client;
 };
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -147,8 +155,7 @@ TEST(SocketLibraryStartUp, IsAReferenceCount) {
 }
 
 TEST_F(SocketLibraryTest, AcceptIsNotifiedOnceUntilTheNextAcceptCall) {
-  uint16_t port = 0;
-  SOCKET listener = Listener(port);
+  Listen();
   TcpClient first, second;
   ASSERT_TRUE(first.Connect(port));
   ASSERT_TRUE(second.Connect(port));
@@ -167,10 +174,7 @@ TEST_F(SocketLibraryTest, AcceptIsNotifiedOnceUntilTheNextAcceptCall) {
 }
 
 TEST_F(SocketLibraryTest, ReadIsNotifiedOncePerReceiveWhileDataRemains) {
-  uint16_t port = 0;
-  SOCKET listener = Listener(port);
-  TcpClient client;
-  SOCKET s = Accepted(listener, client, port);
+  SOCKET s = Connection();
   // Write once after set-up.
   ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_WRITE) == 1; }));
   client.Send("abcd");
@@ -194,10 +198,7 @@ TEST_F(SocketLibraryTest, ReadIsNotifiedOncePerReceiveWhileDataRemains) {
 }
 
 TEST_F(SocketLibraryTest, ANormalCloseIsNotifiedOnceAfterTheDataIsRead) {
-  uint16_t port = 0;
-  SOCKET listener = Listener(port);
-  TcpClient client;
-  SOCKET s = Accepted(listener, client, port);
+  SOCKET s = Connection();
   client.Send("xy");
   client.Close();
   ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_READ) == 1; }));
@@ -213,10 +214,7 @@ TEST_F(SocketLibraryTest, ANormalCloseIsNotifiedOnceAfterTheDataIsRead) {
 }
 
 TEST_F(SocketLibraryTest, AResetIsNotifiedAsCloseWithItsErrorCode) {
-  uint16_t port = 0;
-  SOCKET listener = Listener(port);
-  TcpClient client;
-  Accepted(listener, client, port);
+  Connection();
   client.Reset();
   ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_CLOSE) == 1; }));
   RunFor(30);
@@ -228,10 +226,7 @@ TEST_F(SocketLibraryTest, AResetIsNotifiedAsCloseWithItsErrorCode) {
 }
 
 TEST_F(SocketLibraryTest, WriteIsNotifiedAgainAfterASendThatWouldHaveBlocked) {
-  uint16_t port = 0;
-  SOCKET listener = Listener(port);
-  TcpClient client;
-  SOCKET s = Accepted(listener, client, port);
+  SOCKET s = Connection();
   ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_WRITE) == 1; }));
   const std::string block(65536, 'x');
   int sent = 0;
@@ -248,10 +243,7 @@ TEST_F(SocketLibraryTest, WriteIsNotifiedAgainAfterASendThatWouldHaveBlocked) {
 }
 
 TEST_F(SocketLibraryTest, ClosingASocketDropsItsNotifications) {
-  uint16_t port = 0;
-  SOCKET listener = Listener(port);
-  TcpClient client;
-  SOCKET s = Accepted(listener, client, port);
+  SOCKET s = Connection();
   ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_WRITE) == 1; }));
   sockets.pop_back();
   EXPECT_EQ(closesocket(s), 0);
@@ -266,11 +258,10 @@ TEST_F(SocketLibraryTest, ClosingASocketDropsItsNotifications) {
 // A handler that runs a loop of its own inside its notification, as the error dialog of a reset
 // does: sockets that come and go meanwhile are released as they close, not when it returns.
 TEST_F(SocketLibraryTest, SocketsClosedWhileAHandlerRunsALoopAreReleasedAsTheyClose) {
-  uint16_t port = 0;
-  SOCKET listener = Listener(port);
+  Listen();
   auto round = [&] {
     TcpClient client;
-    SOCKET s = Accepted(listener, client, port);
+    SOCKET s = Accepted(client);
     client.Close();
     return RunUntil([&] { return recorder.Count(FD_CLOSE) == 1; }) &&
            recorder.notes.back().socket == s;
@@ -287,17 +278,16 @@ TEST_F(SocketLibraryTest, SocketsClosedWhileAHandlerRunsALoopAreReleasedAsTheyCl
     growth = static_cast<long>(HeapInUse()) - static_cast<long>(before);
   };
   TcpClient reset;
-  Accepted(listener, reset, port);
+  Accepted(reset);
   reset.Reset();
   ASSERT_TRUE(RunUntil([&] { return growth >= 0; }, 60000));
   EXPECT_LT(growth, kRounds * 64);
 }
 
 TEST_F(SocketLibraryTest, AConnectionThatFindsNoDescriptorIsRefusedAndServingGoesOn) {
-  uint16_t port = 0;
-  SOCKET listener = Listener(port);
+  Listen();
   TcpClient served, refused, later;
-  SOCKET s = Accepted(listener, served, port);
+  SOCKET s = Accepted(served);
   ASSERT_TRUE(refused.Connect(port));
   ASSERT_TRUE(RunUntil([&] { return recorder.Count(FD_ACCEPT) == 1; }));
   // Use up every descriptor the process may have.
@@ -316,10 +306,7 @@ TEST_F(SocketLibraryTest, AConnectionThatFindsNoDescriptorIsRefusedAndServingGoe
   EXPECT_EQ(accept(listener, nullptr, nullptr), INVALID_SOCKET);
   EXPECT_EQ(WSAGetLastError(), WSAEMFILE);
   // The waiting connection was taken off the queue and closed, so no accept storm follows.
-  ASSERT_TRUE(RunUntil([&] {
-    refused.Pump();
-    return refused.PeerClosed();
-  }));
+  ASSERT_TRUE(RunUntilClosed(refused));
   RunFor(50);
   EXPECT_EQ(recorder.Count(FD_ACCEPT), 1);
   // The connection already served is still served.

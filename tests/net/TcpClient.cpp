@@ -5,10 +5,12 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -80,6 +82,26 @@ bool TcpClient::Pump() {
       return any;
     }
   }
+}
+
+std::string TcpClient::TakeReceived() {
+  std::string taken;
+  taken.swap(received_);
+  return taken;
+}
+
+bool TcpClient::WaitUntil(const std::function<bool(const std::string&)>& done, int timeoutMs) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  Pump();
+  while (!done(received_) && !peerClosed_) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return false;
+    pollfd readable{fd_, POLLIN, 0};
+    ::poll(&readable, 1, static_cast<int>(left.count()));
+    Pump();
+  }
+  return done(received_);
 }
 
 void TcpClient::Reset() {

@@ -3,6 +3,7 @@
 // library's header, whose names the POSIX headers also declare.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 // A remote PC: connects to 127.0.0.1, sends, and collects what arrives without ever blocking,
@@ -22,6 +23,11 @@ class TcpClient {
   bool Pump();
   const std::string& Received() const { return received_; }
   void ClearReceived() { received_.clear(); }
+  // What has arrived, handed over and forgotten.
+  std::string TakeReceived();
+  // For a server in another process, where no message loop needs to run: takes what arrives
+  // until done holds for it, the server closes or the time runs out; true when done holds.
+  bool WaitUntil(const std::function<bool(const std::string&)>& done, int timeoutMs = 10000);
   // The server closed (end of stream or reset seen by Pump).
   bool PeerClosed() const { return peerClosed_; }
   // Closes with a reset instead of the normal shut-down.

@@ -102,53 +102,37 @@ TEST_F(SerialLineTest, TheBoardsSettingsReachTheLineAndTheDevicesHandshakeStays)
 }
 
 TEST_F(SerialLineTest, FlowControlInTheRecordReachesTheDeviceAndReadsBack) {
+  // On, and off again: the record is the whole truth about flow control.
   DCB dcb;
-  ASSERT_TRUE(GetCommState(port, &dcb));
-  dcb.fOutxCtsFlow = 1;
-  dcb.fRtsControl = RTS_CONTROL_HANDSHAKE;
-  dcb.fOutX = 1;
-  dcb.fInX = 1;
-  dcb.fParity = 1;
-  dcb.XonChar = 0x01;
-  dcb.XoffChar = 0x02;
-  ASSERT_TRUE(SetCommState(port, &dcb));
   termios2 line{};
-  ASSERT_EQ(ioctl(board.MasterFd(), TCGETS2, &line), 0);
-  EXPECT_NE(line.c_cflag & CRTSCTS, 0u);
-  EXPECT_EQ(line.c_iflag & (IXON | IXOFF | INPCK), IXON | IXOFF | INPCK);
-  EXPECT_EQ(line.c_cc[VSTART], 0x01);
-  EXPECT_EQ(line.c_cc[VSTOP], 0x02);
-  DCB readBack;
-  ASSERT_TRUE(GetCommState(port, &readBack));
-  EXPECT_EQ(readBack.fOutxCtsFlow, 1u);
-  EXPECT_EQ(readBack.fRtsControl, RTS_CONTROL_HANDSHAKE);
-  EXPECT_EQ(readBack.fOutX, 1u);
-  EXPECT_EQ(readBack.fInX, 1u);
-  EXPECT_EQ(readBack.fParity, 1u);
-  EXPECT_EQ(readBack.XonChar, 0x01);
-  EXPECT_EQ(readBack.XoffChar, 0x02);
-
-  // And off again: the record is the whole truth about flow control.
-  readBack.fOutxCtsFlow = 0;
-  readBack.fRtsControl = RTS_CONTROL_ENABLE;
-  readBack.fOutX = 0;
-  readBack.fInX = 0;
-  readBack.fParity = 0;
-  ASSERT_TRUE(SetCommState(port, &readBack));
-  ASSERT_EQ(ioctl(board.MasterFd(), TCGETS2, &line), 0);
-  EXPECT_EQ(line.c_cflag & CRTSCTS, 0u);
-  EXPECT_EQ(line.c_iflag & (IXON | IXOFF | INPCK), 0u);
-  DCB off;
-  ASSERT_TRUE(GetCommState(port, &off));
-  EXPECT_EQ(off.fOutxCtsFlow, 0u);
-  EXPECT_EQ(off.fOutX, 0u);
-  EXPECT_EQ(off.fInX, 0u);
-  EXPECT_NE(off.fRtsControl, static_cast<DWORD>(RTS_CONTROL_HANDSHAKE));
+  for (const bool on : {true, false}) {
+    SCOPED_TRACE(on ? "on" : "off");
+    ASSERT_TRUE(GetCommState(port, &dcb));
+    dcb.fOutxCtsFlow = dcb.fOutX = dcb.fInX = dcb.fParity = on;
+    dcb.fRtsControl = on ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    dcb.XonChar = 0x01;
+    dcb.XoffChar = 0x02;
+    ASSERT_TRUE(SetCommState(port, &dcb));
+    ASSERT_EQ(ioctl(board.MasterFd(), TCGETS2, &line), 0);
+    EXPECT_EQ((line.c_cflag & CRTSCTS) != 0, on);
+    EXPECT_EQ(line.c_iflag & (IXON | IXOFF | INPCK), on ? IXON | IXOFF | INPCK : 0u);
+    EXPECT_EQ(line.c_cc[VSTART], 0x01);
+    EXPECT_EQ(line.c_cc[VSTOP], 0x02);
+    DCB readBack;
+    ASSERT_TRUE(GetCommState(port, &readBack));
+    EXPECT_EQ(readBack.fOutxCtsFlow, on ? 1u : 0u);
+    EXPECT_EQ(readBack.fRtsControl == RTS_CONTROL_HANDSHAKE, on);
+    EXPECT_EQ(readBack.fOutX, on ? 1u : 0u);
+    EXPECT_EQ(readBack.fInX, on ? 1u : 0u);
+    EXPECT_EQ(readBack.fParity, on ? 1u : 0u);
+    EXPECT_EQ(readBack.XonChar, 0x01);
+    EXPECT_EQ(readBack.XoffChar, 0x02);
+  }
 
   // One character cannot both stop and start the line.
-  off.fOutX = 1;
-  off.XonChar = off.XoffChar = 0x13;
-  EXPECT_FALSE(SetCommState(port, &off));
+  dcb.fOutX = 1;
+  dcb.XonChar = dcb.XoffChar = 0x13;
+  EXPECT_FALSE(SetCommState(port, &dcb));
   ASSERT_EQ(ioctl(board.MasterFd(), TCGETS2, &line), 0);
   EXPECT_EQ(line.c_iflag & IXON, 0u);
 }

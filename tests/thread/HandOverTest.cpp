@@ -8,6 +8,7 @@
 
 #include "framework/Application.h"
 #include "framework/Exceptions.h"
+#include "tests/support/MessageLoop.h"
 #include "tests/thread/TestThreads.h"
 #include "thread/MainThreadHandOver.h"
 
@@ -139,19 +140,17 @@ TEST_F(HandOver, AWorkerWhoseCallHasRunReturnsOnlyAfterTheWholeDrain) {
 TEST_F(HandOver, LostWakeUpIsServedOnTheNextIdlePass) {
   RemoveWakeHook();
   std::atomic<bool> ran{false};
-  auto* thread = TThread::Create<BodyThread>(
-      false, [&](BodyThread& self) { self.RunInMainThread([&] { ran = true; }); });
+  auto* thread = QueueCallSetting(ran);
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
   EXPECT_EQ(PendingMessageCount(Application->Handle()), 0);
-  EXPECT_TRUE(Application->ProcessMessagesUntil([&] { return ran.load(); }, 10000));
+  EXPECT_TRUE(RunUntil([&] { return ran.load(); }, 10000));
   delete thread;
 }
 
 TEST_F(HandOver, WithoutWakeHookACallWaitsForTheNextCheckSynchronize) {
   RemoveWakeHook();
   std::atomic<bool> ran{false};
-  auto* thread = TThread::Create<BodyThread>(
-      false, [&](BodyThread& self) { self.RunInMainThread([&] { ran = true; }); });
+  auto* thread = QueueCallSetting(ran);
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
   EXPECT_TRUE(CallsPosted());
   EXPECT_FALSE(ran.load());
@@ -184,8 +183,7 @@ TEST_F(HandOver, ExceptionIsThrownOnTheWorkerAndTheNextQueuedCallStillRuns) {
     }
   });
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
-  auto* second = TThread::Create<BodyThread>(
-      false, [&](BodyThread& self) { self.RunInMainThread([&] { secondRan = true; }); });
+  auto* second = QueueCallSetting(secondRan);
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 2; }));
 
   EXPECT_TRUE(CheckSynchronize());  // the main thread does not see the exception
@@ -203,8 +201,7 @@ TEST_F(HandOver, ExceptionIsThrownOnTheWorkerAndTheNextQueuedCallStillRuns) {
 TEST_F(HandOver, CheckSynchronizeOnAWorkerThrowsAndLeavesTheQueueAlone) {
   RemoveWakeHook();
   std::atomic<bool> queuedRan{false};
-  auto* queuing = TThread::Create<BodyThread>(
-      false, [&](BodyThread& self) { self.RunInMainThread([&] { queuedRan = true; }); });
+  auto* queuing = QueueCallSetting(queuedRan);
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
 
   std::string message;
@@ -273,7 +270,7 @@ TEST_F(HandOver, HandedOverMethodMayConstructAndDeleteThreads) {
       delete inner;
     });
   });
-  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return outer->HasFinished.load(); }, 10000));
+  ASSERT_TRUE(RunUntil([&] { return outer->HasFinished.load(); }, 10000));
   EXPECT_EQ(innerRuns.load(), 1);
   delete outer;
 }

@@ -4,16 +4,17 @@
 
 #include <string>
 
-#include "tests/thread/ProbeRun.h"
+#include "tests/support/CommandOutput.h"
 
 namespace {
 
 void ExpectLevels(int niceLimit, const std::string& table) {
-  const ProbeResult result = RunProbe(PRIORITY_PROBE, std::to_string(niceLimit));
+  const CommandOutcome result =
+      RunCommand(std::string(PRIORITY_PROBE) + " " + std::to_string(niceLimit));
   if (result.output == "skip\n") {
     GTEST_SKIP() << "RLIMIT_NICE " << niceLimit << " cannot be set here";
   }
-  EXPECT_EQ(result.exitCode, 0) << result.output;
+  EXPECT_EQ(result.status, 0) << result.output;
   // Every level from every other, none refused, each read back as set; then the table.
   EXPECT_EQ(result.output, table + "done\n");
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "framework/Application.h"
+#include "tests/support/MessageLoop.h"
 #include "thread/MainThreadHandOver.h"
 #include "thread/Thread.h"
 
@@ -47,7 +48,7 @@ int main(int argc, char** argv) {
   InstallMainThreadHandOver();
 
   TThread* worker = TThread::Create<CyclingWorker>(pause);
-  if (!application->ProcessMessagesUntil([] { return cycles >= 2; }, 20000)) {
+  if (!RunUntil([] { return cycles >= 2; }, 20000)) {
     std::fprintf(stderr, "the worker's calls were not served\n");
     return 3;
   }

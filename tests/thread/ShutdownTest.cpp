@@ -3,14 +3,14 @@
 
 #include <string>
 
-#include "tests/thread/ProbeRun.h"
+#include "tests/support/CommandOutput.h"
 
 namespace {
 
 void ExpectCleanEnd(const std::string& situation, int runs) {
   for (int i = 0; i < runs; ++i) {
-    const ProbeResult result = RunProbe(SHUTDOWN_PROBE, situation);
-    EXPECT_EQ(result.exitCode, 0) << situation << ":\n" << result.output;
+    const CommandOutcome result = RunCommand(std::string(SHUTDOWN_PROBE) + " " + situation);
+    EXPECT_EQ(result.status, 0) << situation << ":\n" << result.output;
     EXPECT_EQ(result.output.find("Sanitizer"), std::string::npos) << result.output;
     EXPECT_EQ(result.output.find("runtime error"), std::string::npos) << result.output;
   }

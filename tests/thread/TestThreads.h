@@ -27,6 +27,12 @@ class BodyThread : public TThread {
   Body body_;
 };
 
+// A started worker that hands one call to the main thread, which sets the flag.
+inline BodyThread* QueueCallSetting(std::atomic<bool>& flag) {
+  return TThread::Create<BodyThread>(
+      false, [&flag](BodyThread& self) { self.RunInMainThread([&flag] { flag = true; }); });
+}
+
 // Counts its runs outside the object.
 class PlainThread : public TThread {
  public:

@@ -6,6 +6,7 @@
 
 #include "framework/Application.h"
 #include "framework/Exceptions.h"
+#include "tests/support/MessageLoop.h"
 #include "tests/thread/TestThreads.h"
 #include "thread/MainThreadHandOver.h"
 
@@ -190,9 +191,8 @@ TEST_F(ThreadLifecycle, CountReturnsToZeroAndTheQueueIsCreatedOnce) {
   EXPECT_EQ(PendingCalls(), queue);
   EXPECT_EQ(runs.load(), 2);
   // Registering again after the count fell back to 0 keeps the list, which still serves.
-  bool handedOver = false;
-  auto* third = TThread::Create<BodyThread>(
-      false, [&](BodyThread& self) { self.RunInMainThread([&] { handedOver = true; }); });
+  std::atomic<bool> handedOver{false};
+  auto* third = QueueCallSetting(handedOver);
   EXPECT_EQ(LiveThreadCount(), 1);
   EXPECT_EQ(PendingCalls(), queue);
   third->WaitUntilFinished();
@@ -282,7 +282,7 @@ TEST_F(ThreadLifecycle, DeletingAThreadInsideItsOwnOnFinishedLeavesTheDeletionTo
     delete static_cast<TThread*>(sender);
   };
   thread->ResumeExecution();
-  ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return destroyedOn != 0; }, 10000));
+  ASSERT_TRUE(RunUntil([&] { return destroyedOn != 0; }, 10000));
   EXPECT_TRUE(handlerRan);
   EXPECT_EQ(destroyedOn.load(), ranOn.load());
   ASSERT_TRUE(Eventually([] { return LiveThreadCount() == 0; }));
