@@ -2,10 +2,16 @@
 // pseudo-terminal in the kernel's default mode, as a freshly plugged adapter) behind
 // /dev/ttyUSB0, serving remote PCs on port 1028.
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "support/PseudoTerminal.h"
 #include "support/RelayProgram.h"
@@ -31,6 +37,83 @@ std::string Answer(TcpClient& client, size_t count) {
   std::string answer = client.Received();
   client.ClearReceived();
   return answer;
+}
+
+// The board's end of the line, read on a thread of its own: as fast as bytes come, or at a fixed
+// number of bytes a second (0: as fast as they come) until Drain.
+class BoardReader {
+ public:
+  BoardReader(PseudoTerminal& board, int bytesPerSecond)
+      : thread_([this, &board, bytesPerSecond] { Read(board.MasterFd(), bytesPerSecond); }) {}
+  ~BoardReader() { Drain(); }
+  // Reads what is left as fast as it comes, until nothing has come for a while.
+  std::string Drain() {
+    draining_ = true;
+    if (thread_.joinable()) thread_.join();
+    return received_;
+  }
+
+ private:
+  void Read(int fd, int bytesPerSecond) {
+    const Clock::time_point start = Clock::now();
+    Clock::time_point lastByte = start;
+    while (!draining_ || Clock::now() - lastByte < std::chrono::seconds(1)) {
+      char buffer[4096];
+      size_t allowed = sizeof buffer;
+      if (bytesPerSecond > 0 && !draining_) {
+        const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        const size_t due = static_cast<size_t>(seconds * bytesPerSecond);
+        allowed = due > received_.size() ? std::min(allowed, due - received_.size()) : 0;
+      }
+      pollfd ready{fd, POLLIN, 0};
+      if (allowed == 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      } else if (poll(&ready, 1, 10) > 0) {
+        const ssize_t count = read(fd, buffer, allowed);
+        if (count <= 0) continue;
+        received_.append(buffer, static_cast<size_t>(count));
+        lastByte = Clock::now();
+      }
+    }
+  }
+
+  std::atomic<bool> draining_{false};
+  std::string received_;
+  std::thread thread_;
+};
+
+// Relay texts from several remote PCs, each sending its next text once the echo of the last is
+// in; every echo must be exact. The texts each client sent, in order.
+std::vector<std::vector<std::string>> SendRelayTexts(int clients, int textsEach) {
+  std::vector<TcpClient> peers(static_cast<size_t>(clients));
+  std::vector<std::vector<std::string>> sent(peers.size());
+  for (TcpClient& peer : peers) EXPECT_TRUE(peer.Connect(1028));
+  auto text = [](size_t client, size_t i) {
+    const size_t relay = (client * 7 + i) % 16 + 1;
+    return (relay < 10 ? "0" : "") + std::to_string(relay) + (i % 2 == 0 ? "+//" : "-//");
+  };
+  for (size_t c = 0; c < peers.size(); ++c) {
+    sent[c].push_back(text(c, 0));
+    peers[c].Send(sent[c].back());
+  }
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(60);
+  for (size_t done = 0; done < peers.size() && Clock::now() < deadline;) {
+    std::vector<pollfd> ready;
+    for (TcpClient& peer : peers) ready.push_back({peer.Descriptor(), POLLIN, 0});
+    poll(ready.data(), ready.size(), 100);
+    for (size_t c = 0; c < peers.size(); ++c) {
+      if (!peers[c].Pump() || peers[c].Received().size() < 5) continue;
+      EXPECT_EQ(peers[c].Received(), sent[c].back());
+      peers[c].ClearReceived();
+      if (sent[c].size() == static_cast<size_t>(textsEach)) {
+        ++done;
+        continue;
+      }
+      sent[c].push_back(text(c, sent[c].size()));
+      peers[c].Send(sent[c].back());
+    }
+  }
+  return sent;
 }
 
 class BinaryClientTest : public testing::Test {
@@ -118,6 +201,34 @@ TEST_F(BinaryClientTest, BurstsOfResetConnectionsLeaveTheServerServing) {
   ASSERT_TRUE(client.Connect(1028));
   ASSERT_TRUE(client.Send("on//"));
   EXPECT_EQ(Answer(client, 4 + kFailureTexts.size()), "on//" + kFailureTexts);
+}
+
+// The line carries about 288 relay texts a second; when texts come faster, the board gets fewer
+// of them, but each whole: never the head of one run into the next, which could switch the wrong
+// relay.
+TEST_F(BinaryClientTest, ABoardThatKeepsUpGetsEveryTextInOrderAndASlowOneOnlyWholeTexts) {
+  PseudoTerminal board;
+  ASSERT_TRUE(board.CreateSymlink("/dev/ttyUSB0"));
+  ASSERT_TRUE(program.Start());
+  ASSERT_TRUE(program.WaitUntilListening()) << program.StandardError();
+  ASSERT_EQ(board.WaitForBytes(3, 5000), "?//");
+  {
+    BoardReader keepsUp(board, 0);
+    const std::vector<std::vector<std::string>> sent = SendRelayTexts(1, 2000);
+    std::string expected;
+    for (const std::string& text : sent[0]) expected += text;
+    EXPECT_EQ(keepsUp.Drain(), expected);
+  }
+  // A board at the line's pace, against four PCs that send about 40 kB: more than the
+  // pseudo-terminal and the program together hold.
+  BoardReader slow(board, 1440);
+  const std::vector<std::vector<std::string>> sent = SendRelayTexts(4, 2000);
+  std::set<std::string> texts;
+  for (const auto& client : sent) texts.insert(client.begin(), client.end());
+  const std::string arrived = slow.Drain();
+  ASSERT_EQ(arrived.size() % 5, 0u) << arrived;
+  for (size_t at = 0; at < arrived.size(); at += 5)
+    ASSERT_EQ(texts.count(arrived.substr(at, 5)), 1u) << "at " << at << ": " << arrived;
 }
 
 }  // namespace
