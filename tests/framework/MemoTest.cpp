@@ -9,6 +9,7 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -20,6 +21,7 @@
 
 #include "framework/Application.h"
 #include "framework/Form.h"
+#include "framework/FramePacer.h"
 #include "framework/Memo.h"
 
 namespace {
@@ -427,6 +429,31 @@ TEST_F(MemoTest, CaretStaysInViewWhileEntriesAreAppended) {
   // Placing the caret at the start shows the start again.
   memo->SetSelStart(0);
   ExpectRowShows(Render(), RowTop(0), Entry(0));
+}
+
+// A frame draws only what entries changed, moving the rest as the log scrolled: the screen shows
+// what drawing the whole view would, whether the log is filling up or scrolling, and whether one
+// or several entries came between two frames.
+TEST_F(MemoTest, TheScreenShowsTheWholeLogWhileEntriesAreAppendedFrameByFrame) {
+  // A blinking caret would differ from moment to moment.
+  const int flashTime = QApplication::cursorFlashTime();
+  QApplication::setCursorFlashTime(0);
+  memo->SetReadOnly(true);
+  memo->SetText("  ");
+  Application->ProcessMessages();
+  const QRect area(View()->mapTo(form->Widget(), QPoint(0, 0)), View()->size());
+  for (int i = 0; i < 40; ++i) {
+    for (int k = 0; k <= i % 3; ++k) memo->ReplaceSelection(Entry(i * 3 + k) + "\r\n");
+    const long frames = FramesDrawn();
+    ASSERT_TRUE(Application->ProcessMessagesUntil([&] { return FramesDrawn() > frames; }, 5000));
+    const QImage shown = QGuiApplication::primaryScreen()
+                             ->grabWindow(form->Widget()->winId())
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32)
+                             .copy(area);
+    EXPECT_EQ(shown, Render()) << "after frame " << i;
+  }
+  QApplication::setCursorFlashTime(flashTime);
 }
 
 TEST_F(MemoTest, VerticalScrollBarOnlyWhenAskedForAndItScrollsTheView) {
