@@ -119,8 +119,9 @@ BOOL BuildCommDCBA(const char* definition, DCB* dcb);
 // data bits, software flow control with XonChar equal to XoffChar).
 BOOL SetCommState(HANDLE port, DCB* dcb);
 // Sends one byte. The bytes sent while one message is handled form one text, which goes to the
-// device in one write, before the event loop waits again, the thread sleeps or the port is used
-// otherwise (TransmitGatheredCommChars); outside a message each byte is a text of its own. A text
+// device in one write, before the event loop waits again, the thread sleeps, sends on a socket or
+// uses the port otherwise (TransmitGatheredCommChars); outside a message each byte is a text of
+// its own. A text
 // reaches the line whole or not at all, in order: what the device cannot take yet waits in a
 // queue of a few seconds of line time that the event loop hands on, and when that is full a new
 // text is dropped whole and standard error says so (at most a line a second). Without the event
@@ -128,7 +129,7 @@ BOOL SetCommState(HANDLE port, DCB* dcb);
 // a port that is not open.
 BOOL TransmitCommChar(HANDLE port, char character);
 // Hands the texts this thread has gathered to their ports. The message windows call it after
-// each message, Sleep before sleeping, and the event loop before it waits.
+// each message, Sleep before sleeping, send before sending, and the event loop before it waits.
 void TransmitGatheredCommChars();
 // Releases the port and its locks. First the line sends what the device holds, for as long as
 // that takes and never more than 100 ms; what a stalled line still holds then is discarded, as

@@ -54,6 +54,8 @@ constexpr int kWsTcpKeepInterval = WinSock::TCP_KEEPINTVL;
 #include <thread>
 #include <vector>
 
+#include "platform/Serial.h"
+
 namespace WinSock {
 namespace {
 
@@ -667,6 +669,9 @@ int recv(SOCKET s, char* buffer, int length, int flags) {
 }
 
 int send(SOCKET s, const char* buffer, int length, int flags) {
+  // A handler's text for the relay board goes out before its answer to the network, not after
+  // everything else the handler does.
+  ::TransmitGatheredCommChars();
   const int fd = static_cast<int>(s);
   if (length < 0) return Fail(WSAEINVAL);
   const ssize_t n = ::send(fd, buffer, static_cast<size_t>(length), flags | MSG_NOSIGNAL);

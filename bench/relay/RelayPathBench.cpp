@@ -894,8 +894,9 @@ void PrintSingleClient(const std::vector<PeerFigures>& ours, const std::vector<P
       [](const PeerFigures& r) { return CpuPerCommandUs(r.paced.processCpuNs, r.paced); }, 2.0);
   both("GUI-thread CPU per command, 1 client with gaps", "us",
        [](const PeerFigures& r) { return CpuPerCommandUs(r.paced.guiCpuNs, r.paced); });
-  both("echo round trip p50 (ser2net does not echo)", "us",
-       [](const PeerFigures& r) { return Percentile(r.paced.Echo(), 0.5); });
+  SpreadRow("echo round trip p50 (ser2net does not echo)", "us",
+            PerRound(ours, [](const PeerFigures& r) { return Percentile(r.paced.Echo(), 0.5); }),
+            {});
   both("commands/s, 1 client back to back (ser2net: board only)", "1/s",
        [](const PeerFigures& r) { return r.backToBack.PerSecond(); });
   long inPause = 0, bad = 0, commands = 0;
