@@ -61,21 +61,40 @@ class FramePacer : public QObject {
                  moves_.end());
   }
 
-  // Carries out the waiting moves; the windows they change are drawn on this frame.
+  bool Prepare(QWidget* widget, std::function<void()> step) {
+    QWidget* window = widget->window();
+    if (!window->isVisible() || !window->testAttribute(Qt::WA_WState_Created)) return false;
+    preparations_.push_back({widget, std::move(step)});
+    Schedule(window);
+    return true;
+  }
+
+  // Carries out the waiting moves and preparations; the windows they change are drawn on this
+  // frame.
   void ApplyMoves() {
-    if (moves_.empty()) return;
+    if (moves_.empty() && preparations_.empty()) return;
+    std::vector<TPreparation> preparations;
+    preparations.swap(preparations_);
     std::vector<TMove> moves;
     moves.swap(moves_);
     std::vector<QPointer<QWidget>> windows;
+    auto changed = [&windows](QWidget* widget) {
+      QPointer<QWidget> window = widget->window();
+      if (std::find(windows.begin(), windows.end(), window) == windows.end())
+        windows.push_back(window);
+    };
     for (const TMove& move : moves) {
       if (move.widget.isNull()) continue;
       move.widget->setGeometry(move.geometry);
-      QPointer<QWidget> window = move.widget->window();
-      if (std::find(windows.begin(), windows.end(), window) == windows.end())
-        windows.push_back(window);
+      changed(move.widget);
+    }
+    for (TPreparation& preparation : preparations) {
+      if (preparation.widget.isNull()) continue;
+      preparation.step();
+      changed(preparation.widget);
     }
     // The toolkit asked for those windows to be drawn by posting them update requests; they
-    // are taken up now, so that the drawing below includes the moves.
+    // are taken up now, so that the drawing below includes the changes.
     for (const QPointer<QWidget>& window : windows)
       if (!window.isNull())
         QCoreApplication::sendPostedEvents(window.data(), QEvent::UpdateRequest);
@@ -94,6 +113,10 @@ class FramePacer : public QObject {
   struct TMove {
     QPointer<QWidget> widget;
     QRect geometry;
+  };
+  struct TPreparation {
+    QPointer<QWidget> widget;
+    std::function<void()> step;
   };
 
   void Schedule(QWidget* window) {
@@ -138,6 +161,7 @@ class FramePacer : public QObject {
   QElapsedTimer sinceLastFrame_;
   std::vector<QPointer<QWidget>> waiting_;
   std::vector<TMove> moves_;
+  std::vector<TPreparation> preparations_;
   int passing_ = 0;
   bool yielded_ = false;
 };
@@ -162,6 +186,10 @@ void PaceFramesOf(QWidget* window) {
 
 bool MoveOnNextFrame(QWidget* widget, const QRect& geometry) {
   return pacer != nullptr && pacer->Move(widget, geometry);
+}
+
+bool PrepareOnNextFrame(QWidget* widget, std::function<void()> step) {
+  return pacer != nullptr && pacer->Prepare(widget, std::move(step));
 }
 
 void ForgetMove(QWidget* widget) {

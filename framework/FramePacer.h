@@ -6,6 +6,8 @@
 // pacer's own, so a change reaches the screen within a frame whatever else the loop is or is not
 // doing.
 
+#include <functional>
+
 class QRect;
 class QWidget;
 
@@ -21,6 +23,12 @@ void PaceFramesOf(QWidget* window);
 bool MoveOnNextFrame(QWidget* widget, const QRect& geometry);
 // Drops a move that waits for the frame (the widget's geometry is being set at once).
 void ForgetMove(QWidget* widget);
+
+// Runs step on the next display frame, before that frame is drawn, so that the widget can ask for
+// no more drawing than its changes need (a log that scrolled moves its pixels and draws only its
+// new lines). A widget asks once per frame. False when the pacer cannot take it (the caller asks
+// for drawing itself).
+bool PrepareOnNextFrame(QWidget* widget, std::function<void()> step);
 
 // Draws the widget now, for the calls that promise an immediate refresh; moves waiting for the
 // frame are carried out first.

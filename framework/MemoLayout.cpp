@@ -7,8 +7,6 @@
 #include <climits>
 #include <cmath>
 
-// Room between the widget's edges and the text.
-constexpr int kMargin = 1;
 // Layouts kept at least, beyond those a screen needs: enough for scrolling back and forth.
 constexpr size_t kCachedLayouts = 256;
 

@@ -7,12 +7,15 @@
 #include <QKeySequence>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QTextLayout>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
+
+#include "framework/FramePacer.h"
 
 namespace {
 
@@ -66,6 +69,7 @@ void TMemoView::Edit(size_t from, size_t to, std::string_view text) {
   to = std::min(to, store_.Length());
   from = std::min(from, to);
   const TTextChange change = store_.Replace(from, to, text);
+  editedFrom_ = std::min(editedFrom_, change.line);
   // Layouts of the lines the change went through are out of date; the lines behind it moved.
   // The kept layouts are in line order, so edits near the end of a log touch only the last few.
   const size_t last = change.line + change.removedBreaks;
@@ -140,7 +144,44 @@ void TMemoView::Repaint() {
   // One request until the paint comes: asking the toolkit each time costs more than the edit.
   if (repaintAsked_) return;
   repaintAsked_ = true;
-  update();
+  if (!PrepareOnNextFrame(this, [this] { PrepareFrame(); })) update();
+}
+
+void TMemoView::PrepareFrame() {
+  const size_t editedFrom = editedFrom_;
+  editedFrom_ = SIZE_MAX;
+  const bool layoutsKept = !layoutsStale_ && !(wordWrap_ && laidOutWidth_ != TextWidth());
+  Settle();
+  // Rows move by whole pixels only; a selection or a sideways scroll changes every row.
+  const bool rowsMoveAsTheyAre =
+      painted_ && layoutsKept && editedFrom != SIZE_MAX && editedFrom > paintedTop_.line &&
+      paintedTop_ <= top_ && anchor_ == caret_ && !paintedSelection_ &&
+      horizontalOffset_ == paintedOffset_ && rowHeight_ == std::floor(rowHeight_);
+  if (!rowsMoveAsTheyAre) {
+    update();
+    return;
+  }
+  const int fullRows = FullRows();
+  int scrolled = 0;
+  for (TRow row = paintedTop_; row < top_; ++scrolled) {
+    if (scrolled > fullRows || !NextRow(row)) {
+      update();
+      return;
+    }
+  }
+  const auto offsetOf = [](const TRow& top) { return top == TRow{} ? kMargin : 0; };
+  const int shift =
+      offsetOf(top_) - offsetOf(paintedTop_) - scrolled * static_cast<int>(rowHeight_);
+  const QRect text(0, 0, TextWidth(), height());
+  if (shift != 0) scroll(0, shift, text);
+  int editedY = 0;
+  if (editedFrom > top_.line) {
+    int rows = 0;
+    for (TRow row = top_; row.line < editedFrom && rows <= fullRows && NextRow(row);) ++rows;
+    editedY = offsetOf(top_) + rows * static_cast<int>(rowHeight_);
+  }
+  if (editedY < height()) update(QRect(0, editedY, text.width(), height() - editedY));
+  if (caretRect_.isValid()) update(caretRect_.translated(0, shift));
 }
 
 void TMemoView::SetReadOnly(bool readOnly) {
@@ -216,6 +257,11 @@ QMenu* TMemoView::CreateContextMenu() {
 void TMemoView::paintEvent(QPaintEvent* event) {
   repaintAsked_ = false;
   Settle();
+  // The rest of the view still shows the rows where they were: they are drawn anew next frame.
+  const QRect text(0, 0, TextWidth(), height());
+  if (painted_ && (top_ != paintedTop_ || horizontalOffset_ != paintedOffset_) &&
+      !(QRegion(text) - event->region()).isEmpty())
+    update();
   QPainter painter(this);
   const QPalette& colours = palette();
   painter.fillRect(rect(), colours.brush(QPalette::Base));
@@ -258,6 +304,10 @@ void TMemoView::paintEvent(QPaintEvent* event) {
     y += (RowCount(layout) - firstRow) * rowHeight_;
   }
   SyncScrollBar();
+  paintedTop_ = top_;
+  paintedOffset_ = horizontalOffset_;
+  paintedSelection_ = anchor_ != caret_;
+  painted_ = true;
 }
 
 // --- Input ----------------------------------------------------------------------------------

@@ -84,6 +84,8 @@ class TMemoView : public QWidget {
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
+  // Room between the widget's edges and the text.
+  static constexpr int kMargin = 1;
   // A row of the view: row `row` of the wrapped line `line`.
   struct TRow {
     size_t line = 0;
@@ -131,6 +133,8 @@ class TMemoView : public QWidget {
   size_t Moved(TMove move);
   bool HandleEditKey(QKeyEvent* event);
   void Repaint();
+  // Just before the frame: asks for the drawing the changes since the last paint need.
+  void PrepareFrame();
 
   TTextStore store_;
   size_t anchor_ = 0;
@@ -165,6 +169,14 @@ class TMemoView : public QWidget {
   bool caretMoved_ = false;
   // Where the caret was last painted, for the blink's repaints.
   QRect caretRect_;
+  // What the screen shows, as last painted, and the first line edited since the last frame: a
+  // frame after edits further down moves the rows above them as far as the view scrolled and
+  // draws only the rest.
+  TRow paintedTop_;
+  qreal paintedOffset_ = 0;
+  bool paintedSelection_ = false;
+  bool painted_ = false;
+  size_t editedFrom_ = SIZE_MAX;
   bool selecting_ = false;
   // Up and Down keep the column they started from.
   qreal stickyX_ = -1;

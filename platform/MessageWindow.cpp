@@ -7,6 +7,8 @@
 #include <mutex>
 #include <unordered_set>
 
+#include "platform/Serial.h"
+
 namespace {
 
 const QEvent::Type kMessageEventType = static_cast<QEvent::Type>(QEvent::User + 0x0400);
@@ -33,13 +35,29 @@ std::unordered_set<HWND>& Registry() {
 // Messages posted to any window and not yet delivered or dropped.
 std::atomic<int> waitingMessages{0};
 
+// Window procedures running on this thread, nested ones included.
+thread_local int messageDepth = 0;
+
+// The characters a message sent to a serial port leave together once it has been handled.
+struct MessageScope {
+  MessageScope() { ++messageDepth; }
+  ~MessageScope() {
+    if (--messageDepth == 0) TransmitGatheredCommChars();
+  }
+  MessageScope(const MessageScope&) = delete;
+  MessageScope& operator=(const MessageScope&) = delete;
+};
+
 }  // namespace
 
 class MessageWindowImpl : public QObject {
  public:
   explicit MessageWindowImpl(WindowProcedure procedure) : procedure_(std::move(procedure)) {}
 
-  void Deliver(TMessage& message) { procedure_(message); }
+  void Deliver(TMessage& message) {
+    MessageScope scope;
+    procedure_(message);
+  }
 
   std::atomic<int> pending{0};
 
@@ -113,4 +131,8 @@ int PendingMessageCount(HWND window) {
 
 bool MessagesWaiting() {
   return waitingMessages.load(std::memory_order_relaxed) > 0;
+}
+
+bool HandlingMessage() {
+  return messageDepth > 0;
 }

@@ -35,3 +35,5 @@ bool IsMessageWindow(HWND window);
 int PendingMessageCount(HWND window);
 // Whether any window has messages queued and not yet delivered.
 bool MessagesWaiting();
+// Whether the calling thread is inside a window procedure.
+bool HandlingMessage();

@@ -11,18 +11,25 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <QAbstractEventDispatcher>
+#include <QPointer>
 #include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <mutex>
+
+#include "platform/MessageWindow.h"
+#include "platform/SerialOutput.h"
 
 namespace {
 
 struct OpenPort {
   int fd = -1;
   COMMTIMEOUTS timeouts;
+  std::unique_ptr<SerialOutput> output;
 };
 
 // Guards the port table. Calls come from the GUI thread, but a lock costs
@@ -39,6 +46,33 @@ std::map<uintptr_t, OpenPort>& Ports() {
   return ports;
 }
 uintptr_t nextHandleValue = 0x1000;
+
+// What the port closed last had not handed to the kernel yet; the next open of the same device
+// sends it, any other open drops it.
+UnsentTexts& LeftOver() {
+  static UnsentTexts unsent;
+  return unsent;
+}
+
+void DropLeftOver() {
+  UnsentTexts& unsent = LeftOver();
+  ReportDroppedTexts(unsent.devicePath, unsent.texts.size());
+  unsent = UnsentTexts{};
+}
+
+// Whether this thread has gathered characters that are not handed on yet.
+thread_local bool gatheredHere = false;
+
+// Texts are also handed on when the event loop is about to wait: a handler that runs a loop of
+// its own (a dialog) does not end its message first.
+void HandOverBeforeTheLoopWaits() {
+  static QPointer<QAbstractEventDispatcher> watched;
+  QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+  if (dispatcher == nullptr || dispatcher == watched) return;
+  watched = dispatcher;
+  QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
+                   [] { TransmitGatheredCommChars(); });
+}
 
 std::string Lowered(const std::string& text) {
   std::string lowered = text;
@@ -103,13 +137,15 @@ BOOL Fail(int code) {
   return FALSE;
 }
 
-// The open port of a handle, or null (with EBADF as last error) for anything else.
+// The open port of a handle, or null (with EBADF as last error) for anything else. The text
+// gathered for the port goes on first: every other call sees the port after it.
 OpenPort* FindPort(HANDLE port) {
   const auto found = Ports().find(reinterpret_cast<uintptr_t>(port));
   if (found == Ports().end()) {
     SetLastError(EBADF);
     return nullptr;
   }
+  found->second.output->EndText();
   return &found->second;
 }
 
@@ -186,9 +222,6 @@ void CloseDevice(int fd) {
   // The terminal keeps its exclusive mode beyond our close (a pseudo-terminal slave does while
   // its master lives), which would lock out our own next open.
   ioctl(fd, TIOCNXCL);
-  // Closing waits until queued output has left the line; on a stalled line that would hang.
-  int queued = 0;
-  if (ioctl(fd, TIOCOUTQ, &queued) == 0 && queued > 0) ioctl(fd, TCFLSH, TCOFLUSH);
   close(fd);
 }
 
@@ -321,25 +354,43 @@ bool ParseStopBits(const std::string& field, BYTE& stopBits) {
 
 HANDLE CreateFileA(const char* fileName, DWORD access, DWORD /*shareMode*/, void* /*security*/,
                    DWORD creation, DWORD /*flags*/, HANDLE /*templateFile*/) {
+  std::lock_guard<std::mutex> guard(TableLock());
   const int accessFlags = OpenFlags(access);
   if (accessFlags < 0 || creation != OPEN_EXISTING) {
+    DropLeftOver();
     SetLastError(EINVAL);
     return INVALID_HANDLE_VALUE;
   }
-  std::lock_guard<std::mutex> guard(TableLock());
   const std::string path = MappedDevicePath(fileName);
   if (path.empty()) {
+    DropLeftOver();
     SetLastError(ENOENT);
     return INVALID_HANDLE_VALUE;
   }
   const int fd = OpenExclusive(path, accessFlags);
-  if (fd < 0) {
-    SetLastError(static_cast<DWORD>(errno));
+  struct stat status;
+  if (fd < 0 || fstat(fd, &status) != 0) {
+    const int code = errno;
+    if (fd >= 0) CloseDevice(fd);
+    DropLeftOver();
+    SetLastError(static_cast<DWORD>(code));
     return INVALID_HANDLE_VALUE;
   }
   const uintptr_t handle = nextHandleValue;
   nextHandleValue += 0x10;
-  Ports()[handle] = OpenPort{fd, COMMTIMEOUTS{}};
+  auto output = std::make_unique<SerialOutput>(fd, path, status.st_rdev, [handle] {
+    std::lock_guard<std::mutex> guard(TableLock());
+    const auto found = Ports().find(handle);
+    if (found != Ports().end()) found->second.output->Drain();
+  });
+  UnsentTexts& unsent = LeftOver();
+  if (unsent.devicePath == path && unsent.device == status.st_rdev) {
+    output->Adopt(std::move(unsent));
+    unsent = UnsentTexts{};
+  } else {
+    DropLeftOver();
+  }
+  Ports()[handle] = OpenPort{fd, COMMTIMEOUTS{}, std::move(output)};
   // Registered after the table exists, so that it runs before the table is destroyed.
   static std::once_flag exitHandler;
   std::call_once(exitHandler, [] { std::atexit(ReleaseExclusiveModeAtExit); });
@@ -459,6 +510,7 @@ BOOL SetCommState(HANDLE port, DCB* dcb) {
   MakeRaw(settings, dcb->fOutX != 0, dcb->fInX != 0);
   // Applied at once: waiting for the output to drain could hang on a stalled line.
   if (ioctl(open->fd, TCSETS2, &settings) != 0) return Fail(errno);
+  open->output->ReadLineRate();
   // The modem lines the record holds steady; a handshake drives RTS itself. A terminal without
   // modem lines (a pseudo-terminal) refuses these, which changes nothing.
   const int dtr = TIOCM_DTR;
@@ -472,20 +524,39 @@ BOOL SetCommState(HANDLE port, DCB* dcb) {
 
 BOOL TransmitCommChar(HANDLE port, char character) {
   std::lock_guard<std::mutex> guard(TableLock());
-  OpenPort* open = FindPort(port);
-  if (open == nullptr) return FALSE;
+  const auto found = Ports().find(reinterpret_cast<uintptr_t>(port));
+  if (found == Ports().end()) return Fail(EBADF);
+  SerialOutput& output = *found->second.output;
+  if (HandlingMessage()) {
+    output.Gather(character);
+    gatheredHere = true;
+    HandOverBeforeTheLoopWaits();
+    return TRUE;
+  }
+  output.EndText();
   // Terminals raise no SIGPIPE; a pulled adapter only makes the write fail (EIO, ENODEV, ENXIO).
-  const ssize_t written = write(open->fd, &character, 1);
-  if (written != 1) return Fail(written < 0 ? errno : EAGAIN);
+  if (!output.SendNow(character)) return Fail(errno);
   return TRUE;
+}
+
+void TransmitGatheredCommChars() {
+  if (!gatheredHere) return;
+  gatheredHere = false;
+  std::lock_guard<std::mutex> guard(TableLock());
+  for (auto& [handle, open] : Ports()) open.output->EndText();
 }
 
 BOOL CloseHandle(HANDLE port) {
   std::lock_guard<std::mutex> guard(TableLock());
   OpenPort* open = FindPort(port);
   if (open == nullptr) return FALSE;
+  UnsentTexts unsent = open->output->Close();
   CloseDevice(open->fd);
   Ports().erase(reinterpret_cast<uintptr_t>(port));
+  if (!unsent.texts.empty()) {
+    DropLeftOver();
+    LeftOver() = std::move(unsent);
+  }
   return TRUE;
 }
 

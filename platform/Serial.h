@@ -120,11 +120,23 @@ BOOL BuildCommDCBA(const char* definition, DCB* dcb);
 // (rate 0, byte size outside 5..8, 1.5 stop bits except with 5 data bits, 2 stop bits with 5
 // data bits, software flow control with XonChar equal to XoffChar).
 BOOL SetCommState(HANDLE port, DCB* dcb);
-// Hands one byte to the device in a single non-blocking write. A byte the device does not take
-// at once (output full, device gone) is lost and the call fails.
+// Sends one byte. The bytes sent while one message is handled form one text, which goes to the
+// device in one write, before the event loop waits again, the thread sleeps, sends on a socket or
+// uses the port otherwise (TransmitGatheredCommChars); outside a message each byte is a text of
+// its own. A text
+// reaches the line whole or not at all, in order: what the device cannot take yet waits in a
+// queue of a few seconds of line time that the event loop hands on, and when that is full a new
+// text is dropped whole and standard error says so (at most a line a second). Without the event
+// loop's thread a byte the device does not take at once is lost and the call fails. Fails for
+// a port that is not open.
 BOOL TransmitCommChar(HANDLE port, char character);
-// Releases the port and its locks. Output the line has not yet sent is discarded, because
-// closing must not wait on a stalled line. A handle closes once; later calls fail.
+// Hands the texts this thread has gathered to their ports. The message windows call it after
+// each message, Sleep before sleeping, send before sending, and the event loop before it waits.
+void TransmitGatheredCommChars();
+// Releases the port and its locks. First the line sends what the device holds, for as long as
+// that takes and never more than 100 ms; what a stalled line still holds then is discarded, as
+// closing must not wait on it. The texts still waiting in the queue go out after the next open of
+// the same device and are dropped by any other open. A handle closes once; later calls fail.
 BOOL CloseHandle(HANDLE handle);
 
 // The device path a port name leads to by the mapping above. Empty for an empty or null name.

@@ -1,5 +1,6 @@
 // The calls of the socket library over their POSIX counterparts. What a call does to a
 // socket's notifications goes to its watcher.
+#include "platform/Serial.h"
 #include "platform/SocketPosix.h"
 #include "platform/SocketWatcher.h"
 
@@ -95,6 +96,9 @@ int recv(SOCKET s, char* buffer, int length, int flags) {
 }
 
 int send(SOCKET s, const char* buffer, int length, int flags) {
+  // A handler's text for the relay board goes out before its answer to the network, not after
+  // everything else the handler does.
+  ::TransmitGatheredCommChars();
   const int fd = static_cast<int>(s);
   if (length < 0) return Fail(WSAEINVAL);
   const ssize_t n = ::send(fd, buffer, static_cast<size_t>(length), flags | MSG_NOSIGNAL);

@@ -15,6 +15,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/Serial.h"
+
 // One per OS thread, shared by the thread itself and its handle; whichever lets go last frees
 // it, so the thread may outlive its handle and the other way round.
 struct ThreadObject {
@@ -384,6 +386,8 @@ DWORD MainThreadId() {
 }
 
 void Sleep(DWORD milliseconds) {
+  // What this thread has gathered for a serial port must not wait for its sleep.
+  TransmitGatheredCommChars();
   if (milliseconds == 0) {
     sched_yield();
     return;

@@ -99,7 +99,8 @@ DWORD GetCurrentThreadId();
 // The id of the thread that started the program, recorded at start-up.
 DWORD MainThreadId();
 
-// Sleep(0) gives up the rest of the time slice.
+// Sleep(0) gives up the rest of the time slice. The characters this thread gathered for a
+// serial port go out first.
 void Sleep(DWORD milliseconds);
 
 // The system's text for an error code, without trailing blanks, line ends or full stops.

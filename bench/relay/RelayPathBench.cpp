@@ -27,8 +27,11 @@
 // 10,000), --idle S (seconds of idle measurement, 30), --headless or --screen (only one of the
 // two platforms), --dump DIR (every single-client sample of both servers, one file each),
 // --latency-only (the single-client figures alone), --program PATH (another build of the relay
-// server, for comparing builds), --rounds N (3: the single-client commands are split into N
-// rounds, each with ser2net first and then the relay server, started afresh).
+// server, for comparing builds), --rounds N (5, at least 5: the single-client commands are split
+// into N rounds, each with ser2net first and then the relay server, started afresh).
+//
+// Each single-client figure is printed as the minimum, median and maximum of the rounds, for
+// both servers and for their ratio within a round; the median ratio is held against its target.
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -645,7 +648,7 @@ struct ProgramFigures {
 
 struct Options {
   bool longRun = false, latencyOnly = false;
-  int samples = 10000, idleSeconds = 30, rounds = 3;
+  int samples = 10000, idleSeconds = 30, rounds = 5;
   std::string program = TALLYVANE_BINARY;
 };
 
@@ -678,17 +681,20 @@ bool StartProgram(RelayProgram& program, const std::map<std::string, std::string
 }
 
 // One round of the single-client figures, on a program started for it.
-void MeasureProgramSingleClient(const std::map<std::string, std::string>& environment,
-                                PseudoTerminal& board, const Options& options, int samples,
-                                std::mt19937& random, ProgramFigures& f) {
+PeerFigures MeasureProgramSingleClient(const std::map<std::string, std::string>& environment,
+                                       PseudoTerminal& board, const Options& options, int samples,
+                                       std::mt19937& random) {
+  PeerFigures round;
   RelayProgram program;
-  if (!StartProgram(program, environment, board, options)) return;
+  if (!StartProgram(program, environment, board, options)) return round;
   const pid_t pid = program.Pid();
-  f.paced.Merge(RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 2000, 0, pid, random));
-  f.backToBack.Merge(RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 0,
-                                     kBackToBackSeconds, pid, random));
+  round.paced = RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 2000, 0, pid, random);
+  round.backToBack = RunSingleClient(board.MasterFd(), kRelayPort, true, samples, 0,
+                                     kBackToBackSeconds, pid, random);
+  round.measured = !round.paced.samples.empty();
   const int status = program.Stop();
   if (status != 0) std::printf("the relay server ended with status %d\n", status);
+  return round;
 }
 
 // Everything but the single-client figures, on one run of the program.
@@ -801,48 +807,126 @@ void Row(const char* what, double ours, double peer, const char* unit) {
   std::printf("  %-58s %11.1f %11s %-7s %6s\n", what, ours, peerText, unit, ratioText);
 }
 
-void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p,
-           const Options& options) {
+struct Spread {
+  double min = NAN, median = NAN, max = NAN;
+};
+
+Spread SpreadOf(std::vector<double> values) {
+  values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return std::isnan(v); }),
+               values.end());
+  Spread spread;
+  if (values.empty()) return spread;
+  std::sort(values.begin(), values.end());
+  spread.min = values.front();
+  spread.max = values.back();
+  const size_t middle = values.size() / 2;
+  spread.median = values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+  return spread;
+}
+
+std::string SpreadText(const Spread& spread, int decimals) {
+  if (std::isnan(spread.median)) return "-";
+  char text[96];
+  std::snprintf(text, sizeof text, "%.*f / %.*f / %.*f", decimals, spread.min, decimals,
+                spread.median, decimals, spread.max);
+  return text;
+}
+
+// The verdict on a figure: its value held against the target, which it must not exceed (or, with
+// atLeast, not fall below).
+std::string Verdict(double value, double target, bool atLeast = false) {
+  if (std::isnan(target)) return "";
+  char text[64];
+  const bool met = !std::isnan(value) && (atLeast ? value >= target : value <= target);
+  std::snprintf(text, sizeof text, "target %s %g: %s", atLeast ? ">=" : "<=", target,
+                met ? "met" : "NOT MET");
+  return text;
+}
+
+// One figure of every round: both servers' minimum / median / maximum, and their ratio within a
+// round, whose median is held against the target.
+void SpreadRow(const char* what, const char* unit, const std::vector<double>& ours,
+               const std::vector<double>& peer, double target = NAN) {
+  std::vector<double> ratios;
+  for (size_t i = 0; i < ours.size() && i < peer.size(); ++i)
+    if (peer[i] > 0) ratios.push_back(ours[i] / peer[i]);
+  const Spread ratio = SpreadOf(ratios);
+  std::printf("  %s (%s)\n      tallyvane %-26s ser2net %-26s ratio %-20s %s\n", what, unit,
+              SpreadText(SpreadOf(ours), 1).c_str(), SpreadText(SpreadOf(peer), 1).c_str(),
+              SpreadText(ratio, 2).c_str(), Verdict(ratio.median, target).c_str());
+}
+
+template <class Figure>
+std::vector<double> PerRound(const std::vector<PeerFigures>& rounds, Figure figure) {
+  std::vector<double> values;
+  for (const PeerFigures& round : rounds) values.push_back(round.measured ? figure(round) : NAN);
+  return values;
+}
+
+double Maximum(const std::vector<double>& values) {
+  return values.empty() ? NAN : *std::max_element(values.begin(), values.end());
+}
+
+double CpuPerCommandUs(uint64_t ns, const SingleClientRun& run) {
+  return run.samples.empty() ? NAN : static_cast<double>(ns) / 1000.0 / run.samples.size();
+}
+
+void PrintSingleClient(const std::vector<PeerFigures>& ours, const std::vector<PeerFigures>& peer,
+                       bool onScreen) {
+  std::printf("  each figure over %zu rounds, minimum / median / maximum\n", ours.size());
+  auto both = [&](const char* what, const char* unit, auto figure, double target = NAN) {
+    SpreadRow(what, unit, PerRound(ours, figure), PerRound(peer, figure), target);
+  };
+  // ser2net has no pause: all of its commands count as outside it.
+  both(
+      "send to last board byte p50, outside the watchdog's pause", "us",
+      [](const PeerFigures& r) { return Percentile(r.paced.Board(false), 0.5); }, 1.2);
+  both(
+      "send to last board byte p99, outside the watchdog's pause", "us",
+      [](const PeerFigures& r) { return Percentile(r.paced.Board(false), 0.99); },
+      onScreen ? 3.0 : 2.0);
+  both("send to last board byte p99, the pause included", "us",
+       [](const PeerFigures& r) { return Percentile(r.paced.Board(true), 0.99); });
+  both("send to last board byte max, the pause included", "us",
+       [](const PeerFigures& r) { return Maximum(r.paced.Board(true)); });
+  both(
+      "process CPU per command, 1 client with gaps", "us",
+      [](const PeerFigures& r) { return CpuPerCommandUs(r.paced.processCpuNs, r.paced); }, 2.0);
+  both("GUI-thread CPU per command, 1 client with gaps", "us",
+       [](const PeerFigures& r) { return CpuPerCommandUs(r.paced.guiCpuNs, r.paced); });
+  SpreadRow("echo round trip p50 (ser2net does not echo)", "us",
+            PerRound(ours, [](const PeerFigures& r) { return Percentile(r.paced.Echo(), 0.5); }),
+            {});
+  both("commands/s, 1 client back to back (ser2net: board only)", "1/s",
+       [](const PeerFigures& r) { return r.backToBack.PerSecond(); });
+  long inPause = 0, bad = 0, commands = 0;
+  int pauses = 0;
+  bool pausesSeen = false;
+  for (const PeerFigures& round : ours) {
+    inPause += round.paced.InPause();
+    bad += round.paced.bad + round.backToBack.bad;
+    commands += static_cast<long>(round.paced.samples.size());
+    pauses += round.paced.pauses;
+    pausesSeen = pausesSeen || round.paced.pausesSeen;
+  }
+  long peerBad = 0;
+  for (const PeerFigures& round : peer) peerBad += round.paced.bad + round.backToBack.bad;
+  std::printf(
+      "    %ld commands with random gaps of 0-2 ms; %ld of them met the watchdog's pause (%d "
+      "pauses%s); %ld bad, ser2net %ld bad\n",
+      commands, inPause, pauses, pausesSeen ? " seen" : ", told by a latency of 20 ms or more", bad,
+      peerBad);
+}
+
+void Print(const char* platform, const ProgramFigures& f, const std::vector<PeerFigures>& ours,
+           const std::vector<PeerFigures>& peer, const Options& options, bool onScreen) {
   std::printf("\n%s\n", platform);
   if (!f.measured) {
     std::printf("  the relay server could not be measured\n");
     return;
   }
   const double none = NAN;
-  auto peer = [&](double value) { return p.measured ? value : none; };
-  std::printf("  %-58s %11s %11s %-7s %6s\n", "", "tallyvane", "ser2net", "", "ratio");
-  const std::vector<double> outside = f.paced.Board(false), all = f.paced.Board(true);
-  const std::vector<double> peerAll = p.paced.Board(true);
-  Row("send to last board byte p50, outside the watchdog's pause", Percentile(outside, 0.5),
-      peer(Percentile(peerAll, 0.5)), "us");
-  Row("send to last board byte p99, outside the watchdog's pause", Percentile(outside, 0.99),
-      peer(Percentile(peerAll, 0.99)), "us");
-  Row("send to last board byte p50, the pause included", Percentile(all, 0.5),
-      peer(Percentile(peerAll, 0.5)), "us");
-  Row("send to last board byte p99, the pause included", Percentile(all, 0.99),
-      peer(Percentile(peerAll, 0.99)), "us");
-  Row("send to last board byte max, the pause included",
-      all.empty() ? NAN : *std::max_element(all.begin(), all.end()),
-      peer(peerAll.empty() ? NAN : *std::max_element(peerAll.begin(), peerAll.end())), "us");
-  std::printf(
-      "    %zu commands, random gaps of 0-2 ms; %ld of them met the watchdog's pause (%d "
-      "pauses%s); %ld bad\n",
-      f.paced.samples.size(), f.paced.InPause(), f.paced.pauses,
-      f.paced.pausesSeen ? " seen" : ", told by a latency of 20 ms or more", f.paced.bad);
-  Row("echo round trip p50", Percentile(f.paced.Echo(), 0.5), none, "us");
-  Row("echo round trip p99", Percentile(f.paced.Echo(), 0.99), none, "us");
-  Row("commands/s, 1 client back to back (ser2net: board only)", f.backToBack.PerSecond(),
-      peer(p.backToBack.PerSecond()), "1/s");
-  Row("send to last board byte p50, 1 client back to back",
-      Percentile(f.backToBack.Board(true), 0.5), peer(Percentile(p.backToBack.Board(true), 0.5)),
-      "us");
-  Row("GUI-thread CPU per command, 1 client with gaps",
-      f.paced.samples.empty() ? NAN : f.paced.guiCpuNs / 1000.0 / f.paced.samples.size(), none,
-      "us");
-  Row("process CPU per command, 1 client with gaps",
-      f.paced.samples.empty() ? NAN : f.paced.processCpuNs / 1000.0 / f.paced.samples.size(),
-      peer(p.paced.samples.empty() ? NAN : p.paced.processCpuNs / 1000.0 / p.paced.samples.size()),
-      "us");
+  PrintSingleClient(ours, peer, onScreen);
   if (options.latencyOnly) return;
   Row("commands/s, 100 clients", f.hundred.PerSecond(), none, "1/s");
   if (f.thousandConnected)
@@ -854,6 +938,9 @@ void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p,
       "%ld\n",
       f.backToBack.bad + f.paced.bad, f.hundred.badEchoes, f.thousand.badEchoes, f.boardBytes,
       f.boardBytesExpected);
+  std::printf("    commands/s with 100 clients, every echo exact: %s%s\n",
+              Verdict(f.hundred.PerSecond(), 20000, true).c_str(),
+              f.hundred.badEchoes == 0 ? "" : "; NOT every echo exact");
   char what[96];
   Row("GUI-thread CPU per command, 100 clients", f.hundred.GuiNsPerCommand() / 1000, none, "us");
   Row("  the whole program, per command", f.hundred.PerCommandUs(f.hundred.programCpuNs), none,
@@ -870,6 +957,9 @@ void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p,
                   f.longCommands);
     Row(what, f.bytesPerCommandLong, none, "B");
   }
+  const double perCommand = options.longRun ? f.bytesPerCommandLong : f.bytesPerCommand;
+  std::printf("    resident memory per logged command, target 32 to 42 B: %s\n",
+              perCommand >= 32 && perCommand <= 42 ? "met" : "NOT MET");
   std::printf(
       "    the same with a small and a large log, median of 7 batches of 2,000 commands:\n");
   Row("GUI-thread CPU per command, log of 1,000 to 15,000", f.early.GuiNsPerCommand() / 1000, none,
@@ -877,15 +967,17 @@ void Print(const char* platform, const ProgramFigures& f, const PeerFigures& p,
   std::snprintf(what, sizeof what, "GUI-thread CPU per command, log of %ld and more",
                 f.loggedAtLate);
   Row(what, f.late.GuiNsPerCommand() / 1000, none, "us");
-  Row("  ratio, large log / small log",
-      f.early.GuiNsPerCommand() > 0 ? f.late.GuiNsPerCommand() / f.early.GuiNsPerCommand() : NAN,
-      none, "");
+  const double growth =
+      f.early.GuiNsPerCommand() > 0 ? f.late.GuiNsPerCommand() / f.early.GuiNsPerCommand() : NAN;
+  Row("  ratio, large log / small log", growth, none, "");
+  std::printf("    the cost stays flat as the log grows, %s\n", Verdict(growth, 1.5).c_str());
   Row("  commands/s with the small log", f.early.PerSecond(), none, "1/s");
   Row("  commands/s with the large log", f.late.PerSecond(), none, "1/s");
   std::snprintf(what, sizeof what, "idle CPU over %.0f s with the watchdog running, process",
                 f.idleSeconds);
   Row(what, 100 * f.idleProcessCpu, none, "% core");
   Row("idle CPU, GUI thread", 100 * f.idleGuiCpu, none, "% core");
+  std::printf("    idle CPU of the process, %s\n", Verdict(100 * f.idleProcessCpu, 0.2).c_str());
   std::fflush(stdout);
 }
 
@@ -901,7 +993,7 @@ int main(int argc, char** argv) {
     const std::string argument = argv[i];
     if (argument == "--long") options.longRun = true;
     if (argument == "--latency-only") options.latencyOnly = true;
-    if (argument == "--rounds" && i + 1 < argc) options.rounds = std::max(1, std::atoi(argv[++i]));
+    if (argument == "--rounds" && i + 1 < argc) options.rounds = std::max(5, std::atoi(argv[++i]));
     if (argument == "--program" && i + 1 < argc) options.program = argv[++i];
     if (argument == "--headless") screen = false;
     if (argument == "--screen") headless = false;
@@ -960,23 +1052,26 @@ int main(int argc, char** argv) {
     }
     // The single-client figures of both servers in rounds, one after the other, so that both
     // meet the same changes of the machine's load.
-    PeerFigures peer;
+    std::vector<PeerFigures> peerRounds, ourRounds;
     ProgramFigures ours;
+    PeerFigures peer;
     const int perRound = std::max(100, options.samples / options.rounds);
     for (int round = 0; round < options.rounds; ++round) {
       if (!ser2net.empty()) {
-        const PeerFigures part = MeasureSer2net(ser2net, board, perRound, random);
-        peer.measured = peer.measured || part.measured;
-        peer.paced.Merge(part.paced);
-        peer.backToBack.Merge(part.backToBack);
+        peerRounds.push_back(MeasureSer2net(ser2net, board, perRound, random));
+        peer.paced.Merge(peerRounds.back().paced);
       }
-      MeasureProgramSingleClient(environment, board, options, perRound, random, ours);
+      ourRounds.push_back(
+          MeasureProgramSingleClient(environment, board, options, perRound, random));
+      ours.paced.Merge(ourRounds.back().paced);
+      ours.backToBack.Merge(ourRounds.back().backToBack);
     }
     if (options.latencyOnly)
       ours.measured = !ours.paced.samples.empty();
     else
       MeasureProgram(environment, board, options, ours);
-    Print(platform.title, ours, peer, options);
+    Print(platform.title, ours, ourRounds, peerRounds, options,
+          std::string(platform.name) == "xcb");
     if (!dumpDirectory.empty()) {
       const std::string stem = dumpDirectory + "/" + platform.name;
       Dump(stem + "-tallyvane.txt", ours.paced);

@@ -10,6 +10,7 @@
 #include <QFontMetricsF>
 #include <QImage>
 #include <QMenu>
+#include <QScreen>
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
@@ -22,8 +23,10 @@
 #include "framework/Application.h"
 #include "framework/CaretMoves.h"
 #include "framework/Form.h"
+#include "framework/FramePacer.h"
 #include "framework/Memo.h"
 #include "framework/MemoView.h"
+#include "tests/support/MessageLoop.h"
 
 namespace {
 
@@ -465,6 +468,34 @@ TEST_F(MemoTest, CaretStaysInViewWhileEntriesAreAppended) {
   // Placing the caret at the start shows the start again.
   memo->SetSelStart(0);
   ExpectRowShows(Render(), RowTop(0), Entry(0));
+}
+
+// A frame draws only what entries changed, moving the rest as the log scrolled: the screen shows
+// what drawing the whole view would, whether the log is filling up or scrolling, and whether one
+// or several entries came between two frames.
+TEST_F(MemoTest, TheScreenShowsTheWholeLogWhileEntriesAreAppendedFrameByFrame) {
+  // A blinking caret would differ from moment to moment.
+  const int flashTime = QApplication::cursorFlashTime();
+  QApplication::setCursorFlashTime(0);
+  memo->SetReadOnly(true);
+  memo->SetText("  ");
+  Application->ProcessMessages();
+  const QRect area(View()->mapTo(form->Widget(), QPoint(0, 0)), View()->size());
+  const auto shown = [&] {
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(form->Widget()->winId())
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32)
+        .copy(area);
+  };
+  for (int i = 0; i < 40; ++i) {
+    const QImage before = shown();
+    for (int k = 0; k <= i % 3; ++k) memo->ReplaceSelection(Entry(i * 3 + k) + "\r\n");
+    // New entries always change what the view shows, so the next frame differs.
+    ASSERT_TRUE(RunUntil([&] { return shown() != before; })) << "frame " << i;
+    EXPECT_EQ(shown(), Render()) << "after frame " << i;
+  }
+  QApplication::setCursorFlashTime(flashTime);
 }
 
 TEST_F(MemoTest, VerticalScrollBarOnlyWhenAskedForAndItScrollsTheView) {
