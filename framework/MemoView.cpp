@@ -113,6 +113,14 @@ void TMemoView::KeepLineBound() {
   layouts_.erase(layouts_.begin(), kept);
   for (TCachedLayout& cached : layouts_) cached.line -= dropped;
   top_ = top_.line >= dropped ? TRow{top_.line - dropped, top_.row} : TRow{};
+  // What the screen shows moves up with the text; rows that left the text leave nothing on the
+  // screen to move, so the next frame draws the view whole.
+  if (paintedTop_.line >= dropped) {
+    paintedTop_.line -= dropped;
+  } else {
+    painted_ = false;
+  }
+  if (editedFrom_ != SIZE_MAX) editedFrom_ = editedFrom_ >= dropped ? editedFrom_ - dropped : 0;
   auto shifted = [cut](size_t position) { return position > cut ? position - cut : 0; };
   firstCaretToBeShown_ = shifted(firstCaretToBeShown_);
   SetSelection(shifted(anchor_), shifted(caret_), TReveal::No);

@@ -488,12 +488,16 @@ TEST_F(MemoTest, TheScreenShowsTheWholeLogWhileEntriesAreAppendedFrameByFrame) {
         .convertToFormat(QImage::Format_RGB32)
         .copy(area);
   };
-  for (int i = 0; i < 40; ++i) {
-    const QImage before = shown();
-    for (int k = 0; k <= i % 3; ++k) memo->ReplaceSelection(Entry(i * 3 + k) + "\r\n");
-    // New entries always change what the view shows, so the next frame differs.
-    ASSERT_TRUE(RunUntil([&] { return shown() != before; })) << "frame " << i;
-    EXPECT_EQ(shown(), Render()) << "after frame " << i;
+  // The second round keeps a bounded log, whose oldest lines leave as new ones come.
+  for (const size_t bound : {0, 25}) {
+    memo->SetMaxLines(bound);
+    for (int i = 0; i < 40; ++i) {
+      const QImage before = shown();
+      for (int k = 0; k <= i % 3; ++k) memo->ReplaceSelection(Entry(i * 3 + k) + "\r\n");
+      // New entries always change what the view shows, so the next frame differs.
+      ASSERT_TRUE(RunUntil([&] { return shown() != before; })) << bound << " frame " << i;
+      EXPECT_EQ(shown(), Render()) << bound << " after frame " << i;
+    }
   }
   QApplication::setCursorFlashTime(flashTime);
 }
