@@ -11,6 +11,7 @@
 #include "framework/Panel.h"
 #include "framework/StandardClasses.h"
 #include "support/ReferenceText.h"
+#include "tests/support/ExpectMessage.h"
 #include "tests/support/PaintCounted.h"
 
 namespace {
@@ -158,19 +159,11 @@ TEST(Gauge, RepaintsOnlyWhenTheWholePercentageChanges) {
 
 TEST(Gauge, LimitsBeyondTheOtherLimitRaiseTheRangeMessage) {
   TCGauge gauge(nullptr);
-  try {
-    gauge.SetMinValue(150);
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Value must be between -2147483647 and 99");
-  }
+  ExpectThrowWithMessage<Exception>([&] { gauge.SetMinValue(150); },
+                                    "Value must be between -2147483647 and 99");
   EXPECT_EQ(gauge.MinValue(), 0);
-  try {
-    gauge.SetMaxValue(-5);
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Value must be between 1 and 2147483647");
-  }
+  ExpectThrowWithMessage<Exception>([&] { gauge.SetMaxValue(-5); },
+                                    "Value must be between 1 and 2147483647");
   EXPECT_EQ(gauge.MaxValue(), 100);
   gauge.SetMinValue(INT_MIN);
   gauge.SetMaxValue(INT_MIN);
@@ -182,12 +175,12 @@ TEST(Gauge, ADescriptionWithMinimumAboveTheInitialMaximumFailsToLoad) {
   RegisterStandardClasses();
   RegisterDisplayComponents();
   TPanel host(nullptr);
-  try {
-    ReadFormDescription(host, "Host: TPanel { Gauge1: TCGauge { MinValue = 200 MaxValue = 300 } }");
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Value must be between -2147483647 and 99");
-  }
+  ExpectThrowWithMessage<Exception>(
+      [&] {
+        ReadFormDescription(host,
+                            "Host: TPanel { Gauge1: TCGauge { MinValue = 200 MaxValue = 300 } }");
+      },
+      "Value must be between -2147483647 and 99");
   // In the other order the same limits load.
   TPanel other(nullptr);
   ReadFormDescription(other,

@@ -10,6 +10,7 @@
 #include "framework/FormReader.h"
 #include "framework/Panel.h"
 #include "framework/StandardClasses.h"
+#include "tests/support/ExpectMessage.h"
 #include "tests/support/PaintCounted.h"
 
 namespace {
@@ -99,12 +100,7 @@ TEST(PerformanceGraph, TheMainWindowsGraphAfterItsDescriptionIsRead) {
 TEST(PerformanceGraph, ASeventeenthPointInOneStepIsARangeError) {
   TPerformanceGraph graph(nullptr);
   for (int i = 0; i < 16; ++i) graph.DataPoint(RGB(i, 0, 0), i + 1);
-  try {
-    graph.DataPoint(clRed, 99);
-    FAIL() << "no exception";
-  } catch (const ERangeError& e) {
-    EXPECT_EQ(e.Message(), "");
-  }
+  ExpectThrowWithMessage<ERangeError>([&] { graph.DataPoint(clRed, 99); }, "");
   const TGraphSlot& slot = graph.Slot(graph.CurrentSlot());
   EXPECT_EQ(slot.Count, 16);
   EXPECT_EQ(slot.Values[15], 16);
@@ -171,16 +167,14 @@ TEST(PerformanceGraph, ZeroValuesAreSkippedAndDoNotMoveTheBase) {
             "0:" + std::to_string(clBlue) + " 50:" + std::to_string(clRed) + " ");
 }
 
+// The extremes at the end neither overflow nor trap.
 TEST(PerformanceGraph, RoundUpGoesToTheNextMultiple) {
-  EXPECT_EQ(TPerformanceGraph::RoundUp(0, 100), 0);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(1, 100), 100);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(100, 100), 100);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(101, 100), 200);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(250, 0), 250);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(-5, 100), 100);
-  // The extremes neither overflow nor trap.
-  EXPECT_EQ(TPerformanceGraph::RoundUp(INT_MAX, 100), INT_MAX);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(INT_MIN, -1), INT_MIN);
+  const struct {
+    int value, step, rounded;
+  } cases[] = {{0, 100, 0},   {1, 100, 100},  {100, 100, 100},         {101, 100, 200},
+               {250, 0, 250}, {-5, 100, 100}, {INT_MAX, 100, INT_MAX}, {INT_MIN, -1, INT_MIN}};
+  for (const auto& c : cases)
+    EXPECT_EQ(TPerformanceGraph::RoundUp(c.value, c.step), c.rounded) << c.value << " " << c.step;
 }
 
 TEST(PerformanceGraph, SettersClampCompareAndRebuild) {
@@ -281,12 +275,12 @@ TEST(PerformanceGraph, ARebuildPutsTheNewestStepInTheRightmostBand) {
   graph.DataPoint(clBlue, 100);
   graph.Update();
   graph.SetBackColor(clNavy);  // rebuild from the history
-  EXPECT_EQ(graph.Picture().Pixels(99, 0), clBlue);
-  EXPECT_EQ(graph.Picture().Pixels(97, 0), clBlue);
-  EXPECT_EQ(graph.Picture().Pixels(96, 0), clRed);
-  EXPECT_EQ(graph.Picture().Pixels(94, 0), clRed);
-  EXPECT_EQ(graph.Picture().Pixels(93, 0), clNavy);
-  EXPECT_EQ(graph.Picture().Pixels(0, 50), clNavy);
+  const struct {
+    int x, y;
+    TColor color;
+  } pixels[] = {{99, 0, clBlue}, {97, 0, clBlue}, {96, 0, clRed},
+                {94, 0, clRed},  {93, 0, clNavy}, {0, 50, clNavy}};
+  for (const auto& p : pixels) EXPECT_EQ(graph.Picture().Pixels(p.x, p.y), p.color) << p.x;
 }
 
 TEST(PerformanceGraph, SizeChangesAreNoticedAtTheNextPaint) {

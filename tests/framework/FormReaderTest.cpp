@@ -8,6 +8,7 @@
 #include "framework/Form.h"
 #include "framework/Label.h"
 #include "framework/Panel.h"
+#include "tests/support/ExpectMessage.h"
 
 namespace {
 
@@ -167,12 +168,7 @@ TEST_F(FormReaderTest, AFailedReadingRemovesWhatItMadeAndEndsLoading) {
     SCOPED_TRACE(failure.body);
     TTestForm fresh(nullptr);
     TProbe::events.clear();
-    try {
-      fresh.Read(head + failure.body);
-      ADD_FAILURE() << "no exception";
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(), failure.message);
-    }
+    ExpectThrowWithMessage<Exception>([&] { fresh.Read(head + failure.body); }, failure.message);
     EXPECT_FALSE(fresh.IsLoading());
     EXPECT_EQ(fresh.ComponentCount(), 0);
     EXPECT_EQ(fresh.panel, nullptr);
