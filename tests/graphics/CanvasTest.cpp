@@ -97,16 +97,13 @@ TEST(Canvas, EllipseFitsItsBoundingBoxWithPenEdgeAndBrushInside) {
   canvas.Pen().SetColor(clBlack);
   canvas.Brush().SetColor(clWhite);
   canvas.Ellipse(1, 1, 99, 99);
-  EXPECT_EQ(bitmap.Pixels(0, 50), clRed);
-  EXPECT_EQ(bitmap.Pixels(1, 50), clBlack);
-  EXPECT_EQ(bitmap.Pixels(2, 50), clWhite);
-  EXPECT_EQ(bitmap.Pixels(98, 50), clBlack);
-  EXPECT_EQ(bitmap.Pixels(99, 50), clRed);
-  EXPECT_EQ(bitmap.Pixels(50, 1), clBlack);
-  EXPECT_EQ(bitmap.Pixels(50, 98), clBlack);
-  EXPECT_EQ(bitmap.Pixels(50, 99), clRed);
-  EXPECT_EQ(bitmap.Pixels(50, 50), clWhite);
-  EXPECT_EQ(bitmap.Pixels(5, 5), clRed);  // corner outside the ellipse
+  const struct {
+    int x, y;
+    TColor color;
+  } pixels[] = {{0, 50, clRed},    {1, 50, clBlack}, {2, 50, clWhite},  {98, 50, clBlack},
+                {99, 50, clRed},   {50, 1, clBlack}, {50, 98, clBlack}, {50, 99, clRed},
+                {50, 50, clWhite}, {5, 5, clRed}};  // the last: a corner outside the ellipse
+  for (const auto& p : pixels) EXPECT_EQ(bitmap.Pixels(p.x, p.y), p.color) << p.x << "," << p.y;
   // Symmetric about both axes of the box.
   for (int y = 1; y < 99; ++y)
     for (int x = 1; x < 99; ++x) ASSERT_EQ(bitmap.Pixels(x, y), bitmap.Pixels(99 - x, 99 - y));
@@ -156,18 +153,20 @@ TEST(Canvas, CopyRectWithinOneCanvasHandlesOverlapInEveryDirection) {
     for (int y = 0; y < 20; ++y)
       for (int x = 0; x < 20; ++x) canvas.SetPixel(x, y, RGB(x * 10, y * 10, 7));
   };
-  paintPattern();
-  canvas.CopyRect(Rect(0, 0, 17, 20), canvas, Rect(3, 0, 20, 20));  // left by 3
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 17; ++x) ASSERT_EQ(bitmap.Pixels(x, y), RGB((x + 3) * 10, y * 10, 7));
-  paintPattern();
-  canvas.CopyRect(Rect(3, 0, 20, 20), canvas, Rect(0, 0, 17, 20));  // right by 3
-  for (int y = 0; y < 20; ++y)
-    for (int x = 3; x < 20; ++x) ASSERT_EQ(bitmap.Pixels(x, y), RGB((x - 3) * 10, y * 10, 7));
-  paintPattern();
-  canvas.CopyRect(Rect(0, 2, 20, 20), canvas, Rect(0, 0, 20, 18));  // down by 2
-  for (int y = 2; y < 20; ++y)
-    for (int x = 0; x < 20; ++x) ASSERT_EQ(bitmap.Pixels(x, y), RGB(x * 10, (y - 2) * 10, 7));
+  // Each move paints the pixel (x, y) with what stood at (x + dx, y + dy).
+  const struct {
+    TRect target, source;
+    int dx, dy;
+  } moves[] = {{Rect(0, 0, 17, 20), Rect(3, 0, 20, 20), 3, 0},    // left by 3
+               {Rect(3, 0, 20, 20), Rect(0, 0, 17, 20), -3, 0},   // right by 3
+               {Rect(0, 2, 20, 20), Rect(0, 0, 20, 18), 0, -2}};  // down by 2
+  for (const auto& move : moves) {
+    paintPattern();
+    canvas.CopyRect(move.target, canvas, move.source);
+    for (int y = move.target.Top; y < move.target.Bottom; ++y)
+      for (int x = move.target.Left; x < move.target.Right; ++x)
+        ASSERT_EQ(bitmap.Pixels(x, y), RGB((x + move.dx) * 10, (y + move.dy) * 10, 7));
+  }
   paintPattern();
   canvas.SetCopyMode(SRCINVERT);  // combining modes too see the source as it was
   canvas.CopyRect(Rect(0, 1, 20, 20), canvas, Rect(0, 0, 20, 19));
