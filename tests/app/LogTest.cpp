@@ -38,21 +38,17 @@ TEST_F(LogTest, SecondClearWithNothingLoggedLeavesTheCaret) {
   EXPECT_EQ(LogText(), " x ");
 }
 
-TEST_F(LogTest, TimeStampHasNoLeadingZerosAndEndsInOneSpace) {
-  Form1->CheckBox2->SetChecked(true);
-  FixClock(0, 0, 0);
-  Form1->AppendTimeStamp();
-  FixClock(23, 59, 59);
-  Form1->AppendTimeStamp();
-  FixClock(9, 5, 7);
-  Form1->AppendTimeStamp();
-  EXPECT_EQ(LogText(), "0:0:0 23:59:59 9:5:7 ");
-}
-
-TEST_F(LogTest, TimeStampOnlyWhenTimeIsTicked) {
+TEST_F(LogTest, TimeStampOnlyWhenTimeIsTickedWithoutLeadingZerosEndingInOneSpace) {
   FixClock(12, 0, 0);
   Form1->AppendTimeStamp();
   EXPECT_EQ(LogText(), "");
+  Form1->CheckBox2->SetChecked(true);
+  const TTimeOfDay times[] = {{0, 0, 0}, {23, 59, 59}, {9, 5, 7}};
+  for (const TTimeOfDay& time : times) {
+    FixClock(time.hour, time.minute, time.second);
+    Form1->AppendTimeStamp();
+  }
+  EXPECT_EQ(LogText(), "0:0:0 23:59:59 9:5:7 ");
 }
 
 TEST_F(LogTest, UnmatchedTextLeavesTheStampAloneAndTheNextEntryContinuesTheLine) {

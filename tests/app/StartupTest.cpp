@@ -55,16 +55,6 @@ TEST_F(StartupTest, WithTheAdapterAbsentTheStatusIsRedAndNothingIsSent) {
   EXPECT_EQ(third.ReadAvailable(), "");
 }
 
-TEST_F(StartupTest, SelectorShowsComOneWithoutRunningItsHandler) {
-  CreateMainWindow();
-  EXPECT_EQ(Form1->ComboBox1->ItemCount(), 9);
-  EXPECT_EQ(Form1->ComboBox1->Item(0), "COM1");
-  EXPECT_EQ(Form1->ComboBox1->Item(8), "COM9");
-  EXPECT_EQ(Form1->ComboBox1->ItemIndex(), 0);
-  EXPECT_EQ(Form1->ComboBox1->GetText(), "COM1");
-  EXPECT_EQ(PortName, "com1");
-}
-
 TEST_F(StartupTest, TypingIntoTheSelectorFillsThePortNameBuffer) {
   CreateMainWindow();
   auto* combo = static_cast<QComboBox*>(Form1->ComboBox1->Widget());
@@ -197,6 +187,15 @@ TEST_F(StartupTest, TheWindowMatchesItsLayout) {
   EXPECT_EQ(Form1->TabbedNotebook1->TabFont().Color(), clBtnText);
   EXPECT_EQ(Form1->ComboBox1->ItemHeight(), 13);
   EXPECT_FALSE(Form1->CheckBox2->Checked());
+  // The user cannot edit the log (what a read-only memo does with the keys is the memo's own
+  // test).
+  EXPECT_TRUE(Form1->Memo1->ReadOnly());
+  // The selector shows COM1 without running its handler, which would copy it as typed.
+  EXPECT_EQ(Form1->ComboBox1->ItemCount(), 9);
+  EXPECT_EQ(Form1->ComboBox1->Item(0), "COM1");
+  EXPECT_EQ(Form1->ComboBox1->Item(8), "COM9");
+  EXPECT_EQ(Form1->ComboBox1->ItemIndex(), 0);
+  EXPECT_EQ(PortName, "com1");
   // The indicator row: relay n in panel n, tab orders 2 to 17, all in the OFF row.
   for (int relay = 1; relay <= 16; ++relay) {
     TPanel* panel = Form1->RelayIndicator(relay);
@@ -206,13 +205,6 @@ TEST_F(StartupTest, TheWindowMatchesItsLayout) {
     EXPECT_EQ(panel->Color(), clLime);
     EXPECT_EQ(panel->TabOrder(), relay + 1);
   }
-}
-
-// The user cannot edit the log but can still place the caret and select in it (what a read-only
-// memo does with the keys is the memo's own test).
-TEST_F(StartupTest, TheLogIsReadOnlyForTheUser) {
-  CreateMainWindow();
-  EXPECT_TRUE(Form1->Memo1->ReadOnly());
 }
 
 TEST_F(StartupTest, ClearButtonClickedByTheUser) {
