@@ -92,16 +92,13 @@ TEST_F(DirectoryOutlineTest, LoadingUnderAHiddenDirectoryReachesIt) {
             (std::vector<std::string>{".hidden", "alpha", "beta", "gamma"}));
 }
 
-TEST_F(DirectoryOutlineTest, TreeFollowsTheCurrentDirectory) {
+TEST_F(DirectoryOutlineTest, TreeFollowsTheCurrentDirectoryAndListsItsSubdirectoriesInOrder) {
   auto outline = NewOutline();
   EXPECT_EQ(outline->Items(1).Text(), "c:");
-  EXPECT_EQ(outline->Items(Selected(*outline)).FullPath(), root);
   EXPECT_TRUE(outline->Items(1).Expanded());
-}
-
-TEST_F(DirectoryOutlineTest, SubdirectoriesInOrderWithoutHiddenOnesOrFiles) {
-  auto outline = NewOutline();
   const int top = Selected(*outline);
+  EXPECT_EQ(outline->Items(top).FullPath(), root);
+  // Neither hidden directories nor files.
   outline->Items(top).Expand();
   EXPECT_EQ(Children(*outline, top), (std::vector<std::string>{"alpha", "beta", "gamma"}));
   EXPECT_EQ(outline->Items(top).Data(), TCDirectoryOutline::APointer);
