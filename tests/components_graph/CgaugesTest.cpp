@@ -13,6 +13,7 @@
 #include "support/ReferenceText.h"
 #include "tests/support/ExpectMessage.h"
 #include "tests/support/PaintCounted.h"
+#include "tests/support/PixelChecks.h"
 
 namespace {
 
@@ -103,15 +104,11 @@ TEST(Gauge, AtHundredPercentBothBarKindsFillTheWholeArea) {
     for (int y = 1; y < 99; ++y)
       for (int x = 1; x < 99; ++x)
         ASSERT_EQ(At(gauge, x, y), clBlue) << kind << ":" << x << "," << y;
-    EXPECT_EQ(At(gauge, 0, 50), clBlack);
-    EXPECT_EQ(At(gauge, 50, 0), clBlack);
-    EXPECT_EQ(At(gauge, 50, 99), clBlack);
+    ExpectPixels(gauge, {{0, 50, clBlack}, {50, 0, clBlack}, {50, 99, clBlack}});
   }
   // The vertical bar at 40 %: floor(0.4 * 99) = 39 rows up from the bottom of the area.
   gauge.SetProgress(40);
-  EXPECT_EQ(At(gauge, 50, 60), clBlue);
-  EXPECT_EQ(At(gauge, 50, 59), clWhite);
-  EXPECT_EQ(At(gauge, 1, 98), clBlue);
+  ExpectPixels(gauge, {{50, 60, clBlue}, {50, 59, clWhite}, {1, 98, clBlue}});
 }
 
 TEST(Gauge, ProgressIsClampedIntoTheRange) {
@@ -224,13 +221,12 @@ TEST(Gauge, PieFillsClockwiseFromTwelveOClock) {
   gauge.SetForeColor(clBlue);
   gauge.SeTCGaugeKind(gkPie);
   gauge.SetProgress(25);
-  EXPECT_EQ(At(gauge, 75, 25), clBlue);   // upper right quarter
-  EXPECT_EQ(At(gauge, 25, 25), clWhite);  // the rest of the ellipse
-  EXPECT_EQ(At(gauge, 25, 75), clWhite);
-  EXPECT_EQ(At(gauge, 75, 75), clWhite);
-  EXPECT_EQ(At(gauge, 3, 3), clRed);  // corners outside the ellipse
-  EXPECT_EQ(At(gauge, 96, 96), clRed);
-  EXPECT_EQ(At(gauge, 0, 0), clBlack);  // the frame
+  // The upper right quarter filled, the rest of the ellipse white, the corners outside it in
+  // the background colour, the frame black.
+  const ExpectedPixel pixels[] = {{75, 25, clBlue},  {25, 25, clWhite}, {25, 75, clWhite},
+                                  {75, 75, clWhite}, {3, 3, clRed},     {96, 96, clRed},
+                                  {0, 0, clBlack}};
+  ExpectPixels(gauge, pixels);
   // At 25 % the wedge starts at (98, 48): floor((1 - sin pi) x 49) is 48, not 49.
   EXPECT_EQ(DifferingPixels(gauge, *ExpectedPie({98, 48})), 0);
   ASSERT_GT(DifferingPixels(gauge, *ExpectedPie({98, 49})), 0);  // the two can be told apart
@@ -265,10 +261,8 @@ TEST(Gauge, TheNeedleAtFiftyPercentPointsStraightUp) {
     EXPECT_EQ(At(gauge, 47, y), clWhite) << y;
     EXPECT_EQ(At(gauge, 52, y), clWhite) << y;
   }
-  EXPECT_EQ(At(gauge, 50, 98), clBlack);
-  EXPECT_EQ(At(gauge, 49, 2), clBlack);
-  EXPECT_EQ(At(gauge, 20, 90), clWhite);  // the dial
-  EXPECT_EQ(At(gauge, 3, 3), clRed);      // outside the dial
+  // The needle's ends, the white dial, and the background outside it.
+  ExpectPixels(gauge, {{50, 98, clBlack}, {49, 2, clBlack}, {20, 90, clWhite}, {3, 3, clRed}});
   gauge.SetProgress(0);
   EXPECT_EQ(At(gauge, 50, 50), clWhite);  // no needle at 0 %
 }
@@ -284,8 +278,7 @@ TEST(Gauge, TextKindWithoutTextShowsOnlyTheField) {
   });
   // Without the border the field covers everything.
   gauge.SetBorderStyle(bsNone);
-  EXPECT_EQ(At(gauge, 0, 0), clYellow);
-  EXPECT_EQ(At(gauge, 99, 99), clYellow);
+  ExpectPixels(gauge, {{0, 0, clYellow}, {99, 99, clYellow}});
 }
 
 TEST(BltBitmap, MatchSizeTakesThePatternsSizeInTheFrameColour) {

@@ -12,6 +12,7 @@
 #include "framework/StandardClasses.h"
 #include "tests/support/ExpectMessage.h"
 #include "tests/support/PaintCounted.h"
+#include "tests/support/PixelChecks.h"
 
 namespace {
 
@@ -241,17 +242,13 @@ TEST(PerformanceGraph, ScrollingMovesThePictureAndAddsGridLinesAtThePhase) {
   graph.DataPoint(clRed, 1);
   graph.Update();  // phase 4 - 3 = 1, no new line
   EXPECT_EQ(graph.GridPhase(), 1);
-  EXPECT_EQ(graph.Picture().Pixels(86, 0), clGreen);
-  EXPECT_EQ(graph.Picture().Pixels(89, 0), clBlack);
+  ExpectPixels(graph.Picture(), {{86, 0, clGreen}, {89, 0, clBlack}});
   graph.DataPoint(clRed, 1);
   graph.Update();  // phase 1 - 3 = -2: a line at 98, phase 13
   EXPECT_EQ(graph.GridPhase(), 13);
-  EXPECT_EQ(graph.Picture().Pixels(98, 0), clGreen);
-  EXPECT_EQ(graph.Picture().Pixels(83, 0), clGreen);
-  EXPECT_EQ(graph.Picture().Pixels(86, 0), clBlack);
+  ExpectPixels(graph.Picture(), {{98, 0, clGreen}, {83, 0, clGreen}, {86, 0, clBlack}});
   // The horizontal lines continue through the new band.
-  EXPECT_EQ(graph.Picture().Pixels(99, 45), clGreen);
-  EXPECT_EQ(graph.Picture().Pixels(99, 44), clBlack);
+  ExpectPixels(graph.Picture(), {{99, 45, clGreen}, {99, 44, clBlack}});
 }
 
 TEST(PerformanceGraph, RepaintingNeverEndsATimeStep) {
@@ -275,12 +272,9 @@ TEST(PerformanceGraph, ARebuildPutsTheNewestStepInTheRightmostBand) {
   graph.DataPoint(clBlue, 100);
   graph.Update();
   graph.SetBackColor(clNavy);  // rebuild from the history
-  const struct {
-    int x, y;
-    TColor color;
-  } pixels[] = {{99, 0, clBlue}, {97, 0, clBlue}, {96, 0, clRed},
-                {94, 0, clRed},  {93, 0, clNavy}, {0, 50, clNavy}};
-  for (const auto& p : pixels) EXPECT_EQ(graph.Picture().Pixels(p.x, p.y), p.color) << p.x;
+  const ExpectedPixel pixels[] = {{99, 0, clBlue}, {97, 0, clBlue}, {96, 0, clRed},
+                                  {94, 0, clRed},  {93, 0, clNavy}, {0, 50, clNavy}};
+  ExpectPixels(graph.Picture(), pixels);
 }
 
 TEST(PerformanceGraph, SizeChangesAreNoticedAtTheNextPaint) {
