@@ -1,3 +1,5 @@
+#include <QTest>
+
 #include "MainWindowFixture.h"
 #include "app/RelayCommands.h"
 
@@ -18,9 +20,9 @@ TEST_F(LogTest, StartUpEmptiesTheDesignLine) {
   EXPECT_EQ(LogText(), "");
 }
 
-TEST_F(LogTest, EntriesAfterClearGoAheadOfTheTwoSpaces) {
+TEST_F(LogTest, EntriesAfterTheUsersClearGoAheadOfTheTwoSpaces) {
   Form1->AppendToLog("first\r\n");
-  Form1->Button1Click(nullptr);
+  QTest::mouseClick(Form1->Button1->Widget(), Qt::LeftButton);
   EXPECT_EQ(LogText(), "  ");
   EXPECT_EQ(Form1->Memo1->SelStart(), 0);
   Form1->AppendToLog("a\r\n");

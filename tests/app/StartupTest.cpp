@@ -207,11 +207,4 @@ TEST_F(StartupTest, TheWindowMatchesItsLayout) {
   }
 }
 
-TEST_F(StartupTest, ClearButtonClickedByTheUser) {
-  CreateMainWindow();
-  Form1->AppendToLog("entry\r\n");
-  QTest::mouseClick(Form1->Button1->Widget(), Qt::LeftButton);
-  EXPECT_EQ(LogText(), "  ");
-}
-
 }  // namespace
