@@ -50,10 +50,14 @@ void ForEachPixel(const std::function<void(int, int)>& check) {
     for (int x = 0; x < 100; ++x) check(x, y);
 }
 
+class Gauge : public testing::Test {
+ protected:
+  TCGauge gauge{nullptr};
+};
+
 }  // namespace
 
-TEST(Gauge, ANewGaugeShowsZeroPercentCentredOnAWhiteFieldInABlackFrame) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, ANewGaugeShowsZeroPercentCentredOnAWhiteFieldInABlackFrame) {
   EXPECT_EQ(gauge.Width(), 100);
   EXPECT_EQ(gauge.Height(), 100);
   EXPECT_EQ(gauge.Kind(), gkHorizontalBar);
@@ -71,8 +75,7 @@ TEST(Gauge, ANewGaugeShowsZeroPercentCentredOnAWhiteFieldInABlackFrame) {
   });
 }
 
-TEST(Gauge, AtFiftyPercentTheBarCoversHalfAndTheTextIsInverted) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, AtFiftyPercentTheBarCoversHalfAndTheTextIsInverted) {
   gauge.SetProgress(50);
   const PercentText text(gauge, "50%");
   int whiteOnBar = 0, blackOnField = 0;
@@ -94,8 +97,7 @@ TEST(Gauge, AtFiftyPercentTheBarCoversHalfAndTheTextIsInverted) {
   EXPECT_GT(blackOnField, 0);
 }
 
-TEST(Gauge, AtHundredPercentBothBarKindsFillTheWholeArea) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, AtHundredPercentBothBarKindsFillTheWholeArea) {
   gauge.SetShowText(false);
   gauge.SetForeColor(clBlue);
   gauge.SetProgress(100);
@@ -111,8 +113,7 @@ TEST(Gauge, AtHundredPercentBothBarKindsFillTheWholeArea) {
   ExpectPixels(gauge, {{50, 60, clBlue}, {50, 59, clWhite}, {1, 98, clBlue}});
 }
 
-TEST(Gauge, ProgressIsClampedIntoTheRange) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, ProgressIsClampedIntoTheRange) {
   gauge.SetProgress(150);
   EXPECT_EQ(gauge.Progress(), 100);
   EXPECT_EQ(gauge.GetPercentDone(), 100);
@@ -133,29 +134,28 @@ TEST(Gauge, ProgressIsClampedIntoTheRange) {
   EXPECT_EQ(gauge.GetPercentDone(), 100);
 }
 
-TEST(Gauge, RepaintsOnlyWhenTheWholePercentageChanges) {
-  PaintCounted<TCGauge> gauge(nullptr);
-  gauge.SetMaxValue(1000);
-  gauge.SetProgress(500);
-  const int before = gauge.paints;
-  gauge.SetProgress(509);
-  EXPECT_EQ(gauge.paints, before);
-  EXPECT_EQ(gauge.Progress(), 509);
-  gauge.SetProgress(510);
-  EXPECT_EQ(gauge.paints, before + 1);
-  EXPECT_EQ(gauge.GetPercentDone(), 51);
-  gauge.AddProgress(0);
-  EXPECT_EQ(gauge.paints, before + 2);
-  gauge.SetForeColor(clBlack);  // unchanged
-  EXPECT_EQ(gauge.paints, before + 2);
+TEST_F(Gauge, RepaintsOnlyWhenTheWholePercentageChanges) {
+  PaintCounted<TCGauge> counted(nullptr);
+  counted.SetMaxValue(1000);
+  counted.SetProgress(500);
+  const int before = counted.paints;
+  counted.SetProgress(509);
+  EXPECT_EQ(counted.paints, before);
+  EXPECT_EQ(counted.Progress(), 509);
+  counted.SetProgress(510);
+  EXPECT_EQ(counted.paints, before + 1);
+  EXPECT_EQ(counted.GetPercentDone(), 51);
+  counted.AddProgress(0);
+  EXPECT_EQ(counted.paints, before + 2);
+  counted.SetForeColor(clBlack);  // unchanged
+  EXPECT_EQ(counted.paints, before + 2);
   // The maximum is stored again and repaints even when it is the one held.
-  gauge.SetMaxValue(1000);
-  EXPECT_EQ(gauge.MaxValue(), 1000);
-  EXPECT_EQ(gauge.paints, before + 3);
+  counted.SetMaxValue(1000);
+  EXPECT_EQ(counted.MaxValue(), 1000);
+  EXPECT_EQ(counted.paints, before + 3);
 }
 
-TEST(Gauge, LimitsBeyondTheOtherLimitRaiseTheRangeMessage) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, LimitsBeyondTheOtherLimitRaiseTheRangeMessage) {
   ExpectThrowWithMessage<Exception>([&] { gauge.SetMinValue(150); },
                                     "Value must be between -2147483647 and 99");
   EXPECT_EQ(gauge.MinValue(), 0);
@@ -168,7 +168,7 @@ TEST(Gauge, LimitsBeyondTheOtherLimitRaiseTheRangeMessage) {
   EXPECT_EQ(gauge.GetPercentDone(), 0);
 }
 
-TEST(Gauge, ADescriptionWithMinimumAboveTheInitialMaximumFailsToLoad) {
+TEST_F(Gauge, ADescriptionWithMinimumAboveTheInitialMaximumFailsToLoad) {
   RegisterStandardClasses();
   RegisterDisplayComponents();
   TPanel host(nullptr);
@@ -183,11 +183,11 @@ TEST(Gauge, ADescriptionWithMinimumAboveTheInitialMaximumFailsToLoad) {
   ReadFormDescription(other,
                       "Host: TPanel { Gauge2: TCGauge { MaxValue = 300 MinValue = 200 "
                       "Progress = 250 Kind = gkPie BorderStyle = bsNone } }");
-  auto* gauge = dynamic_cast<TCGauge*>(other.FindComponent("Gauge2"));
-  ASSERT_NE(gauge, nullptr);
-  EXPECT_EQ(gauge->GetPercentDone(), 50);
-  EXPECT_EQ(gauge->Kind(), gkPie);
-  EXPECT_EQ(gauge->BorderStyle(), bsNone);
+  auto* described = dynamic_cast<TCGauge*>(other.FindComponent("Gauge2"));
+  ASSERT_NE(described, nullptr);
+  EXPECT_EQ(described->GetPercentDone(), 50);
+  EXPECT_EQ(described->Kind(), gkPie);
+  EXPECT_EQ(described->BorderStyle(), bsNone);
 }
 
 // The single-bordered 100 x 100 pie as the drawing steps make it, with the canvas's own pie
@@ -214,8 +214,7 @@ int DifferingPixels(const TCGauge& gauge, const TBitmap& expected) {
   return differing;
 }
 
-TEST(Gauge, PieFillsClockwiseFromTwelveOClock) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, PieFillsClockwiseFromTwelveOClock) {
   gauge.SetShowText(false);
   gauge.SetColor(clRed);
   gauge.SetForeColor(clBlue);
@@ -246,8 +245,7 @@ TEST(Gauge, PieFillsClockwiseFromTwelveOClock) {
   EXPECT_GT(sliver, 0);
 }
 
-TEST(Gauge, TheNeedleAtFiftyPercentPointsStraightUp) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, TheNeedleAtFiftyPercentPointsStraightUp) {
   gauge.SetShowText(false);
   gauge.SetColor(clRed);
   gauge.SeTCGaugeKind(gkNeedle);
@@ -267,8 +265,7 @@ TEST(Gauge, TheNeedleAtFiftyPercentPointsStraightUp) {
   EXPECT_EQ(At(gauge, 50, 50), clWhite);  // no needle at 0 %
 }
 
-TEST(Gauge, TextKindWithoutTextShowsOnlyTheField) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, TextKindWithoutTextShowsOnlyTheField) {
   gauge.SeTCGaugeKind(gkText);
   gauge.SetShowText(false);
   gauge.SetBackColor(clYellow);
