@@ -1,3 +1,5 @@
+#include <QTest>
+
 #include "MainWindowFixture.h"
 #include "app/RelayCommands.h"
 
@@ -18,9 +20,9 @@ TEST_F(LogTest, StartUpEmptiesTheDesignLine) {
   EXPECT_EQ(LogText(), "");
 }
 
-TEST_F(LogTest, EntriesAfterClearGoAheadOfTheTwoSpaces) {
+TEST_F(LogTest, EntriesAfterTheUsersClearGoAheadOfTheTwoSpaces) {
   Form1->AppendToLog("first\r\n");
-  Form1->Button1Click(nullptr);
+  QTest::mouseClick(Form1->Button1->Widget(), Qt::LeftButton);
   EXPECT_EQ(LogText(), "  ");
   EXPECT_EQ(Form1->Memo1->SelStart(), 0);
   Form1->AppendToLog("a\r\n");
@@ -38,21 +40,17 @@ TEST_F(LogTest, SecondClearWithNothingLoggedLeavesTheCaret) {
   EXPECT_EQ(LogText(), " x ");
 }
 
-TEST_F(LogTest, TimeStampHasNoLeadingZerosAndEndsInOneSpace) {
-  Form1->CheckBox2->SetChecked(true);
-  FixClock(0, 0, 0);
-  Form1->AppendTimeStamp();
-  FixClock(23, 59, 59);
-  Form1->AppendTimeStamp();
-  FixClock(9, 5, 7);
-  Form1->AppendTimeStamp();
-  EXPECT_EQ(LogText(), "0:0:0 23:59:59 9:5:7 ");
-}
-
-TEST_F(LogTest, TimeStampOnlyWhenTimeIsTicked) {
+TEST_F(LogTest, TimeStampOnlyWhenTimeIsTickedWithoutLeadingZerosEndingInOneSpace) {
   FixClock(12, 0, 0);
   Form1->AppendTimeStamp();
   EXPECT_EQ(LogText(), "");
+  Form1->CheckBox2->SetChecked(true);
+  const TTimeOfDay times[] = {{0, 0, 0}, {23, 59, 59}, {9, 5, 7}};
+  for (const TTimeOfDay& time : times) {
+    FixClock(time.hour, time.minute, time.second);
+    Form1->AppendTimeStamp();
+  }
+  EXPECT_EQ(LogText(), "0:0:0 23:59:59 9:5:7 ");
 }
 
 TEST_F(LogTest, UnmatchedTextLeavesTheStampAloneAndTheNextEntryContinuesTheLine) {

@@ -2,19 +2,18 @@
 
 #include <cmath>
 #include <limits>
+#include <string>
 
 #include "framework/DateTime.h"
 #include "framework/Exceptions.h"
+#include "tests/support/ExpectMessage.h"
 
 namespace {
 
 void ExpectEncodeFails(int year, int month, int day) {
-  try {
-    EncodeDate(year, month, day);
-    ADD_FAILURE() << year << "-" << month << "-" << day << " was encoded";
-  } catch (const EConvertError& e) {
-    EXPECT_EQ(e.Message(), "Invalid argument to date encode");
-  }
+  SCOPED_TRACE(std::to_string(year) + "-" + std::to_string(month) + "-" + std::to_string(day));
+  ExpectThrowWithMessage<EConvertError>([&] { EncodeDate(year, month, day); },
+                                        "Invalid argument to date encode");
 }
 
 }  // namespace

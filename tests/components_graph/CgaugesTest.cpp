@@ -11,7 +11,9 @@
 #include "framework/Panel.h"
 #include "framework/StandardClasses.h"
 #include "support/ReferenceText.h"
+#include "tests/support/ExpectMessage.h"
 #include "tests/support/PaintCounted.h"
+#include "tests/support/PixelChecks.h"
 
 namespace {
 
@@ -48,10 +50,14 @@ void ForEachPixel(const std::function<void(int, int)>& check) {
     for (int x = 0; x < 100; ++x) check(x, y);
 }
 
+class Gauge : public testing::Test {
+ protected:
+  TCGauge gauge{nullptr};
+};
+
 }  // namespace
 
-TEST(Gauge, ANewGaugeShowsZeroPercentCentredOnAWhiteFieldInABlackFrame) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, ANewGaugeShowsZeroPercentCentredOnAWhiteFieldInABlackFrame) {
   EXPECT_EQ(gauge.Width(), 100);
   EXPECT_EQ(gauge.Height(), 100);
   EXPECT_EQ(gauge.Kind(), gkHorizontalBar);
@@ -69,8 +75,7 @@ TEST(Gauge, ANewGaugeShowsZeroPercentCentredOnAWhiteFieldInABlackFrame) {
   });
 }
 
-TEST(Gauge, AtFiftyPercentTheBarCoversHalfAndTheTextIsInverted) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, AtFiftyPercentTheBarCoversHalfAndTheTextIsInverted) {
   gauge.SetProgress(50);
   const PercentText text(gauge, "50%");
   int whiteOnBar = 0, blackOnField = 0;
@@ -92,8 +97,7 @@ TEST(Gauge, AtFiftyPercentTheBarCoversHalfAndTheTextIsInverted) {
   EXPECT_GT(blackOnField, 0);
 }
 
-TEST(Gauge, AtHundredPercentBothBarKindsFillTheWholeArea) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, AtHundredPercentBothBarKindsFillTheWholeArea) {
   gauge.SetShowText(false);
   gauge.SetForeColor(clBlue);
   gauge.SetProgress(100);
@@ -102,19 +106,14 @@ TEST(Gauge, AtHundredPercentBothBarKindsFillTheWholeArea) {
     for (int y = 1; y < 99; ++y)
       for (int x = 1; x < 99; ++x)
         ASSERT_EQ(At(gauge, x, y), clBlue) << kind << ":" << x << "," << y;
-    EXPECT_EQ(At(gauge, 0, 50), clBlack);
-    EXPECT_EQ(At(gauge, 50, 0), clBlack);
-    EXPECT_EQ(At(gauge, 50, 99), clBlack);
+    ExpectPixels(gauge, {{0, 50, clBlack}, {50, 0, clBlack}, {50, 99, clBlack}});
   }
   // The vertical bar at 40 %: floor(0.4 * 99) = 39 rows up from the bottom of the area.
   gauge.SetProgress(40);
-  EXPECT_EQ(At(gauge, 50, 60), clBlue);
-  EXPECT_EQ(At(gauge, 50, 59), clWhite);
-  EXPECT_EQ(At(gauge, 1, 98), clBlue);
+  ExpectPixels(gauge, {{50, 60, clBlue}, {50, 59, clWhite}, {1, 98, clBlue}});
 }
 
-TEST(Gauge, ProgressIsClampedIntoTheRange) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, ProgressIsClampedIntoTheRange) {
   gauge.SetProgress(150);
   EXPECT_EQ(gauge.Progress(), 100);
   EXPECT_EQ(gauge.GetPercentDone(), 100);
@@ -135,42 +134,33 @@ TEST(Gauge, ProgressIsClampedIntoTheRange) {
   EXPECT_EQ(gauge.GetPercentDone(), 100);
 }
 
-TEST(Gauge, RepaintsOnlyWhenTheWholePercentageChanges) {
-  PaintCounted<TCGauge> gauge(nullptr);
-  gauge.SetMaxValue(1000);
-  gauge.SetProgress(500);
-  const int before = gauge.paints;
-  gauge.SetProgress(509);
-  EXPECT_EQ(gauge.paints, before);
-  EXPECT_EQ(gauge.Progress(), 509);
-  gauge.SetProgress(510);
-  EXPECT_EQ(gauge.paints, before + 1);
-  EXPECT_EQ(gauge.GetPercentDone(), 51);
-  gauge.AddProgress(0);
-  EXPECT_EQ(gauge.paints, before + 2);
-  gauge.SetForeColor(clBlack);  // unchanged
-  EXPECT_EQ(gauge.paints, before + 2);
+TEST_F(Gauge, RepaintsOnlyWhenTheWholePercentageChanges) {
+  PaintCounted<TCGauge> counted(nullptr);
+  counted.SetMaxValue(1000);
+  counted.SetProgress(500);
+  const int before = counted.paints;
+  counted.SetProgress(509);
+  EXPECT_EQ(counted.paints, before);
+  EXPECT_EQ(counted.Progress(), 509);
+  counted.SetProgress(510);
+  EXPECT_EQ(counted.paints, before + 1);
+  EXPECT_EQ(counted.GetPercentDone(), 51);
+  counted.AddProgress(0);
+  EXPECT_EQ(counted.paints, before + 2);
+  counted.SetForeColor(clBlack);  // unchanged
+  EXPECT_EQ(counted.paints, before + 2);
   // The maximum is stored again and repaints even when it is the one held.
-  gauge.SetMaxValue(1000);
-  EXPECT_EQ(gauge.MaxValue(), 1000);
-  EXPECT_EQ(gauge.paints, before + 3);
+  counted.SetMaxValue(1000);
+  EXPECT_EQ(counted.MaxValue(), 1000);
+  EXPECT_EQ(counted.paints, before + 3);
 }
 
-TEST(Gauge, LimitsBeyondTheOtherLimitRaiseTheRangeMessage) {
-  TCGauge gauge(nullptr);
-  try {
-    gauge.SetMinValue(150);
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Value must be between -2147483647 and 99");
-  }
+TEST_F(Gauge, LimitsBeyondTheOtherLimitRaiseTheRangeMessage) {
+  ExpectThrowWithMessage<Exception>([&] { gauge.SetMinValue(150); },
+                                    "Value must be between -2147483647 and 99");
   EXPECT_EQ(gauge.MinValue(), 0);
-  try {
-    gauge.SetMaxValue(-5);
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Value must be between 1 and 2147483647");
-  }
+  ExpectThrowWithMessage<Exception>([&] { gauge.SetMaxValue(-5); },
+                                    "Value must be between 1 and 2147483647");
   EXPECT_EQ(gauge.MaxValue(), 100);
   gauge.SetMinValue(INT_MIN);
   gauge.SetMaxValue(INT_MIN);
@@ -178,26 +168,26 @@ TEST(Gauge, LimitsBeyondTheOtherLimitRaiseTheRangeMessage) {
   EXPECT_EQ(gauge.GetPercentDone(), 0);
 }
 
-TEST(Gauge, ADescriptionWithMinimumAboveTheInitialMaximumFailsToLoad) {
+TEST_F(Gauge, ADescriptionWithMinimumAboveTheInitialMaximumFailsToLoad) {
   RegisterStandardClasses();
   RegisterDisplayComponents();
   TPanel host(nullptr);
-  try {
-    ReadFormDescription(host, "Host: TPanel { Gauge1: TCGauge { MinValue = 200 MaxValue = 300 } }");
-    FAIL() << "no exception";
-  } catch (const Exception& e) {
-    EXPECT_EQ(e.Message(), "Value must be between -2147483647 and 99");
-  }
+  ExpectThrowWithMessage<Exception>(
+      [&] {
+        ReadFormDescription(host,
+                            "Host: TPanel { Gauge1: TCGauge { MinValue = 200 MaxValue = 300 } }");
+      },
+      "Value must be between -2147483647 and 99");
   // In the other order the same limits load.
   TPanel other(nullptr);
   ReadFormDescription(other,
                       "Host: TPanel { Gauge2: TCGauge { MaxValue = 300 MinValue = 200 "
                       "Progress = 250 Kind = gkPie BorderStyle = bsNone } }");
-  auto* gauge = dynamic_cast<TCGauge*>(other.FindComponent("Gauge2"));
-  ASSERT_NE(gauge, nullptr);
-  EXPECT_EQ(gauge->GetPercentDone(), 50);
-  EXPECT_EQ(gauge->Kind(), gkPie);
-  EXPECT_EQ(gauge->BorderStyle(), bsNone);
+  auto* described = dynamic_cast<TCGauge*>(other.FindComponent("Gauge2"));
+  ASSERT_NE(described, nullptr);
+  EXPECT_EQ(described->GetPercentDone(), 50);
+  EXPECT_EQ(described->Kind(), gkPie);
+  EXPECT_EQ(described->BorderStyle(), bsNone);
 }
 
 // The single-bordered 100 x 100 pie as the drawing steps make it, with the canvas's own pie
@@ -224,20 +214,18 @@ int DifferingPixels(const TCGauge& gauge, const TBitmap& expected) {
   return differing;
 }
 
-TEST(Gauge, PieFillsClockwiseFromTwelveOClock) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, PieFillsClockwiseFromTwelveOClock) {
   gauge.SetShowText(false);
   gauge.SetColor(clRed);
   gauge.SetForeColor(clBlue);
   gauge.SeTCGaugeKind(gkPie);
   gauge.SetProgress(25);
-  EXPECT_EQ(At(gauge, 75, 25), clBlue);   // upper right quarter
-  EXPECT_EQ(At(gauge, 25, 25), clWhite);  // the rest of the ellipse
-  EXPECT_EQ(At(gauge, 25, 75), clWhite);
-  EXPECT_EQ(At(gauge, 75, 75), clWhite);
-  EXPECT_EQ(At(gauge, 3, 3), clRed);  // corners outside the ellipse
-  EXPECT_EQ(At(gauge, 96, 96), clRed);
-  EXPECT_EQ(At(gauge, 0, 0), clBlack);  // the frame
+  // The upper right quarter filled, the rest of the ellipse white, the corners outside it in
+  // the background colour, the frame black.
+  const ExpectedPixel pixels[] = {{75, 25, clBlue},  {25, 25, clWhite}, {25, 75, clWhite},
+                                  {75, 75, clWhite}, {3, 3, clRed},     {96, 96, clRed},
+                                  {0, 0, clBlack}};
+  ExpectPixels(gauge, pixels);
   // At 25 % the wedge starts at (98, 48): floor((1 - sin pi) x 49) is 48, not 49.
   EXPECT_EQ(DifferingPixels(gauge, *ExpectedPie({98, 48})), 0);
   ASSERT_GT(DifferingPixels(gauge, *ExpectedPie({98, 49})), 0);  // the two can be told apart
@@ -257,8 +245,7 @@ TEST(Gauge, PieFillsClockwiseFromTwelveOClock) {
   EXPECT_GT(sliver, 0);
 }
 
-TEST(Gauge, TheNeedleAtFiftyPercentPointsStraightUp) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, TheNeedleAtFiftyPercentPointsStraightUp) {
   gauge.SetShowText(false);
   gauge.SetColor(clRed);
   gauge.SeTCGaugeKind(gkNeedle);
@@ -272,16 +259,13 @@ TEST(Gauge, TheNeedleAtFiftyPercentPointsStraightUp) {
     EXPECT_EQ(At(gauge, 47, y), clWhite) << y;
     EXPECT_EQ(At(gauge, 52, y), clWhite) << y;
   }
-  EXPECT_EQ(At(gauge, 50, 98), clBlack);
-  EXPECT_EQ(At(gauge, 49, 2), clBlack);
-  EXPECT_EQ(At(gauge, 20, 90), clWhite);  // the dial
-  EXPECT_EQ(At(gauge, 3, 3), clRed);      // outside the dial
+  // The needle's ends, the white dial, and the background outside it.
+  ExpectPixels(gauge, {{50, 98, clBlack}, {49, 2, clBlack}, {20, 90, clWhite}, {3, 3, clRed}});
   gauge.SetProgress(0);
   EXPECT_EQ(At(gauge, 50, 50), clWhite);  // no needle at 0 %
 }
 
-TEST(Gauge, TextKindWithoutTextShowsOnlyTheField) {
-  TCGauge gauge(nullptr);
+TEST_F(Gauge, TextKindWithoutTextShowsOnlyTheField) {
   gauge.SeTCGaugeKind(gkText);
   gauge.SetShowText(false);
   gauge.SetBackColor(clYellow);
@@ -291,8 +275,7 @@ TEST(Gauge, TextKindWithoutTextShowsOnlyTheField) {
   });
   // Without the border the field covers everything.
   gauge.SetBorderStyle(bsNone);
-  EXPECT_EQ(At(gauge, 0, 0), clYellow);
-  EXPECT_EQ(At(gauge, 99, 99), clYellow);
+  ExpectPixels(gauge, {{0, 0, clYellow}, {99, 99, clYellow}});
 }
 
 TEST(BltBitmap, MatchSizeTakesThePatternsSizeInTheFrameColour) {

@@ -10,7 +10,9 @@
 #include "framework/FormReader.h"
 #include "framework/Panel.h"
 #include "framework/StandardClasses.h"
+#include "tests/support/ExpectMessage.h"
 #include "tests/support/PaintCounted.h"
+#include "tests/support/PixelChecks.h"
 
 namespace {
 
@@ -53,10 +55,14 @@ int TopmostIn(const TPerformanceGraph& graph, int left, int right, TColor color)
   return -1;
 }
 
+class PerformanceGraph : public testing::Test {
+ protected:
+  TPerformanceGraph graph{nullptr};
+};
+
 }  // namespace
 
-TEST(PerformanceGraph, ANewGraphShowsTheDefaultGrid) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, ANewGraphShowsTheDefaultGrid) {
   EXPECT_EQ(graph.Width(), 100);
   EXPECT_EQ(graph.Height(), 100);
   EXPECT_EQ(graph.Kind(), pgLine);
@@ -71,7 +77,7 @@ TEST(PerformanceGraph, ANewGraphShowsTheDefaultGrid) {
   EXPECT_EQ(graph.NewBand(), Rect(97, 0, 100, 100));
 }
 
-TEST(PerformanceGraph, TheMainWindowsGraphAfterItsDescriptionIsRead) {
+TEST_F(PerformanceGraph, TheMainWindowsGraphAfterItsDescriptionIsRead) {
   RegisterStandardClasses();
   RegisterDisplayComponents();
   TPanel host(nullptr);
@@ -80,31 +86,25 @@ TEST(PerformanceGraph, TheMainWindowsGraphAfterItsDescriptionIsRead) {
                       "  PerformanceGraph1: TPerformanceGraph { Left = 169 Top = 24 Width = 288\n"
                       "    Height = 73 GridSize = 16 Gradient = 100 }\n"
                       "}\n");
-  auto* graph = dynamic_cast<TPerformanceGraph*>(host.FindComponent("PerformanceGraph1"));
-  ASSERT_NE(graph, nullptr);
-  EXPECT_EQ(graph->Left(), 169);
-  EXPECT_EQ(graph->GridSize(), 16);
+  auto* described = dynamic_cast<TPerformanceGraph*>(host.FindComponent("PerformanceGraph1"));
+  ASSERT_NE(described, nullptr);
+  EXPECT_EQ(described->Left(), 169);
+  EXPECT_EQ(described->GridSize(), 16);
   const std::set<int> columns = Every(4, 16, 288);
   EXPECT_EQ(columns.size(), 18u);
   EXPECT_EQ(*columns.rbegin(), 276);
-  ExpectGrid(*graph, 288, 73, columns, {16, 32, 48, 64});
-  EXPECT_EQ(graph->GridPhase(), 4);
+  ExpectGrid(*described, 288, 73, columns, {16, 32, 48, 64});
+  EXPECT_EQ(described->GridPhase(), 4);
   // What the control shows is that picture.
-  graph->Refresh();
+  described->Refresh();
   for (int x = 0; x < 288; ++x)
     for (int y = 0; y < 73; ++y)
-      ASSERT_EQ(graph->SurfacePixel(x, y), graph->Picture().Pixels(x, y));
+      ASSERT_EQ(described->SurfacePixel(x, y), described->Picture().Pixels(x, y));
 }
 
-TEST(PerformanceGraph, ASeventeenthPointInOneStepIsARangeError) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, ASeventeenthPointInOneStepIsARangeError) {
   for (int i = 0; i < 16; ++i) graph.DataPoint(RGB(i, 0, 0), i + 1);
-  try {
-    graph.DataPoint(clRed, 99);
-    FAIL() << "no exception";
-  } catch (const ERangeError& e) {
-    EXPECT_EQ(e.Message(), "");
-  }
+  ExpectThrowWithMessage<ERangeError>([&] { graph.DataPoint(clRed, 99); }, "");
   const TGraphSlot& slot = graph.Slot(graph.CurrentSlot());
   EXPECT_EQ(slot.Count, 16);
   EXPECT_EQ(slot.Values[15], 16);
@@ -113,8 +113,7 @@ TEST(PerformanceGraph, ASeventeenthPointInOneStepIsARangeError) {
   EXPECT_EQ(graph.Slot(graph.LastY(graph.CurrentSlot())).Count, 16);
 }
 
-TEST(PerformanceGraph, UpdatesWithoutPositiveValuesSetScaleZeroOnce) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, UpdatesWithoutPositiveValuesSetScaleZeroOnce) {
   int calls = 0;
   int32_t seen = -1;
   graph.OnScaleChange = [&](TObject* sender) {
@@ -136,8 +135,7 @@ TEST(PerformanceGraph, UpdatesWithoutPositiveValuesSetScaleZeroOnce) {
   ExpectGrid(graph, 100, 100, Every(5, 15, 100), Every(15, 15, 100));
 }
 
-TEST(PerformanceGraph, BarModeStacksRunningTotals) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, BarModeStacksRunningTotals) {
   graph.SetGridlines(false);
   graph.SetGraphKind(pgBar);
   graph.DataPoint(clRed, 30);
@@ -158,8 +156,7 @@ TEST(PerformanceGraph, BarModeStacksRunningTotals) {
   EXPECT_EQ(graph.Scale(), 100);
 }
 
-TEST(PerformanceGraph, ZeroValuesAreSkippedAndDoNotMoveTheBase) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, ZeroValuesAreSkippedAndDoNotMoveTheBase) {
   graph.SetGridlines(false);
   graph.SetGraphKind(pgBar);
   graph.SetScale(100);
@@ -171,56 +168,53 @@ TEST(PerformanceGraph, ZeroValuesAreSkippedAndDoNotMoveTheBase) {
             "0:" + std::to_string(clBlue) + " 50:" + std::to_string(clRed) + " ");
 }
 
-TEST(PerformanceGraph, RoundUpGoesToTheNextMultiple) {
-  EXPECT_EQ(TPerformanceGraph::RoundUp(0, 100), 0);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(1, 100), 100);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(100, 100), 100);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(101, 100), 200);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(250, 0), 250);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(-5, 100), 100);
-  // The extremes neither overflow nor trap.
-  EXPECT_EQ(TPerformanceGraph::RoundUp(INT_MAX, 100), INT_MAX);
-  EXPECT_EQ(TPerformanceGraph::RoundUp(INT_MIN, -1), INT_MIN);
+// The extremes at the end neither overflow nor trap.
+TEST_F(PerformanceGraph, RoundUpGoesToTheNextMultiple) {
+  const struct {
+    int value, step, rounded;
+  } cases[] = {{0, 100, 0},   {1, 100, 100},  {100, 100, 100},         {101, 100, 200},
+               {250, 0, 250}, {-5, 100, 100}, {INT_MAX, 100, INT_MAX}, {INT_MIN, -1, INT_MIN}};
+  for (const auto& c : cases)
+    EXPECT_EQ(TPerformanceGraph::RoundUp(c.value, c.step), c.rounded) << c.value << " " << c.step;
 }
 
-TEST(PerformanceGraph, SettersClampCompareAndRebuild) {
-  PaintCounted<TPerformanceGraph> graph(nullptr);
+TEST_F(PerformanceGraph, SettersClampCompareAndRebuild) {
+  PaintCounted<TPerformanceGraph> counted(nullptr);
   int calls = 0;
-  graph.OnScaleChange = [&](TObject*) { ++calls; };
-  graph.SetScale(300);
+  counted.OnScaleChange = [&](TObject*) { ++calls; };
+  counted.SetScale(300);
   EXPECT_EQ(calls, 1);
-  graph.SetScale(300);
+  counted.SetScale(300);
   EXPECT_EQ(calls, 1);
-  graph.SetScale(260);
-  EXPECT_EQ(graph.Scale(), 300);
+  counted.SetScale(260);
+  EXPECT_EQ(counted.Scale(), 300);
   EXPECT_EQ(calls, 2);
 
-  graph.SetGridSize(10);
+  counted.SetGridSize(10);
   // (100 + 4) mod 10 = 4: the vertical lines keep the phase they had reached.
-  ExpectGrid(graph, 100, 100, Every(4, 10, 100), Every(10, 10, 100));
-  EXPECT_EQ(graph.GridPhase(), 4);
-  graph.SetGridSize(1);
-  EXPECT_EQ(graph.GridSize(), 2);
+  ExpectGrid(counted, 100, 100, Every(4, 10, 100), Every(10, 10, 100));
+  EXPECT_EQ(counted.GridPhase(), 4);
+  counted.SetGridSize(1);
+  EXPECT_EQ(counted.GridSize(), 2);
 
-  graph.SetStepSize(0);
-  EXPECT_EQ(graph.StepSize(), 1);
-  EXPECT_EQ(graph.SlotCount(), 102);
-  EXPECT_EQ(graph.NewBand(), Rect(99, 0, 100, 100));
+  counted.SetStepSize(0);
+  EXPECT_EQ(counted.StepSize(), 1);
+  EXPECT_EQ(counted.SlotCount(), 102);
+  EXPECT_EQ(counted.NewBand(), Rect(99, 0, 100, 100));
 
-  const int paints = graph.paints;
-  graph.SetForeColor(clGreen);  // unchanged: no rebuild
-  EXPECT_EQ(graph.paints, paints);
-  graph.SetBackColor(clNavy);
-  EXPECT_EQ(graph.paints, paints + 1);
-  EXPECT_EQ(graph.Picture().Pixels(1, 1), clNavy);
+  const int paints = counted.paints;
+  counted.SetForeColor(clGreen);  // unchanged: no rebuild
+  EXPECT_EQ(counted.paints, paints);
+  counted.SetBackColor(clNavy);
+  EXPECT_EQ(counted.paints, paints + 1);
+  EXPECT_EQ(counted.Picture().Pixels(1, 1), clNavy);
 
-  graph.SetPenWidth(5);
-  EXPECT_EQ(graph.Canvas()->Pen().Width(), 5);
-  EXPECT_EQ(graph.Picture().Canvas()->Pen().Width(), 1);
+  counted.SetPenWidth(5);
+  EXPECT_EQ(counted.Canvas()->Pen().Width(), 5);
+  EXPECT_EQ(counted.Picture().Canvas()->Pen().Width(), 1);
 }
 
-TEST(PerformanceGraph, LineModeJoinsEachColourToItsPreviousValue) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, LineModeJoinsEachColourToItsPreviousValue) {
   graph.SetGridlines(false);
   graph.SetScale(100);
   graph.DataPoint(clRed, 50);
@@ -240,28 +234,22 @@ TEST(PerformanceGraph, LineModeJoinsEachColourToItsPreviousValue) {
   EXPECT_EQ(graph.Scale(), 100);
 }
 
-TEST(PerformanceGraph, ScrollingMovesThePictureAndAddsGridLinesAtThePhase) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, ScrollingMovesThePictureAndAddsGridLinesAtThePhase) {
   graph.SetScale(100);  // rebuild: phase (100 + 4) mod 15 = 14 - 15 ... stays 4
   EXPECT_EQ(graph.GridPhase(), 4);
   graph.DataPoint(clRed, 1);
   graph.Update();  // phase 4 - 3 = 1, no new line
   EXPECT_EQ(graph.GridPhase(), 1);
-  EXPECT_EQ(graph.Picture().Pixels(86, 0), clGreen);
-  EXPECT_EQ(graph.Picture().Pixels(89, 0), clBlack);
+  ExpectPixels(graph.Picture(), {{86, 0, clGreen}, {89, 0, clBlack}});
   graph.DataPoint(clRed, 1);
   graph.Update();  // phase 1 - 3 = -2: a line at 98, phase 13
   EXPECT_EQ(graph.GridPhase(), 13);
-  EXPECT_EQ(graph.Picture().Pixels(98, 0), clGreen);
-  EXPECT_EQ(graph.Picture().Pixels(83, 0), clGreen);
-  EXPECT_EQ(graph.Picture().Pixels(86, 0), clBlack);
+  ExpectPixels(graph.Picture(), {{98, 0, clGreen}, {83, 0, clGreen}, {86, 0, clBlack}});
   // The horizontal lines continue through the new band.
-  EXPECT_EQ(graph.Picture().Pixels(99, 45), clGreen);
-  EXPECT_EQ(graph.Picture().Pixels(99, 44), clBlack);
+  ExpectPixels(graph.Picture(), {{99, 45, clGreen}, {99, 44, clBlack}});
 }
 
-TEST(PerformanceGraph, RepaintingNeverEndsATimeStep) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, RepaintingNeverEndsATimeStep) {
   const int32_t current = graph.CurrentSlot();
   graph.Refresh();
   graph.Repaint();
@@ -271,8 +259,7 @@ TEST(PerformanceGraph, RepaintingNeverEndsATimeStep) {
   EXPECT_EQ(graph.Scale(), 1000);  // a new gradient waits for the next Update
 }
 
-TEST(PerformanceGraph, ARebuildPutsTheNewestStepInTheRightmostBand) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, ARebuildPutsTheNewestStepInTheRightmostBand) {
   graph.SetGridlines(false);
   graph.SetGraphKind(pgBar);
   graph.SetScale(100);
@@ -281,16 +268,12 @@ TEST(PerformanceGraph, ARebuildPutsTheNewestStepInTheRightmostBand) {
   graph.DataPoint(clBlue, 100);
   graph.Update();
   graph.SetBackColor(clNavy);  // rebuild from the history
-  EXPECT_EQ(graph.Picture().Pixels(99, 0), clBlue);
-  EXPECT_EQ(graph.Picture().Pixels(97, 0), clBlue);
-  EXPECT_EQ(graph.Picture().Pixels(96, 0), clRed);
-  EXPECT_EQ(graph.Picture().Pixels(94, 0), clRed);
-  EXPECT_EQ(graph.Picture().Pixels(93, 0), clNavy);
-  EXPECT_EQ(graph.Picture().Pixels(0, 50), clNavy);
+  const ExpectedPixel pixels[] = {{99, 0, clBlue}, {97, 0, clBlue}, {96, 0, clRed},
+                                  {94, 0, clRed},  {93, 0, clNavy}, {0, 50, clNavy}};
+  ExpectPixels(graph.Picture(), pixels);
 }
 
-TEST(PerformanceGraph, SizeChangesAreNoticedAtTheNextPaint) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, SizeChangesAreNoticedAtTheNextPaint) {
   graph.SetGraphKind(pgBar);
   graph.SetScale(100);
   graph.DataPoint(clRed, 100);
@@ -326,8 +309,7 @@ TEST(PerformanceGraph, SizeChangesAreNoticedAtTheNextPaint) {
   EXPECT_EQ(graph.FirstSlot(), (graph.CurrentSlot() + 1) % graph.SlotCount());
 }
 
-TEST(PerformanceGraph, StepsWiderThanTheGraphDrawNothingAndDoNotFail) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, StepsWiderThanTheGraphDrawNothingAndDoNotFail) {
   graph.SetGraphKind(pgBar);
   graph.SetStepSize(150);
   EXPECT_EQ(graph.GetBandCount(), 0);
@@ -345,8 +327,7 @@ TEST(PerformanceGraph, StepsWiderThanTheGraphDrawNothingAndDoNotFail) {
   graph.Update();
 }
 
-TEST(PerformanceGraph, ExtremeValuesStayInsideThePicture) {
-  TPerformanceGraph graph(nullptr);
+TEST_F(PerformanceGraph, ExtremeValuesStayInsideThePicture) {
   graph.SetGridlines(false);
   graph.SetGradient(0);
   graph.SetScale(1);

@@ -92,16 +92,13 @@ TEST_F(DirectoryOutlineTest, LoadingUnderAHiddenDirectoryReachesIt) {
             (std::vector<std::string>{".hidden", "alpha", "beta", "gamma"}));
 }
 
-TEST_F(DirectoryOutlineTest, TreeFollowsTheCurrentDirectory) {
+TEST_F(DirectoryOutlineTest, TreeFollowsTheCurrentDirectoryAndListsItsSubdirectoriesInOrder) {
   auto outline = NewOutline();
   EXPECT_EQ(outline->Items(1).Text(), "c:");
-  EXPECT_EQ(outline->Items(Selected(*outline)).FullPath(), root);
   EXPECT_TRUE(outline->Items(1).Expanded());
-}
-
-TEST_F(DirectoryOutlineTest, SubdirectoriesInOrderWithoutHiddenOnesOrFiles) {
-  auto outline = NewOutline();
   const int top = Selected(*outline);
+  EXPECT_EQ(outline->Items(top).FullPath(), root);
+  // Neither hidden directories nor files.
   outline->Items(top).Expand();
   EXPECT_EQ(Children(*outline, top), (std::vector<std::string>{"alpha", "beta", "gamma"}));
   EXPECT_EQ(outline->Items(top).Data(), TCDirectoryOutline::APointer);
@@ -168,41 +165,37 @@ TEST_F(DirectoryOutlineTest, GetChildNamed) {
   EXPECT_EQ(outline->GetChildNamed("file.txt", top), -1);
 }
 
-TEST_F(DirectoryOutlineTest, SetDirectoryWithTrailingBackslash) {
+// One outline, one path after the other: each becomes the process's directory and is chosen in
+// the tree; the change event comes only when the directory moves.
+TEST_F(DirectoryOutlineTest, SetDirectoryGoesThereAndChangesOnlyWhenItMoves) {
   auto outline = NewOutline();
-  outline->SetDirectory(tree.DriveRoot() + "\\ALPHA\\INNER\\");
-  EXPECT_EQ(outline->Directory(), root + "\\alpha\\inner");
-  EXPECT_EQ(PosixCwd(), tree.Root() + "/Alpha/Inner");
-  EXPECT_EQ(SelectedText(*outline), "inner");
-  EXPECT_EQ(outline->Items(Selected(*outline)).FullPath(), root + "\\alpha\\inner");
-  EXPECT_EQ(changes, 1);
-  outline->SetDirectory(tree.DriveRoot() + "\\Alpha\\Inner");
-  EXPECT_EQ(changes, 1);
-  // Relative paths start from the process's current directory.
-  outline->SetDirectory("..\\..\\gamma");
-  EXPECT_EQ(outline->Directory(), root + "\\gamma");
-  EXPECT_EQ(SelectedText(*outline), "gamma");
-  EXPECT_EQ(changes, 2);
-  outline->SetDirectory("");
-  EXPECT_EQ(changes, 2);
-}
-
-TEST_F(DirectoryOutlineTest, SetDirectoryOnTheDriveRoot) {
-  auto outline = NewOutline();
-  outline->SetDirectory("C:\\");
-  EXPECT_EQ(outline->Directory(), "c:\\");
+  const std::string inner = root + "\\alpha\\inner", gamma = root + "\\gamma";
+  const std::string beta = root + "\\beta";
+  const struct {
+    std::string path, directory, cwd, selected;
+    int changes;
+  } steps[] = {
+      {tree.DriveRoot() + "\\ALPHA\\INNER\\", inner, tree.Root() + "/Alpha/Inner", "inner", 1},
+      {tree.DriveRoot() + "\\Alpha\\Inner", inner, tree.Root() + "/Alpha/Inner", "inner", 1},
+      // Relative paths start from the process's current directory; an empty one is no path.
+      {"..\\..\\gamma", gamma, tree.Root() + "/gamma", "gamma", 2},
+      {"", gamma, tree.Root() + "/gamma", "gamma", 2},
+      {tree.DriveRoot() + "\\beta", beta, tree.Root() + "/beta", "beta", 3},
+      {"c:", beta, tree.Root() + "/beta", "beta", 3},  // what clicking the drive item asks for
+      {"C:\\", "c:\\", "/", "c:", 4},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.path);
+    outline->SetDirectory(step.path);
+    EXPECT_EQ(outline->Directory(), step.directory);
+    EXPECT_EQ(PosixCwd(), step.cwd);
+    EXPECT_EQ(SelectedText(*outline), step.selected);
+    if (step.cwd != "/") {  // the drive item's path is "c:"
+      EXPECT_EQ(outline->Items(Selected(*outline)).FullPath(), step.directory);
+    }
+    EXPECT_EQ(changes, step.changes);
+  }
   EXPECT_EQ(Selected(*outline), TCDirectoryOutline::RootIndex);
-  EXPECT_EQ(PosixCwd(), "/");
-  EXPECT_EQ(changes, 1);
-}
-
-TEST_F(DirectoryOutlineTest, DriveItemExpandsToTheCurrentDirectory) {
-  auto outline = NewOutline();
-  outline->SetDirectory(tree.DriveRoot() + "\\beta");
-  changes = 0;
-  outline->SetDirectory("c:");  // what clicking the drive item asks for
-  EXPECT_EQ(outline->Directory(), root + "\\beta");
-  EXPECT_EQ(changes, 0);
 }
 
 TEST_F(DirectoryOutlineTest, WalkThroughAHiddenDirectoryFails) {

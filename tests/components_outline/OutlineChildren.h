@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework/Outline.h"
+#include "tests/support/ExpectMessage.h"
 
 // The texts of an outline item's children, first to last, through the child-walking calls.
 inline std::vector<std::string> Children(TCustomOutline& outline, int index) {
@@ -20,10 +21,5 @@ inline std::vector<std::string> Children(TCustomOutline& outline, int index) {
 }
 
 inline void ExpectOutlineError(const std::string& text, const std::function<void()>& action) {
-  try {
-    action();
-    ADD_FAILURE() << "no EOutlineError";
-  } catch (const EOutlineError& e) {
-    EXPECT_EQ(e.Message(), text);
-  }
+  ExpectThrowWithMessage<EOutlineError>(action, text);
 }

@@ -38,20 +38,14 @@ TEST(ApplicationTest, TitleIsTheExecutableNameCutAtItsFirstFullStop) {
 TEST(ApplicationTest, HandleExceptionSkipsAbortsAndPassesOthersToOnException) {
   std::vector<std::string> seen;
   Application->OnException = [&](TObject*, const Exception& e) { seen.push_back(e.Message()); };
-  try {
-    throw EAbort("quiet");
-  } catch (...) {
-    Application->HandleException(nullptr);
-  }
-  try {
-    throw ERangeError("loud");
-  } catch (...) {
-    Application->HandleException(nullptr);
-  }
-  try {
-    throw std::runtime_error("foreign");
-  } catch (...) {
-    Application->HandleException(nullptr);
+  for (const std::exception_ptr& thrown :
+       {std::make_exception_ptr(EAbort("quiet")), std::make_exception_ptr(ERangeError("loud")),
+        std::make_exception_ptr(std::runtime_error("foreign"))}) {
+    try {
+      std::rethrow_exception(thrown);
+    } catch (...) {
+      Application->HandleException(nullptr);
+    }
   }
   Application->OnException = nullptr;
   EXPECT_EQ(seen, (std::vector<std::string>{"loud", "foreign"}));
@@ -170,22 +164,18 @@ TEST(HiddenWindowTest, AHandlerMayDestroyItsOwnWindow) {
   EXPECT_TRUE(freed);
 }
 
-TEST(ApplicationTest, IdleStepsRunWhenTheLoopWaitsAndWakeUpsRunTheWakeHandler) {
+TEST(ApplicationTest, WakeUpsRunTheWakeHandlerAndIdleStepsRunWhenTheLoopIsAboutToWait) {
   std::atomic<int> wakes{0};
-  Application->SetWakeHandler([&] { ++wakes; });
-  std::thread([&] { Application->PostWakeMessage(); }).join();
-  RunUntil([&] { return wakes == 1; }, 5000);
-  EXPECT_EQ(wakes, 1);
-  Application->SetWakeHandler(nullptr);
-}
-
-TEST(ApplicationTest, IdleStepRunsWhenTheLoopIsAboutToWait) {
   static int idleRuns = 0;
+  Application->SetWakeHandler([&] { ++wakes; });
   Application->AddIdleStep([] {
     ++idleRuns;
     return false;
   });
-  EXPECT_TRUE(RunUntil([] { return idleRuns > 0; }, 5000));
+  std::thread([&] { Application->PostWakeMessage(); }).join();
+  EXPECT_TRUE(RunUntil([&] { return wakes == 1 && idleRuns > 0; }, 5000));
+  EXPECT_EQ(wakes, 1);
+  Application->SetWakeHandler(nullptr);
 }
 
 }  // namespace

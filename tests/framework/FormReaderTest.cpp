@@ -8,6 +8,7 @@
 #include "framework/Form.h"
 #include "framework/Label.h"
 #include "framework/Panel.h"
+#include "tests/support/ExpectMessage.h"
 
 namespace {
 
@@ -86,10 +87,12 @@ class FormReaderTest : public testing::Test {
   TTestForm* form = nullptr;
 };
 
-TEST_F(FormReaderTest, CreatesControlsInTheirParentsAndBindsFields) {
-  form->Read(R"(Main: TTestForm {
+TEST_F(FormReaderTest, CreatesControlsInTheirParentsAndBindsFieldsAndMethods) {
+  form->Read(R"(# a comment
+  Main: TTestForm { # another
     Caption = "Test \"form\""
-    Panel: TPanel { Left = 5 Top = 6 Width = 70 Height = 20 Color = clRed
+    Panel: TPanel { Left = 5 Top = 6 Width = 70 Height = 20 Color = clRed OnClick = Clicked
+      Font.Style = [fsBold, fsItalic]
       Caption: TLabel { Caption = "hi" Font.Color = 0x123456 }
     }
   })");
@@ -102,6 +105,12 @@ TEST_F(FormReaderTest, CreatesControlsInTheirParentsAndBindsFields) {
   EXPECT_EQ(form->caption->Owner(), form);
   EXPECT_EQ(form->caption->Color(), clRed);  // a label follows its parent's colour
   EXPECT_EQ(form->caption->Font().Color(), 0x123456);
+  EXPECT_EQ(form->panel->Font().Style(),
+            static_cast<int>(TFontStyle::fsBold) | static_cast<int>(TFontStyle::fsItalic));
+  // Event properties name the root's methods.
+  ASSERT_TRUE(form->panel->OnClick);
+  form->panel->OnClick(form->panel);
+  EXPECT_EQ(form->clicks, 1);
 }
 
 TEST_F(FormReaderTest, WritesPropertiesInTheOrderGivenWhileLoadingThenRunsLoaded) {
@@ -112,13 +121,6 @@ TEST_F(FormReaderTest, WritesPropertiesInTheOrderGivenWhileLoadingThenRunsLoaded
   EXPECT_EQ(TProbe::events,
             (std::vector<std::string>{"Second=2 (loading)", "First=1 (loading)",
                                       "First=3 (loading)", "Loaded A", "Loaded B"}));
-}
-
-TEST_F(FormReaderTest, EventPropertiesNameTheRootsMethods) {
-  form->Read(R"(Main: TTestForm { Panel: TPanel { OnClick = Clicked } })");
-  ASSERT_TRUE(form->panel->OnClick);
-  form->panel->OnClick(form->panel);
-  EXPECT_EQ(form->clicks, 1);
 }
 
 TEST_F(FormReaderTest, ErrorsNameTheLine) {
@@ -134,15 +136,6 @@ TEST_F(FormReaderTest, ErrorsNameTheLine) {
             "Form description line 1: the description is for TOther, not TTestForm");
   EXPECT_NE(ErrorOf("Main: TTestForm { Caption = \"open }"), "");
   EXPECT_NE(ErrorOf("Main: TTestForm { Panel: TPanel { }"), "");
-}
-
-TEST_F(FormReaderTest, CommentsAndSetsAndListsAreRead) {
-  form->Read(R"(# a comment
-  Main: TTestForm { # another
-    Panel: TPanel { Font.Style = [fsBold, fsItalic] }
-  })");
-  EXPECT_EQ(form->panel->Font().Style(),
-            static_cast<int>(TFontStyle::fsBold) | static_cast<int>(TFontStyle::fsItalic));
 }
 
 // A description that fails part-way leaves the form as it was before the reading, whatever was
@@ -167,12 +160,7 @@ TEST_F(FormReaderTest, AFailedReadingRemovesWhatItMadeAndEndsLoading) {
     SCOPED_TRACE(failure.body);
     TTestForm fresh(nullptr);
     TProbe::events.clear();
-    try {
-      fresh.Read(head + failure.body);
-      ADD_FAILURE() << "no exception";
-    } catch (const Exception& e) {
-      EXPECT_EQ(e.Message(), failure.message);
-    }
+    ExpectThrowWithMessage<Exception>([&] { fresh.Read(head + failure.body); }, failure.message);
     EXPECT_FALSE(fresh.IsLoading());
     EXPECT_EQ(fresh.ComponentCount(), 0);
     EXPECT_EQ(fresh.panel, nullptr);

@@ -5,6 +5,7 @@
 
 #include "framework/Bitmap.h"
 #include "framework/Canvas.h"
+#include "tests/support/PixelChecks.h"
 
 namespace {
 
@@ -37,9 +38,7 @@ TEST(Canvas, FillRectLeavesOutRightColumnAndBottomRowAndClips) {
           << x << "," << y;
   canvas.Brush().SetColor(clLime);
   canvas.FillRect(Rect(-5, 8, 100, 100));  // partly outside: clipped, no crash
-  EXPECT_EQ(bitmap.Pixels(0, 8), clLime);
-  EXPECT_EQ(bitmap.Pixels(9, 9), clLime);
-  EXPECT_EQ(bitmap.Pixels(9, 7), clBlack);
+  ExpectPixels(bitmap, {{0, 8, clLime}, {9, 9, clLime}, {9, 7, clBlack}});
   canvas.FillRect(Rect(6, 6, 4, 4));  // inverted: nothing
   EXPECT_EQ(bitmap.Pixels(5, 5), clBlack);
   canvas.Brush().SetStyle(bsClear);
@@ -64,8 +63,7 @@ TEST(Canvas, LineToLeavesOutTheEndPointAndMovesThePen) {
   canvas.MoveTo(0, 0);
   canvas.LineTo(4, 4);
   EXPECT_EQ(CountColor(bitmap, clGreen), 4);
-  EXPECT_EQ(bitmap.Pixels(3, 3), clGreen);
-  EXPECT_EQ(bitmap.Pixels(4, 4), clBlack);
+  ExpectPixels(bitmap, {{3, 3, clGreen}, {4, 4, clBlack}});
   // A line into the far distance paints its visible part and returns at once.
   Fill(bitmap, 10, 10, clBlack);
   canvas.MoveTo(5, 0);
@@ -84,10 +82,7 @@ TEST(Canvas, WidePenPaintsAroundTheLine) {
   canvas.Pen().SetColor(clWhite);
   canvas.MoveTo(2, 5);
   canvas.LineTo(8, 5);
-  EXPECT_EQ(bitmap.Pixels(4, 4), clWhite);
-  EXPECT_EQ(bitmap.Pixels(4, 6), clWhite);
-  EXPECT_EQ(bitmap.Pixels(4, 7), clBlack);
-  EXPECT_EQ(bitmap.Pixels(4, 3), clBlack);
+  ExpectPixels(bitmap, {{4, 4, clWhite}, {4, 6, clWhite}, {4, 7, clBlack}, {4, 3, clBlack}});
 }
 
 TEST(Canvas, EllipseFitsItsBoundingBoxWithPenEdgeAndBrushInside) {
@@ -97,16 +92,11 @@ TEST(Canvas, EllipseFitsItsBoundingBoxWithPenEdgeAndBrushInside) {
   canvas.Pen().SetColor(clBlack);
   canvas.Brush().SetColor(clWhite);
   canvas.Ellipse(1, 1, 99, 99);
-  EXPECT_EQ(bitmap.Pixels(0, 50), clRed);
-  EXPECT_EQ(bitmap.Pixels(1, 50), clBlack);
-  EXPECT_EQ(bitmap.Pixels(2, 50), clWhite);
-  EXPECT_EQ(bitmap.Pixels(98, 50), clBlack);
-  EXPECT_EQ(bitmap.Pixels(99, 50), clRed);
-  EXPECT_EQ(bitmap.Pixels(50, 1), clBlack);
-  EXPECT_EQ(bitmap.Pixels(50, 98), clBlack);
-  EXPECT_EQ(bitmap.Pixels(50, 99), clRed);
-  EXPECT_EQ(bitmap.Pixels(50, 50), clWhite);
-  EXPECT_EQ(bitmap.Pixels(5, 5), clRed);  // corner outside the ellipse
+  // The last: a corner outside the ellipse.
+  const ExpectedPixel pixels[] = {
+      {0, 50, clRed},   {1, 50, clBlack},  {2, 50, clWhite}, {98, 50, clBlack}, {99, 50, clRed},
+      {50, 1, clBlack}, {50, 98, clBlack}, {50, 99, clRed},  {50, 50, clWhite}, {5, 5, clRed}};
+  ExpectPixels(bitmap, pixels);
   // Symmetric about both axes of the box.
   for (int y = 1; y < 99; ++y)
     for (int x = 1; x < 99; ++x) ASSERT_EQ(bitmap.Pixels(x, y), bitmap.Pixels(99 - x, 99 - y));
@@ -114,8 +104,7 @@ TEST(Canvas, EllipseFitsItsBoundingBoxWithPenEdgeAndBrushInside) {
   Fill(bitmap, 100, 100, clRed);
   canvas.Brush().SetStyle(bsClear);
   canvas.Ellipse(1, 1, 99, 99);
-  EXPECT_EQ(bitmap.Pixels(50, 50), clRed);
-  EXPECT_EQ(bitmap.Pixels(1, 50), clBlack);
+  ExpectPixels(bitmap, {{50, 50, clRed}, {1, 50, clBlack}});
 }
 
 TEST(Canvas, PieRunsCounterClockwiseFromTheFirstRadialToTheSecond) {
@@ -143,9 +132,8 @@ TEST(Canvas, PieRunsCounterClockwiseFromTheFirstRadialToTheSecond) {
     EXPECT_EQ(bitmap.Pixels(75, 75), c.lowerRight) << c.what;
     EXPECT_EQ(bitmap.Pixels(2, 2), clRed) << c.what;  // outside the ellipse
   }
-  // The last pie's radials, in the pen's colour.
-  EXPECT_EQ(bitmap.Pixels(75, 49), clBlack);  // to the east
-  EXPECT_EQ(bitmap.Pixels(50, 25), clBlack);  // to the north
+  // The last pie's radials to the east and to the north, in the pen's colour.
+  ExpectPixels(bitmap, {{75, 49, clBlack}, {50, 25, clBlack}});
 }
 
 TEST(Canvas, CopyRectWithinOneCanvasHandlesOverlapInEveryDirection) {
@@ -156,18 +144,20 @@ TEST(Canvas, CopyRectWithinOneCanvasHandlesOverlapInEveryDirection) {
     for (int y = 0; y < 20; ++y)
       for (int x = 0; x < 20; ++x) canvas.SetPixel(x, y, RGB(x * 10, y * 10, 7));
   };
-  paintPattern();
-  canvas.CopyRect(Rect(0, 0, 17, 20), canvas, Rect(3, 0, 20, 20));  // left by 3
-  for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 17; ++x) ASSERT_EQ(bitmap.Pixels(x, y), RGB((x + 3) * 10, y * 10, 7));
-  paintPattern();
-  canvas.CopyRect(Rect(3, 0, 20, 20), canvas, Rect(0, 0, 17, 20));  // right by 3
-  for (int y = 0; y < 20; ++y)
-    for (int x = 3; x < 20; ++x) ASSERT_EQ(bitmap.Pixels(x, y), RGB((x - 3) * 10, y * 10, 7));
-  paintPattern();
-  canvas.CopyRect(Rect(0, 2, 20, 20), canvas, Rect(0, 0, 20, 18));  // down by 2
-  for (int y = 2; y < 20; ++y)
-    for (int x = 0; x < 20; ++x) ASSERT_EQ(bitmap.Pixels(x, y), RGB(x * 10, (y - 2) * 10, 7));
+  // Each move paints the pixel (x, y) with what stood at (x + dx, y + dy).
+  const struct {
+    TRect target, source;
+    int dx, dy;
+  } moves[] = {{Rect(0, 0, 17, 20), Rect(3, 0, 20, 20), 3, 0},    // left by 3
+               {Rect(3, 0, 20, 20), Rect(0, 0, 17, 20), -3, 0},   // right by 3
+               {Rect(0, 2, 20, 20), Rect(0, 0, 20, 18), 0, -2}};  // down by 2
+  for (const auto& move : moves) {
+    paintPattern();
+    canvas.CopyRect(move.target, canvas, move.source);
+    for (int y = move.target.Top; y < move.target.Bottom; ++y)
+      for (int x = move.target.Left; x < move.target.Right; ++x)
+        ASSERT_EQ(bitmap.Pixels(x, y), RGB((x + move.dx) * 10, (y + move.dy) * 10, 7));
+  }
   paintPattern();
   canvas.SetCopyMode(SRCINVERT);  // combining modes too see the source as it was
   canvas.CopyRect(Rect(0, 1, 20, 20), canvas, Rect(0, 0, 20, 19));
@@ -177,26 +167,23 @@ TEST(Canvas, CopyRectWithinOneCanvasHandlesOverlapInEveryDirection) {
 }
 
 TEST(Canvas, CopyModesCombineSourceAndDestination) {
+  const TColor from = RGB(0x0F, 0xF0, 0x55), to = RGB(0xFF, 0x00, 0x50);
+  const TColor mixed = RGB(0xF0, 0xF0, 0x05);  // the two by exclusive or
   TBitmap source, target;
-  Fill(source, 4, 4, RGB(0x0F, 0xF0, 0x55));
-  Fill(target, 6, 6, RGB(0xFF, 0x00, 0x50));
+  Fill(source, 4, 4, from);
+  Fill(target, 6, 6, to);
   TCanvas& canvas = *target.Canvas();
   canvas.SetCopyMode(SRCINVERT);
   canvas.Draw(1, 1, source);
-  EXPECT_EQ(target.Pixels(1, 1), RGB(0xF0, 0xF0, 0x05));
-  EXPECT_EQ(target.Pixels(4, 4), RGB(0xF0, 0xF0, 0x05));
-  EXPECT_EQ(target.Pixels(0, 0), RGB(0xFF, 0x00, 0x50));
-  EXPECT_EQ(target.Pixels(5, 5), RGB(0xFF, 0x00, 0x50));
+  ExpectPixels(target, {{1, 1, mixed}, {4, 4, mixed}, {0, 0, to}, {5, 5, to}});
   canvas.Draw(1, 1, source);  // the same again undoes it
-  EXPECT_EQ(target.Pixels(2, 2), RGB(0xFF, 0x00, 0x50));
+  EXPECT_EQ(target.Pixels(2, 2), to);
   canvas.SetCopyMode(SRCCOPY);
   canvas.Draw(4, 4, source);  // clipped at the right and bottom
-  EXPECT_EQ(target.Pixels(5, 5), RGB(0x0F, 0xF0, 0x55));
-  EXPECT_EQ(target.Pixels(3, 3), RGB(0xFF, 0x00, 0x50));
+  ExpectPixels(target, {{5, 5, from}, {3, 3, to}});
   canvas.SetCopyMode(BLACKNESS);
   canvas.CopyRect(Rect(0, 0, 3, 6), canvas, Rect(0, 0, 3, 6));
-  EXPECT_EQ(target.Pixels(2, 5), clBlack);
-  EXPECT_EQ(target.Pixels(3, 0), RGB(0xFF, 0x00, 0x50));
+  ExpectPixels(target, {{2, 5, clBlack}, {3, 0, to}});
   // BLACKNESS ignores its source even where the source lies outside the canvas.
   canvas.CopyRect(Rect(3, 0, 6, 2), canvas, Rect(100, 100, 103, 102));
   EXPECT_EQ(target.Pixels(4, 1), clBlack);
@@ -207,8 +194,7 @@ TEST(Canvas, CopyModesCombineSourceAndDestination) {
   twoByOne.Canvas()->SetPixel(0, 0, clRed);
   twoByOne.Canvas()->SetPixel(1, 0, clBlue);
   canvas.CopyRect(Rect(0, 0, 6, 6), *twoByOne.Canvas(), Rect(0, 0, 2, 1));
-  EXPECT_EQ(target.Pixels(2, 5), clRed);
-  EXPECT_EQ(target.Pixels(3, 0), clBlue);
+  ExpectPixels(target, {{2, 5, clRed}, {3, 0, clBlue}});
 }
 
 TEST(Canvas, SystemColoursResolveToTheirClassicValues) {
@@ -250,9 +236,7 @@ TEST(Canvas, TextIsMeasuredAndWrittenInTheFontColourClippedToTheRectangle) {
   canvas.Brush().SetStyle(bsSolid);
   canvas.Brush().SetColor(clBlue);
   canvas.TextRect(Rect(40, 0, 60, 20), 40, 0, "");
-  EXPECT_EQ(bitmap.Pixels(40, 0), clBlue);
-  EXPECT_EQ(bitmap.Pixels(59, 19), clBlue);
-  EXPECT_EQ(bitmap.Pixels(60, 19), clBlack);
+  ExpectPixels(bitmap, {{40, 0, clBlue}, {59, 19, clBlue}, {60, 19, clBlack}});
 }
 
 TEST(Bitmap, ResizingKeepsTheSharedPixelsAndBlackensTheNewOnes) {
@@ -263,9 +247,8 @@ TEST(Bitmap, ResizingKeepsTheSharedPixelsAndBlackensTheNewOnes) {
   bitmap.SetHeight(2);
   EXPECT_EQ(bitmap.Width(), 5);
   EXPECT_EQ(bitmap.Height(), 2);
-  EXPECT_EQ(bitmap.Pixels(2, 1), clRed);
-  EXPECT_EQ(bitmap.Pixels(3, 1), clBlack);
-  EXPECT_EQ(bitmap.Pixels(0, 2), clBlack);  // outside
+  // The last lies outside the bitmap.
+  ExpectPixels(bitmap, {{2, 1, clRed}, {3, 1, clBlack}, {0, 2, clBlack}});
   bitmap.SetSize(-4, 7);
   EXPECT_EQ(bitmap.Width(), 0);
   bitmap.Canvas()->FillRect(Rect(0, 0, 10, 10));  // nothing to paint, no fault

@@ -102,16 +102,19 @@ TEST_F(HandOver, WorkerCallRunsOnTheMainThreadThroughTheWakeMessage) {
   delete thread;
 }
 
-TEST_F(HandOver, ADrainRunsTheCallsOfAllWorkersOldestFirst) {
+TEST_F(HandOver, WithoutWakeHookCallsWaitForADrainThatRunsThemOldestFirst) {
   RemoveWakeHook();
   std::vector<int> order;
   std::vector<TThreadMethod> calls;
   for (int i = 0; i < 4; ++i) calls.push_back([&order, i] { order.push_back(i); });
   std::vector<std::atomic<bool>> returned(calls.size());
   const std::vector<BodyThread*> workers = QueueInOrder(calls, returned);
+  EXPECT_TRUE(CallsPosted());
   EXPECT_TRUE(order.empty());
   EXPECT_TRUE(CheckSynchronize());
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
+  EXPECT_FALSE(CallsPosted());
+  EXPECT_FALSE(CheckSynchronize());
   EndAll(workers);
 }
 
@@ -144,20 +147,6 @@ TEST_F(HandOver, LostWakeUpIsServedOnTheNextIdlePass) {
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
   EXPECT_EQ(PendingMessageCount(Application->Handle()), 0);
   EXPECT_TRUE(RunUntil([&] { return ran.load(); }, 10000));
-  delete thread;
-}
-
-TEST_F(HandOver, WithoutWakeHookACallWaitsForTheNextCheckSynchronize) {
-  RemoveWakeHook();
-  std::atomic<bool> ran{false};
-  auto* thread = QueueCallSetting(ran);
-  ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
-  EXPECT_TRUE(CallsPosted());
-  EXPECT_FALSE(ran.load());
-  EXPECT_TRUE(CheckSynchronize());
-  EXPECT_TRUE(ran.load());
-  EXPECT_FALSE(CallsPosted());
-  EXPECT_FALSE(CheckSynchronize());
   delete thread;
 }
 

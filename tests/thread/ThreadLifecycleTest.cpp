@@ -6,6 +6,7 @@
 
 #include "framework/Application.h"
 #include "framework/Exceptions.h"
+#include "tests/support/ExpectMessage.h"
 #include "tests/support/MessageLoop.h"
 #include "tests/thread/TestThreads.h"
 #include "thread/MainThreadHandOver.h"
@@ -231,12 +232,8 @@ TEST_F(ThreadLifecycle, AnEndedThreadRefusesAPriority) {
   thread->SetPriorityLevel(plLowest);
   thread->ResumeExecution();
   thread->WaitUntilFinished();
-  try {
-    thread->SetPriorityLevel(plNormal);
-    FAIL() << "an ended thread accepted a priority";
-  } catch (const EThread& e) {
-    EXPECT_EQ(e.Message(), "Thread Error: No such process (3)");
-  }
+  ExpectThrowWithMessage<EThread>([&] { thread->SetPriorityLevel(plNormal); },
+                                  "Thread Error: No such process (3)");
   EXPECT_EQ(thread->GetPriorityLevel(), plLowest);
   delete thread;
 }
@@ -253,12 +250,8 @@ TEST_F(ThreadLifecycle, CallsOnAMissingThreadReportTheSystemError) {
     EXPECT_EQ(e.Message(), "System Error.  Code: 9.\r\nBad file descriptor");
     EXPECT_EQ(e.ErrorCode(), 9);
   }
-  try {
-    thread->ResumeExecution();
-    FAIL() << "resuming no thread succeeded";
-  } catch (const EThread& e) {
-    EXPECT_EQ(e.Message(), "Thread Error: Bad file descriptor (9)");
-  }
+  ExpectThrowWithMessage<EThread>([&] { thread->ResumeExecution(); },
+                                  "Thread Error: Bad file descriptor (9)");
   thread->ThreadHandle = handle;
   delete thread;
 }
