@@ -22,6 +22,7 @@
 #include <mutex>
 
 #include "platform/MessageWindow.h"
+#include "platform/SerialLineSettings.h"
 #include "platform/SerialOutput.h"
 
 namespace {
@@ -158,22 +159,6 @@ int OpenFlags(DWORD access) {
   return -1;
 }
 
-// Switches off everything a terminal does to the bytes on their way: output processing, echo,
-// line editing, signal characters and the input translations. Software flow control only as
-// asked (by a line record; an open asks for none); the hardware settings (rate, size, parity,
-// handshake) are left to the line record.
-void MakeRaw(termios2& settings, bool outputFlowControl = false, bool inputFlowControl = false) {
-  settings.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IUCLC | IXON |
-                        IXANY | IXOFF | IMAXBEL | IUTF8);
-  if (outputFlowControl) settings.c_iflag |= IXON;
-  if (inputFlowControl) settings.c_iflag |= IXOFF;
-  settings.c_oflag &= ~OPOST;
-  settings.c_lflag &= ~(ECHO | ECHOE | ECHOK | ECHONL | ECHOCTL | ECHOPRT | ECHOKE | ICANON | ISIG |
-                        IEXTEN | XCASE);
-  settings.c_cc[VMIN] = 1;
-  settings.c_cc[VTIME] = 0;
-}
-
 // Opens the device and takes it exclusively; -1 with errno set on failure.
 int OpenExclusive(const std::string& path, int accessFlags) {
   struct stat status;
@@ -231,123 +216,6 @@ void CloseDevice(int fd) {
 void ReleaseExclusiveModeAtExit() {
   std::lock_guard<std::mutex> guard(TableLock());
   for (const auto& [handle, port] : Ports()) ioctl(port.fd, TIOCNXCL);
-}
-
-BYTE ByteSizeOf(tcflag_t cflag) {
-  switch (cflag & CSIZE) {
-    case CS5:
-      return 5;
-    case CS6:
-      return 6;
-    case CS7:
-      return 7;
-    default:
-      return 8;
-  }
-}
-
-tcflag_t SizeFlag(BYTE byteSize) {
-  switch (byteSize) {
-    case 5:
-      return CS5;
-    case 6:
-      return CS6;
-    case 7:
-      return CS7;
-    default:
-      return CS8;
-  }
-}
-
-BYTE ParityOf(tcflag_t cflag) {
-  if ((cflag & PARENB) == 0) return NOPARITY;
-  const bool odd = (cflag & PARODD) != 0;
-  if ((cflag & CMSPAR) != 0) return odd ? MARKPARITY : SPACEPARITY;
-  return odd ? ODDPARITY : EVENPARITY;
-}
-
-tcflag_t ParityFlags(BYTE parity) {
-  switch (parity) {
-    case ODDPARITY:
-      return PARENB | PARODD;
-    case EVENPARITY:
-      return PARENB;
-    case MARKPARITY:
-      return PARENB | CMSPAR | PARODD;
-    case SPACEPARITY:
-      return PARENB | CMSPAR;
-    default:
-      return 0;
-  }
-}
-
-// What the line can take, the rules of the record's own platform included.
-bool LineSettingsValid(const DCB& dcb) {
-  if (dcb.BaudRate == 0) return false;
-  if (dcb.ByteSize < 5 || dcb.ByteSize > 8) return false;
-  if (dcb.Parity > SPACEPARITY) return false;
-  if (dcb.StopBits > TWOSTOPBITS) return false;
-  if (dcb.StopBits == ONE5STOPBITS && dcb.ByteSize != 5) return false;
-  if (dcb.StopBits == TWOSTOPBITS && dcb.ByteSize == 5) return false;
-  // Software flow control cannot tell stop from start by one and the same character.
-  if ((dcb.fOutX || dcb.fInX) && dcb.XonChar == dcb.XoffChar) return false;
-  return true;
-}
-
-std::string Trimmed(const std::string& text) {
-  size_t begin = 0;
-  size_t end = text.size();
-  while (begin < end && std::isspace(static_cast<unsigned char>(text[begin]))) ++begin;
-  while (end > begin && std::isspace(static_cast<unsigned char>(text[end - 1]))) --end;
-  return text.substr(begin, end - begin);
-}
-
-bool ParseBaudRate(const std::string& field, DWORD& rate) {
-  if (field.empty() || field.size() > 9) return false;
-  DWORD value = 0;
-  for (char c : field) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    value = value * 10 + static_cast<DWORD>(c - '0');
-  }
-  if (value == 0) return false;
-  rate = value;
-  return true;
-}
-
-bool ParseParity(const std::string& field, BYTE& parity) {
-  if (field.size() != 1) return false;
-  switch (std::toupper(static_cast<unsigned char>(field[0]))) {
-    case 'N':
-      parity = NOPARITY;
-      return true;
-    case 'E':
-      parity = EVENPARITY;
-      return true;
-    case 'O':
-      parity = ODDPARITY;
-      return true;
-    case 'M':
-      parity = MARKPARITY;
-      return true;
-    case 'S':
-      parity = SPACEPARITY;
-      return true;
-    default:
-      return false;
-  }
-}
-
-bool ParseStopBits(const std::string& field, BYTE& stopBits) {
-  if (field == "1") {
-    stopBits = ONESTOPBIT;
-  } else if (field == "1.5") {
-    stopBits = ONE5STOPBITS;
-  } else if (field == "2") {
-    stopBits = TWOSTOPBITS;
-  } else {
-    return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -427,64 +295,7 @@ BOOL GetCommState(HANDLE port, DCB* dcb) {
   int modemLines = TIOCM_DTR | TIOCM_RTS;
   if (ioctl(open->fd, TIOCMGET, &modemLines) != 0) modemLines = TIOCM_DTR | TIOCM_RTS;
 
-  // One flag carries both directions of the hardware handshake here.
-  const bool hardwareFlow = (settings.c_cflag & CRTSCTS) != 0;
-  dcb->DCBlength = sizeof(DCB);
-  dcb->BaudRate = settings.c_ospeed;
-  dcb->fBinary = 1;
-  dcb->fParity = (settings.c_iflag & INPCK) != 0;
-  dcb->fOutxCtsFlow = hardwareFlow;
-  dcb->fOutxDsrFlow = 0;
-  dcb->fDtrControl = (modemLines & TIOCM_DTR) != 0 ? DTR_CONTROL_ENABLE : DTR_CONTROL_DISABLE;
-  dcb->fDsrSensitivity = 0;
-  dcb->fTXContinueOnXoff = 1;
-  dcb->fOutX = (settings.c_iflag & IXON) != 0;
-  dcb->fInX = (settings.c_iflag & IXOFF) != 0;
-  dcb->fErrorChar = 0;
-  dcb->fNull = 0;
-  if (hardwareFlow) {
-    dcb->fRtsControl = RTS_CONTROL_HANDSHAKE;
-  } else {
-    dcb->fRtsControl = (modemLines & TIOCM_RTS) != 0 ? RTS_CONTROL_ENABLE : RTS_CONTROL_DISABLE;
-  }
-  dcb->fAbortOnError = 0;
-  dcb->ByteSize = ByteSizeOf(settings.c_cflag);
-  dcb->Parity = ParityOf(settings.c_cflag);
-  if ((settings.c_cflag & CSTOPB) == 0) {
-    dcb->StopBits = ONESTOPBIT;
-  } else {
-    // With five data bits the second stop bit is half a bit long.
-    dcb->StopBits = dcb->ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
-  }
-  dcb->XonChar = static_cast<char>(settings.c_cc[VSTART]);
-  dcb->XoffChar = static_cast<char>(settings.c_cc[VSTOP]);
-  return TRUE;
-}
-
-BOOL BuildCommDCBA(const char* definition, DCB* dcb) {
-  if (definition == nullptr || dcb == nullptr) return Fail(EINVAL);
-  std::string fields[4];
-  const std::string whole = definition;
-  size_t start = 0;
-  for (int i = 0; i < 4; ++i) {
-    const size_t comma = whole.find(',', start);
-    if ((i < 3) != (comma != std::string::npos)) return Fail(EINVAL);
-    fields[i] = Trimmed(
-        whole.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    start = comma + 1;
-  }
-  DWORD baudRate = 0;
-  BYTE parity = 0;
-  BYTE stopBits = 0;
-  const std::string& data = fields[2];
-  if (!ParseBaudRate(fields[0], baudRate) || !ParseParity(fields[1], parity) || data.size() != 1 ||
-      data[0] < '5' || data[0] > '8' || !ParseStopBits(fields[3], stopBits)) {
-    return Fail(EINVAL);
-  }
-  dcb->BaudRate = baudRate;
-  dcb->Parity = parity;
-  dcb->ByteSize = static_cast<BYTE>(data[0] - '0');
-  dcb->StopBits = stopBits;
+  ReadLineSettings(settings, modemLines, *dcb);
   return TRUE;
 }
 
@@ -495,19 +306,7 @@ BOOL SetCommState(HANDLE port, DCB* dcb) {
   if (dcb == nullptr || !LineSettingsValid(*dcb)) return Fail(EINVAL);
   termios2 settings;
   if (ioctl(open->fd, TCGETS2, &settings) != 0) return Fail(errno);
-  // The rate goes in as a number (BOTHER), so rates without a B constant, such as 14400, come
-  // out exactly; no separate input rate (CIBAUD zero means the same as output).
-  settings.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-  settings.c_cflag |= BOTHER | SizeFlag(dcb->ByteSize) | ParityFlags(dcb->Parity);
-  if (dcb->StopBits != ONESTOPBIT) settings.c_cflag |= CSTOPB;
-  if (dcb->fOutxCtsFlow || dcb->fRtsControl == RTS_CONTROL_HANDSHAKE) settings.c_cflag |= CRTSCTS;
-  settings.c_ospeed = dcb->BaudRate;
-  settings.c_ispeed = dcb->BaudRate;
-  settings.c_iflag &= ~INPCK;
-  if (dcb->fParity) settings.c_iflag |= INPCK;
-  settings.c_cc[VSTART] = static_cast<cc_t>(dcb->XonChar);
-  settings.c_cc[VSTOP] = static_cast<cc_t>(dcb->XoffChar);
-  MakeRaw(settings, dcb->fOutX != 0, dcb->fInX != 0);
+  WriteLineSettings(*dcb, settings);
   // Applied at once: waiting for the output to drain could hang on a stalled line.
   if (ioctl(open->fd, TCSETS2, &settings) != 0) return Fail(errno);
   open->output->ReadLineRate();
