@@ -3,7 +3,8 @@
 // max), the commands per second the GUI thread handled and the resident memory per idle
 // client, twice: with every client sending again as soon as its echo is in (saturation, where
 // the round trip is mostly the wait behind the other clients' commands) and with the clients
-// paced to 10,000 commands per second in all.
+// paced to 10,000 commands per second in all. The released program's own figures for 1, 100 and
+// 1000 clients, with its board, log and window, are bench_relay_path's.
 #include <algorithm>
 #include <atomic>
 #include <chrono>

@@ -1,5 +1,6 @@
 #include <poll.h>
 #include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -49,8 +50,8 @@ class BoardDrain {
   std::thread thread_;
 };
 
-// Every client sends a relay text and sends the next as soon as the exact echo is in, until each
-// has had commandsPerClient echoes.
+// Every client sends as soon as its echo is in, until each has had commandsPerClient echoes; with
+// the processor time the program, the clients and the machine spent meanwhile.
 LoadFigures RunLoad(LoadGenerator& clients, int commandsPerClient, pid_t pid) {
   LoadFigures f;
   const uint64_t guiBefore = ThreadCpuNs(pid, pid), programBefore = ProcessCpuNs(pid),

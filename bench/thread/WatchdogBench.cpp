@@ -1,6 +1,7 @@
 // The port watchdog's cost: how long each cycle holds up the GUI thread, and the program's CPU
 // use while it sits idle with the watchdog running. The idle period is 60 s unless the first
-// argument or TV_BENCH_IDLE_SECONDS gives another number of seconds.
+// argument or TV_BENCH_IDLE_SECONDS gives another number of seconds. The released program's idle
+// CPU, started as a user starts it, is bench_relay_path's.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
