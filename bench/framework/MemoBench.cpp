@@ -1,5 +1,5 @@
 // The log view's cost, measured on the main window's log (441 x 217, "@Batang" -13) beside the
-// toolkit's plain-text editor set up and driven as the memo used to drive it, in the same run:
+// toolkit's plain-text editor in the same place, in the same run:
 // - time per logged command (a time stamp in six pieces and "Relay n  switched ON\r\n", as the
 //   relay server logs it) after 1,000 and after 1,000,000 lines, with and without a repaint
 //   after each command, and after the caret was placed in the middle of the log;
@@ -10,25 +10,21 @@
 // With "--png DIR" it also saves both renderings of the same log to DIR/memo_{new,old}.png;
 // "--lines N" sets the larger log size, "--memo-only" leaves the peer out.
 #include <malloc.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QPixmap>
 #include <QPlainTextEdit>
-#include <QScrollBar>
-#include <QTextBlock>
 #include <QTextCursor>
-#include <QTextDocument>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench/common/ProcessStatistics.h"
 #include "framework/Application.h"
 #include "framework/Form.h"
 #include "framework/Memo.h"
@@ -47,10 +43,7 @@ size_t HeapInUse() {
 }
 
 size_t Resident() {
-  std::ifstream statm("/proc/self/statm");
-  size_t size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+  return static_cast<size_t>(ResidentBytes());
 }
 
 // The log as the relay server writes it; the n-th command's pieces.
@@ -65,7 +58,7 @@ void LogCommand(long n, const std::function<void(const std::string&)>& append) {
          (n % 2 ? "  switched ON\r\n" : "  switched OFF\r\n"));
 }
 
-// One log view under test: the memo, or the toolkit editor as the memo used to be.
+// One log view under test: the memo, or the toolkit's plain-text editor.
 class TSubject {
  public:
   virtual ~TSubject() = default;
@@ -103,89 +96,44 @@ class TNewMemo : public TSubject {
   TMemo* memo_;
 };
 
-// The memo's earlier implementation, kept here as the peer: the toolkit's plain-text editor,
-// set up as the memo set it up, with the memo's conversions of text and positions.
-class TOldMemo : public TSubject {
+// The toolkit's plain-text editor as it comes, in the memo's place, size, font and colours. It
+// keeps one line break where the relay server writes "\r\n", and counts its positions so.
+class TPlainTextEdit : public TSubject {
  public:
-  TOldMemo() : window_(new QWidget) {
+  TPlainTextEdit() : window_(new QWidget) {
     window_->resize(480, 260);
     view_ = new QPlainTextEdit(window_.get());
     view_->setGeometry(16, 10, 441, 217);
     view_->setUndoRedoEnabled(false);
-    view_->setFrameShape(QFrame::NoFrame);
-    view_->document()->setDocumentMargin(1);
-    view_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    view_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    view_->setAutoFillBackground(true);
+    view_->setReadOnly(true);
     TFont font;
     font.SetName("@Batang");
     font.SetHeight(-13);
     view_->setFont(font.ToQFont());
+    view_->setFrameShape(QFrame::NoFrame);
+    view_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QPalette palette = view_->palette();
-    for (QPalette::ColorRole role : {QPalette::Window, QPalette::Base, QPalette::Button})
-      palette.setColor(role, Qt::black);
-    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-      palette.setColor(role, QColor(0, 255, 0));
+    palette.setColor(QPalette::Base, Qt::black);
+    palette.setColor(QPalette::Text, QColor(0, 255, 0));
     view_->setPalette(palette);
-    view_->setReadOnly(true);
-    view_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     window_->show();
   }
   const char* Name() const override { return "QPlainTextEdit"; }
   QWidget* Widget() override { return view_; }
   void Append(const std::string& text) override {
-    QTextCursor cursor = view_->textCursor();
-    cursor.insertText(ToDocumentText(text));
-    view_->setTextCursor(cursor);
+    view_->insertPlainText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()))
+                               .remove(QLatin1Char('\r')));
     view_->ensureCursorVisible();
   }
-  void Clear() override {
-    const QString text = ToDocumentText("  ");
-    if (text == view_->toPlainText()) return;
-    view_->setPlainText(text);
-    QTextCursor cursor = view_->textCursor();
-    cursor.movePosition(QTextCursor::Start);
-    view_->setTextCursor(cursor);
-    view_->ensureCursorVisible();
-  }
+  void Clear() override { view_->setPlainText("  "); }
   void SetSelStart(int position) override {
     QTextCursor cursor = view_->textCursor();
-    cursor.setPosition(ToDocumentPosition(position));
+    cursor.setPosition(position);
     view_->setTextCursor(cursor);
   }
-  int SelStart() override {
-    const int position = view_->textCursor().selectionStart();
-    const QTextBlock block = view_->document()->findBlock(position);
-    return position + (block.isValid() ? block.blockNumber() : 0);
-  }
+  int SelStart() override { return view_->textCursor().selectionStart(); }
 
  private:
-  static QString ToDocumentText(const std::string& text) {
-    std::string normalized;
-    normalized.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-      if (text[i] == '\r') {
-        normalized += '\n';
-        if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      } else {
-        normalized += text[i];
-      }
-    }
-    return QString::fromLatin1(normalized.data(), static_cast<qsizetype>(normalized.size()));
-  }
-  int ToDocumentPosition(int crlfPosition) const {
-    const QTextDocument* document = view_->document();
-    if (crlfPosition <= 0) return 0;
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-      const int crlfStart = block.position() + block.blockNumber();
-      const int length = block.length() - 1;
-      if (crlfPosition <= crlfStart + length) return block.position() + (crlfPosition - crlfStart);
-      if (crlfPosition == crlfStart + length + 1) return block.position() + length;
-    }
-    return document->characterCount() - 1;
-  }
-
   std::unique_ptr<QWidget> window_;
   QPlainTextEdit* view_;
 };
@@ -326,7 +274,7 @@ int main(int argc, char** argv) {
   }
   malloc_trim(0);
   if (peerToo) {
-    TOldMemo subject;
+    TPlainTextEdit subject;
     peer = TBench(subject).Run(largeLines, pngDirectory);
   }
 

@@ -1,9 +1,9 @@
 // Round trip of one hand-over from a worker to an idle main loop and back.
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <vector>
 
+#include "bench/common/Percentile.h"
 #include "framework/Application.h"
 #include "thread/MainThreadHandOver.h"
 #include "thread/Thread.h"
@@ -32,12 +32,6 @@ class HandOverTimer : public TThread {
     RunInMainThread([] { Application->Terminate(); });
   }
 };
-
-double Percentile(std::vector<double> values, double fraction) {
-  std::sort(values.begin(), values.end());
-  const size_t index = static_cast<size_t>(fraction * static_cast<double>(values.size() - 1));
-  return values[index];
-}
 
 }  // namespace
 
