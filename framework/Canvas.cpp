@@ -96,72 +96,19 @@ TColor ColorOfPixel(uint32_t pixel) {
   return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
 }
 
-TColor TPen::Color() const {
-  return color_;
-}
-void TPen::SetColor(TColor color) {
-  color_ = color;
-}
-int TPen::Width() const {
-  return width_;
-}
 void TPen::SetWidth(int width) {
   width_ = std::max(width, 1);
 }
 
-TColor TBrush::Color() const {
-  return color_;
-}
-void TBrush::SetColor(TColor color) {
-  color_ = color;
-}
-TBrushStyle TBrush::Style() const {
-  return style_;
-}
-void TBrush::SetStyle(TBrushStyle style) {
-  style_ = style;
-}
-
 TCanvas::TCanvas(TPixelBuffer* buffer) : buffer_(buffer) {}
 
-TPen& TCanvas::Pen() {
-  return pen_;
-}
-TBrush& TCanvas::Brush() {
-  return brush_;
-}
-TFont& TCanvas::Font() {
-  return font_;
-}
-const TPen& TCanvas::Pen() const {
-  return pen_;
-}
-const TBrush& TCanvas::Brush() const {
-  return brush_;
-}
-const TFont& TCanvas::Font() const {
-  return font_;
-}
-uint32_t TCanvas::CopyMode() const {
-  return copyMode_;
-}
-void TCanvas::SetCopyMode(uint32_t mode) {
-  copyMode_ = mode;
-}
-int TCanvas::Width() const {
-  return buffer_->Width();
-}
-int TCanvas::Height() const {
-  return buffer_->Height();
-}
-
 TColor TCanvas::Pixels(int x, int y) const {
-  if (x < 0 || y < 0 || x >= buffer_->Width() || y >= buffer_->Height()) return clBlack;
+  if (!Contains(x, y)) return clBlack;
   return ColorOfPixel(buffer_->Row(y)[x]);
 }
 
 void TCanvas::SetPixel(int x, int y, TColor color) {
-  if (x < 0 || y < 0 || x >= buffer_->Width() || y >= buffer_->Height()) return;
+  if (!Contains(x, y)) return;
   buffer_->Row(y)[x] = PixelOf(color);
 }
 
@@ -169,19 +116,10 @@ TRect TCanvas::ClipToBuffer(const TRect& rect) const {
   return Intersect(rect, Rect(0, 0, buffer_->Width(), buffer_->Height()));
 }
 
-TPoint TCanvas::PenPos() const {
-  return penPos_;
-}
-
-void TCanvas::MoveTo(int x, int y) {
-  penPos_ = TPoint{x, y};
-}
-
 void TCanvas::PutPenDot(int x, int y, uint32_t pixel) {
   const int width = pen_.Width();
   if (width == 1) {
-    if (x >= 0 && y >= 0 && x < buffer_->Width() && y < buffer_->Height())
-      buffer_->Row(y)[x] = pixel;
+    if (Contains(x, y)) buffer_->Row(y)[x] = pixel;
     return;
   }
   const int first = -(width - 1) / 2;
