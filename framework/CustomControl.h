@@ -10,6 +10,8 @@
 #include "platform/MessageWindow.h"
 #include "platform/VirtualKeys.h"
 
+class QScrollBar;
+
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // Bits of the shift state that mouse and key calls carry.
@@ -84,6 +86,10 @@ class TCustomControl : public TWinControl {
   // Wheel turns, positive away from the user.
   virtual void MouseWheel(int steps);
   virtual void FocusChanged(bool focused);
+
+  // A scroll bar on the control's window, hidden and without focus, that hands each new
+  // position to moved. Its calls end when the control goes.
+  QScrollBar* AddScrollBar(bool vertical, std::function<void(int)> moved);
 
  private:
   friend class TCustomControlWidget;

@@ -5,27 +5,15 @@
 #include <algorithm>
 
 TCustomGrid::TCustomGrid(TComponent* owner) : TCustomControl(owner) {
-  verticalBar_ = new QScrollBar(Qt::Vertical, Widget());
-  horizontalBar_ = new QScrollBar(Qt::Horizontal, Widget());
-  for (QScrollBar* bar : {verticalBar_, horizontalBar_}) {
-    bar->hide();
-    bar->setFocusPolicy(Qt::NoFocus);
-  }
-  QObject::connect(verticalBar_, &QScrollBar::valueChanged, [this](int value) {
+  verticalBar_ = AddScrollBar(true, [this](int value) {
     if (!updatingBars_) SetTopRow(value);
   });
-  QObject::connect(horizontalBar_, &QScrollBar::valueChanged, [this](int value) {
+  horizontalBar_ = AddScrollBar(false, [this](int value) {
     if (!updatingBars_) SetLeftCol(value);
   });
   SetColor(clWindow);
   SetTabStop(true);
   SetBounds(0, 0, 320, 120);
-}
-
-TCustomGrid::~TCustomGrid() {
-  // The bars go with the widget, after this object; they must not call back into it.
-  QObject::disconnect(verticalBar_, nullptr, nullptr, nullptr);
-  QObject::disconnect(horizontalBar_, nullptr, nullptr, nullptr);
 }
 
 bool TCustomGrid::VerticalScrollBarShown() const {

@@ -45,7 +45,6 @@ struct TGridRect {
 class TCustomGrid : public TCustomControl {
  public:
   explicit TCustomGrid(TComponent* owner);
-  ~TCustomGrid() override;
   std::string ClassName() const override { return "TCustomGrid"; }
 
   int ColCount() const { return colCount_; }

@@ -21,20 +21,12 @@ TCustomOutline::TCustomOutline(TComponent* owner)
       pictureClosed_(ClosedFolderPicture()),
       pictureLeaf_(LeafPicture()) {
   root_->expanded_ = true;
-  verticalBar_ = new QScrollBar(Qt::Vertical, Widget());
-  verticalBar_->hide();
-  verticalBar_->setFocusPolicy(Qt::NoFocus);
-  QObject::connect(verticalBar_, &QScrollBar::valueChanged, [this](int value) {
+  verticalBar_ = AddScrollBar(true, [this](int value) {
     if (!updatingBar_) SetTopRow(value);
   });
   SetColor(clWindow);
   SetTabStop(true);
   SetBounds(0, 0, 121, 97);
-}
-
-TCustomOutline::~TCustomOutline() {
-  // The bar goes with the widget, after this object; it must not call back into it.
-  QObject::disconnect(verticalBar_, nullptr, nullptr, nullptr);
 }
 
 void TCustomOutline::Dispatch(TMessage& message) {

@@ -106,7 +106,6 @@ struct TOutlineInsertion {
 class TCustomOutline : public TCustomControl {
  public:
   explicit TCustomOutline(TComponent* owner);
-  ~TCustomOutline() override;
   std::string ClassName() const override { return "TCustomOutline"; }
 
   // Throws EOutlineError "Outline index not found" for an index that is not an item.
