@@ -424,10 +424,6 @@ int TCanvas::TextHeight(const std::string&) {
   return QFontMetrics(CanvasFont(font_)).height();
 }
 
-void TCanvas::TextOut(int x, int y, const std::string& text) {
-  TextRect(Rect(0, 0, buffer_->Width(), buffer_->Height()), x, y, text);
-}
-
 void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
   const TRect clip = ClipToBuffer(rect);
   FillRect(clip);

@@ -120,7 +120,6 @@ class TCanvas {
 
   int TextWidth(const std::string& text);
   int TextHeight(const std::string& text);
-  void TextOut(int x, int y, const std::string& text);
   // Writes the text with its top left corner at (x, y), clipped to the rectangle. A solid
   // brush fills the rectangle first; a clear brush leaves the background as it is.
   void TextRect(const TRect& rect, int x, int y, const std::string& text);

@@ -43,8 +43,7 @@ class TCustomControl : public TWinControl {
   // Messages to the control's window. WM_SIZE arrives whenever the client area changes size.
   virtual void Dispatch(TMessage& message);
 
-  // The window exists once the control has been placed on a parent.
-  bool HandleAllocated() const { return windowCreated_; }
+  // Creates the window, which otherwise comes when the control is first placed on a parent.
   void HandleNeeded();
   void SetParent(TWinControl* parent) override;
 

@@ -169,12 +169,6 @@ void TCustomGrid::SetScrollBars(TScrollStyle scrollBars) {
   Invalidate();
 }
 
-void TCustomGrid::SetFixedColor(TColor color) {
-  if (color == fixedColor_) return;
-  fixedColor_ = color;
-  Invalidate();
-}
-
 void TCustomGrid::SetOptions(const TGridOptions& options) {
   if (options == options_) return;
   options_ = options;
@@ -316,11 +310,6 @@ void TCustomGrid::ScrollInView(int col, int row) {
   }
 }
 
-void TCustomGrid::InvalidateCell(int, int) {
-  // Cells are cheap to draw; the whole control is repainted.
-  Invalidate();
-}
-
 bool TCustomGrid::SelectCell(int, int) {
   return true;
 }
@@ -441,7 +430,7 @@ void TCustomGrid::Paint() {
            selection.Top != selection.Bottom);
       canvas.Font().Assign(Font());
       if (fixed) {
-        canvas.Brush().SetColor(fixedColor_);
+        canvas.Brush().SetColor(clBtnFace);
       } else if (highlighted) {
         canvas.Brush().SetColor(clHighlight);
         canvas.Font().SetColor(clHighlightText);

@@ -63,8 +63,6 @@ class TCustomGrid : public TCustomControl {
   void SetGridLineWidth(int width);
   TScrollStyle ScrollBars() const { return scrollBars_; }
   void SetScrollBars(TScrollStyle scrollBars);
-  TColor FixedColor() const { return fixedColor_; }
-  void SetFixedColor(TColor color);
 
   // The options may be changed in place; that repaints nothing. SetOptions repaints.
   TGridOptions& Options() { return options_; }
@@ -90,9 +88,6 @@ class TCustomGrid : public TCustomControl {
   TRect CellRect(int col, int row) const;
   // The cell under a point; false when there is none.
   bool MouseToCell(int x, int y, int& col, int& row) const;
-
-  void InvalidateCell(int col, int row);
-  void InvalidateGrid() { Invalidate(); }
   // Also brings the scroll bars in step with the scroll position.
   void Invalidate() override;
   // The area left for the cells beside the scroll bars that are shown.
@@ -146,7 +141,6 @@ class TCustomGrid : public TCustomControl {
   int defaultRowHeight_ = 24;
   int gridLineWidth_ = 1;
   TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
-  TColor fixedColor_ = clBtnFace;
   TGridOptions options_ = {goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
   int col_ = 1;
   int row_ = 1;

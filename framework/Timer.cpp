@@ -4,7 +4,6 @@
 #include <algorithm>
 
 #include "framework/Application.h"
-#include "framework/ClassRegistry.h"
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner), timer_(std::make_unique<QTimer>()) {
   QObject::connect(timer_.get(), &QTimer::timeout, [this] {
@@ -42,20 +41,4 @@ void TTimer::UpdateTimer() {
 
 void TTimer::Timer() {
   if (OnTimer) OnTimer(this);
-}
-
-void RegisterTimerClass() {
-  RegisterComponentClass(
-      TComponentClass{"TTimer",
-                      "TComponent",
-                      [](TComponent* owner) -> TComponent* { return new TTimer(owner); },
-                      {
-                          {"Enabled",
-                           [](TComponent& c, const TPropertyValue& v) {
-                             dynamic_cast<TTimer&>(c).SetEnabled(v.AsBool());
-                           },
-                           "true"},
-                          {"Interval", IntSetter(&TTimer::SetInterval), "1000"},
-                          {"OnTimer", EventSetter(&TTimer::OnTimer), ""},
-                      }});
 }
