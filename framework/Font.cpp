@@ -3,6 +3,8 @@
 #include <QFont>
 #include <cmath>
 
+#include "framework/Types.h"
+
 namespace {
 constexpr int kPixelsPerInch = 96;
 }
@@ -11,15 +13,11 @@ TFont::TFont()
     : name_("MS Sans Serif"), height_(-11), color_(clWindowText), charset_(1), style_(0) {}
 
 void TFont::SetName(const std::string& name) {
-  if (name == name_) return;
-  name_ = name;
-  Changed();
+  if (SetIfChanged(name_, name)) Changed();
 }
 
 void TFont::SetHeight(int height) {
-  if (height == height_) return;
-  height_ = height;
-  Changed();
+  if (SetIfChanged(height_, height)) Changed();
 }
 
 int TFont::Size() const {
@@ -31,21 +29,15 @@ void TFont::SetSize(int points) {
 }
 
 void TFont::SetColor(TColor color) {
-  if (color == color_) return;
-  color_ = color;
-  Changed();
+  if (SetIfChanged(color_, color)) Changed();
 }
 
 void TFont::SetCharset(int charset) {
-  if (charset == charset_) return;
-  charset_ = charset;
-  Changed();
+  if (SetIfChanged(charset_, charset)) Changed();
 }
 
 void TFont::SetStyle(int style) {
-  if (style == style_) return;
-  style_ = style;
-  Changed();
+  if (SetIfChanged(style_, style)) Changed();
 }
 
 void TFont::Assign(const TFont& other) {

@@ -143,30 +143,19 @@ void TCustomGrid::SetFixedRows(int count) {
 }
 
 void TCustomGrid::SetDefaultColWidth(int width) {
-  width = std::max(width, 0);
-  if (width == defaultColWidth_) return;
-  defaultColWidth_ = width;
-  Invalidate();
+  if (SetIfChanged(defaultColWidth_, std::max(width, 0))) Invalidate();
 }
 
 void TCustomGrid::SetDefaultRowHeight(int height) {
-  height = std::max(height, 0);
-  if (height == defaultRowHeight_) return;
-  defaultRowHeight_ = height;
-  Invalidate();
+  if (SetIfChanged(defaultRowHeight_, std::max(height, 0))) Invalidate();
 }
 
 void TCustomGrid::SetGridLineWidth(int width) {
-  width = std::max(width, 0);
-  if (width == gridLineWidth_) return;
-  gridLineWidth_ = width;
-  Invalidate();
+  if (SetIfChanged(gridLineWidth_, std::max(width, 0))) Invalidate();
 }
 
 void TCustomGrid::SetScrollBars(TScrollStyle scrollBars) {
-  if (scrollBars == scrollBars_) return;
-  scrollBars_ = scrollBars;
-  Invalidate();
+  if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
 }
 
 void TCustomGrid::SetOptions(const TGridOptions& options) {
@@ -278,17 +267,11 @@ int TCustomGrid::VisibleRowCount() const {
 }
 
 void TCustomGrid::SetLeftCol(int col) {
-  col = std::clamp(col, fixedCols_, colCount_ - 1);
-  if (col == leftCol_) return;
-  leftCol_ = col;
-  Invalidate();
+  if (SetIfChanged(leftCol_, std::clamp(col, fixedCols_, colCount_ - 1))) Invalidate();
 }
 
 void TCustomGrid::SetTopRow(int row) {
-  row = std::clamp(row, fixedRows_, rowCount_ - 1);
-  if (row == topRow_) return;
-  topRow_ = row;
-  Invalidate();
+  if (SetIfChanged(topRow_, std::clamp(row, fixedRows_, rowCount_ - 1))) Invalidate();
 }
 
 void TCustomGrid::ScrollInView(int col, int row) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "framework/Application.h"
+#include "framework/Types.h"
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner), timer_(std::make_unique<QTimer>()) {
   QObject::connect(timer_.get(), &QTimer::timeout, [this] {
@@ -22,16 +23,11 @@ TTimer::~TTimer() {
 }
 
 void TTimer::SetEnabled(bool enabled) {
-  if (enabled == enabled_) return;
-  enabled_ = enabled;
-  UpdateTimer();
+  if (SetIfChanged(enabled_, enabled)) UpdateTimer();
 }
 
 void TTimer::SetInterval(int interval) {
-  interval = std::max(interval, 0);
-  if (interval == interval_) return;
-  interval_ = interval;
-  UpdateTimer();
+  if (SetIfChanged(interval_, std::max(interval, 0))) UpdateTimer();
 }
 
 void TTimer::UpdateTimer() {
