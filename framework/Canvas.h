@@ -133,6 +133,10 @@ class TCanvas {
   // Paints a region given as a mask over a box: brush on its members, pen on the members
   // next to a non-member.
   void PaintRegion(const TRect& box, const std::vector<uint8_t>& mask);
+  // Paints the ellipse inscribed in the bounding box, keeping the pixels whose centre, as an
+  // offset (px, py) from the ellipse's centre with y pointing up, passes keep(px, py).
+  template <class Keep>
+  void PaintEllipse(const TRect& bounds, Keep keep);
 
   TPixelBuffer* buffer_;
   TPen pen_;

@@ -138,6 +138,9 @@ class TCustomWinSocket : public TObject {
   void HandleFreeRequest(TMessage& message);
   void HandleLookupDone(TMessage& message);
   void ResetAddress();
+  // A failed send or receive: -1 when it would block; otherwise the error event, the close,
+  // and an exception for a code the handler left set.
+  int TransferFailed(TErrorEvent kind, const char* call);
 
   WinSock::SOCKET handle_ = WinSock::INVALID_SOCKET;
   bool connected_ = false;
