@@ -69,12 +69,9 @@ class TCustomGrid : public TCustomControl {
   const TGridOptions& Options() const { return options_; }
   void SetOptions(const TGridOptions& options);
 
-  // The current cell. Setting it is a move of the focus, as by the user: SelectCell is asked
-  // and Click follows a move.
+  // The current cell.
   int Col() const { return col_; }
-  void SetCol(int col) { FocusCell(col, row_, true); }
   int Row() const { return row_; }
-  void SetRow(int row) { FocusCell(col_, row, true); }
   TGridRect Selection() const;
   // The first scrollable column and row shown.
   int LeftCol() const { return leftCol_; }
