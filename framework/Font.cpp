@@ -3,8 +3,6 @@
 #include <QFont>
 #include <cmath>
 
-#include "framework/Types.h"
-
 namespace {
 constexpr int kPixelsPerInch = 96;
 }
@@ -12,32 +10,12 @@ constexpr int kPixelsPerInch = 96;
 TFont::TFont()
     : name_("MS Sans Serif"), height_(-11), color_(clWindowText), charset_(1), style_(0) {}
 
-void TFont::SetName(const std::string& name) {
-  if (SetIfChanged(name_, name)) Changed();
-}
-
-void TFont::SetHeight(int height) {
-  if (SetIfChanged(height_, height)) Changed();
-}
-
 int TFont::Size() const {
   return static_cast<int>(std::lround(-height_ * 72.0 / kPixelsPerInch));
 }
 
 void TFont::SetSize(int points) {
   SetHeight(-static_cast<int>(std::lround(points * static_cast<double>(kPixelsPerInch) / 72.0)));
-}
-
-void TFont::SetColor(TColor color) {
-  if (SetIfChanged(color_, color)) Changed();
-}
-
-void TFont::SetCharset(int charset) {
-  if (SetIfChanged(charset_, charset)) Changed();
-}
-
-void TFont::SetStyle(int style) {
-  if (SetIfChanged(style_, style)) Changed();
 }
 
 void TFont::Assign(const TFont& other) {
