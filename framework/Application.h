@@ -39,7 +39,6 @@ class TApplication : public TComponent {
   void Run();
   // Ends the message loop once the current message has been handled.
   void Terminate();
-  bool Terminated() const { return terminated_; }
   // Handles every message waiting now, then returns.
   void ProcessMessages();
 

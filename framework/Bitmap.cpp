@@ -27,6 +27,3 @@ const TCanvas* TBitmap::Canvas() const {
 TColor TBitmap::Pixels(int x, int y) const {
   return canvas_.Pixels(x, y);
 }
-const TPixelBuffer& TBitmap::Buffer() const {
-  return buffer_;
-}

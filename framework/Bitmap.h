@@ -20,7 +20,6 @@ class TBitmap : public TObject {
   const TCanvas* Canvas() const;
   // The colour of one pixel; clBlack outside the picture.
   TColor Pixels(int x, int y) const;
-  const TPixelBuffer& Buffer() const;
 
  private:
   TPixelBuffer buffer_;

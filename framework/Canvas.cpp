@@ -96,72 +96,19 @@ TColor ColorOfPixel(uint32_t pixel) {
   return RGB((pixel >> 16) & 0xFF, (pixel >> 8) & 0xFF, pixel & 0xFF);
 }
 
-TColor TPen::Color() const {
-  return color_;
-}
-void TPen::SetColor(TColor color) {
-  color_ = color;
-}
-int TPen::Width() const {
-  return width_;
-}
 void TPen::SetWidth(int width) {
   width_ = std::max(width, 1);
 }
 
-TColor TBrush::Color() const {
-  return color_;
-}
-void TBrush::SetColor(TColor color) {
-  color_ = color;
-}
-TBrushStyle TBrush::Style() const {
-  return style_;
-}
-void TBrush::SetStyle(TBrushStyle style) {
-  style_ = style;
-}
-
 TCanvas::TCanvas(TPixelBuffer* buffer) : buffer_(buffer) {}
 
-TPen& TCanvas::Pen() {
-  return pen_;
-}
-TBrush& TCanvas::Brush() {
-  return brush_;
-}
-TFont& TCanvas::Font() {
-  return font_;
-}
-const TPen& TCanvas::Pen() const {
-  return pen_;
-}
-const TBrush& TCanvas::Brush() const {
-  return brush_;
-}
-const TFont& TCanvas::Font() const {
-  return font_;
-}
-uint32_t TCanvas::CopyMode() const {
-  return copyMode_;
-}
-void TCanvas::SetCopyMode(uint32_t mode) {
-  copyMode_ = mode;
-}
-int TCanvas::Width() const {
-  return buffer_->Width();
-}
-int TCanvas::Height() const {
-  return buffer_->Height();
-}
-
 TColor TCanvas::Pixels(int x, int y) const {
-  if (x < 0 || y < 0 || x >= buffer_->Width() || y >= buffer_->Height()) return clBlack;
+  if (!Contains(x, y)) return clBlack;
   return ColorOfPixel(buffer_->Row(y)[x]);
 }
 
 void TCanvas::SetPixel(int x, int y, TColor color) {
-  if (x < 0 || y < 0 || x >= buffer_->Width() || y >= buffer_->Height()) return;
+  if (!Contains(x, y)) return;
   buffer_->Row(y)[x] = PixelOf(color);
 }
 
@@ -169,19 +116,10 @@ TRect TCanvas::ClipToBuffer(const TRect& rect) const {
   return Intersect(rect, Rect(0, 0, buffer_->Width(), buffer_->Height()));
 }
 
-TPoint TCanvas::PenPos() const {
-  return penPos_;
-}
-
-void TCanvas::MoveTo(int x, int y) {
-  penPos_ = TPoint{x, y};
-}
-
 void TCanvas::PutPenDot(int x, int y, uint32_t pixel) {
   const int width = pen_.Width();
   if (width == 1) {
-    if (x >= 0 && y >= 0 && x < buffer_->Width() && y < buffer_->Height())
-      buffer_->Row(y)[x] = pixel;
+    if (Contains(x, y)) buffer_->Row(y)[x] = pixel;
     return;
   }
   const int first = -(width - 1) / 2;
@@ -327,8 +265,8 @@ TRect RegionBox(const TRect& bounds, int bufferWidth, int bufferHeight, int reac
 
 }  // namespace
 
-void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
-  const TRect bounds = Normalized(x1, y1, x2, y2);
+template <class Keep>
+void TCanvas::PaintEllipse(const TRect& bounds, Keep keep) {
   if (bounds.Width() == 0 || bounds.Height() == 0) return;
   const TRect box = RegionBox(bounds, buffer_->Width(), buffer_->Height(), pen_.Width());
   if (box.Width() == 0 || box.Height() == 0) return;
@@ -336,35 +274,6 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   const double cy = (static_cast<double>(bounds.Top) + bounds.Bottom) / 2;
   const double rx = bounds.Width() / 2.0;
   const double ry = bounds.Height() / 2.0;
-  std::vector<uint8_t> mask(static_cast<size_t>(box.Width()) * box.Height());
-  size_t index = 0;
-  const double inverseX = 1 / rx;
-  for (int y = box.Top; y < box.Bottom; ++y) {
-    const double ny = (y + 0.5 - cy) / ry;
-    for (int x = box.Left; x < box.Right; ++x, ++index) {
-      const double nx = (x + 0.5 - cx) * inverseX;
-      mask[index] = nx * nx + ny * ny <= 1.0;
-    }
-  }
-  PaintRegion(box, mask);
-}
-
-void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
-  const TRect bounds = Normalized(x1, y1, x2, y2);
-  if (bounds.Width() == 0 || bounds.Height() == 0) return;
-  const TRect box = RegionBox(bounds, buffer_->Width(), buffer_->Height(), pen_.Width());
-  if (box.Width() == 0 || box.Height() == 0) return;
-  const double cx = (static_cast<double>(bounds.Left) + bounds.Right) / 2;
-  const double cy = (static_cast<double>(bounds.Top) + bounds.Bottom) / 2;
-  const double rx = bounds.Width() / 2.0;
-  const double ry = bounds.Height() / 2.0;
-  // Directions with y pointing up, so that a positive cross product turns counter-clockwise.
-  const double ax = x3 - cx, ay = cy - y3;
-  const double bx = x4 - cx, by = cy - y4;
-  const double spanCross = ax * by - ay * bx;
-  const bool whole =
-      (ax == 0 && ay == 0) || (bx == 0 && by == 0) || (spanCross == 0 && ax * bx + ay * by > 0);
-  const bool narrow = spanCross >= 0;  // the arc turns by half a circle or less
   std::vector<uint8_t> mask(static_cast<size_t>(box.Width()) * box.Height());
   size_t index = 0;
   const double inverseX = 1 / rx;
@@ -374,23 +283,36 @@ void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
     for (int x = box.Left; x < box.Right; ++x, ++index) {
       const double px = x + 0.5 - cx;
       const double nx = px * inverseX;
-      if (nx * nx + ny * ny > 1.0) continue;
-      bool inside = whole;
-      if (!inside) {
-        const double fromStart = ax * py - ay * px;  // cross(start, p)
-        const double toEnd = px * by - py * bx;      // cross(p, end)
-        if (narrow) {
-          inside = fromStart >= 0 && toEnd >= 0;
-        } else {
-          const double fromEnd = bx * py - by * px;  // cross(end, p)
-          const double toStart = px * ay - py * ax;  // cross(p, start)
-          inside = !(fromEnd > 0 && toStart > 0);
-        }
-      }
-      mask[index] = inside;
+      mask[index] = nx * nx + ny * ny <= 1.0 && keep(px, py);
     }
   }
   PaintRegion(box, mask);
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+  PaintEllipse(Normalized(x1, y1, x2, y2), [](double, double) { return true; });
+}
+
+void TCanvas::Pie(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+  const TRect bounds = Normalized(x1, y1, x2, y2);
+  const double cx = (static_cast<double>(bounds.Left) + bounds.Right) / 2;
+  const double cy = (static_cast<double>(bounds.Top) + bounds.Bottom) / 2;
+  // Directions with y pointing up, so that a positive cross product turns counter-clockwise.
+  const double ax = x3 - cx, ay = cy - y3;
+  const double bx = x4 - cx, by = cy - y4;
+  const double spanCross = ax * by - ay * bx;
+  const bool whole =
+      (ax == 0 && ay == 0) || (bx == 0 && by == 0) || (spanCross == 0 && ax * bx + ay * by > 0);
+  const bool narrow = spanCross >= 0;  // the arc turns by half a circle or less
+  PaintEllipse(bounds, [&](double px, double py) {
+    if (whole) return true;
+    const double fromStart = ax * py - ay * px;  // cross(start, p)
+    const double toEnd = px * by - py * bx;      // cross(p, end)
+    if (narrow) return fromStart >= 0 && toEnd >= 0;
+    const double fromEnd = bx * py - by * px;  // cross(end, p)
+    const double toStart = px * ay - py * ax;  // cross(p, start)
+    return !(fromEnd > 0 && toStart > 0);
+  });
 }
 
 void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect) {
@@ -484,10 +406,6 @@ int TCanvas::TextWidth(const std::string& text) {
 
 int TCanvas::TextHeight(const std::string&) {
   return QFontMetrics(CanvasFont(font_)).height();
-}
-
-void TCanvas::TextOut(int x, int y, const std::string& text) {
-  TextRect(Rect(0, 0, buffer_->Width(), buffer_->Height()), x, y, text);
 }
 
 void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {

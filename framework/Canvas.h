@@ -49,9 +49,9 @@ TColor ColorOfPixel(uint32_t pixel);
 
 class TPen {
  public:
-  TColor Color() const;
-  void SetColor(TColor color);
-  int Width() const;
+  TColor Color() const { return color_; }
+  void SetColor(TColor color) { color_ = color; }
+  int Width() const { return width_; }
   // Widths below 1 draw as 1.
   void SetWidth(int width);
 
@@ -64,10 +64,10 @@ enum TBrushStyle : uint8_t { bsSolid, bsClear };
 
 class TBrush {
  public:
-  TColor Color() const;
-  void SetColor(TColor color);
-  TBrushStyle Style() const;
-  void SetStyle(TBrushStyle style);
+  TColor Color() const { return color_; }
+  void SetColor(TColor color) { color_ = color; }
+  TBrushStyle Style() const { return style_; }
+  void SetStyle(TBrushStyle style) { style_ = style; }
 
  private:
   TColor color_ = clWhite;
@@ -81,22 +81,22 @@ class TCanvas {
   TCanvas(const TCanvas&) = delete;
   TCanvas& operator=(const TCanvas&) = delete;
 
-  TPen& Pen();
-  TBrush& Brush();
-  TFont& Font();
-  const TPen& Pen() const;
-  const TBrush& Brush() const;
-  const TFont& Font() const;
-  uint32_t CopyMode() const;
-  void SetCopyMode(uint32_t mode);
+  TPen& Pen() { return pen_; }
+  TBrush& Brush() { return brush_; }
+  TFont& Font() { return font_; }
+  const TPen& Pen() const { return pen_; }
+  const TBrush& Brush() const { return brush_; }
+  const TFont& Font() const { return font_; }
+  uint32_t CopyMode() const { return copyMode_; }
+  void SetCopyMode(uint32_t mode) { copyMode_ = mode; }
 
-  int Width() const;
-  int Height() const;
+  int Width() const { return buffer_->Width(); }
+  int Height() const { return buffer_->Height(); }
   TColor Pixels(int x, int y) const;  // clBlack outside the buffer
   void SetPixel(int x, int y, TColor color);
 
-  TPoint PenPos() const;
-  void MoveTo(int x, int y);
+  TPoint PenPos() const { return penPos_; }
+  void MoveTo(int x, int y) { penPos_ = TPoint{x, y}; }
   // Draws from the pen position to (x, y) without (x, y) itself, which becomes the position.
   void LineTo(int x, int y);
   // Brush fill of the rectangle without its right column and bottom row; nothing with a clear
@@ -120,17 +120,23 @@ class TCanvas {
 
   int TextWidth(const std::string& text);
   int TextHeight(const std::string& text);
-  void TextOut(int x, int y, const std::string& text);
   // Writes the text with its top left corner at (x, y), clipped to the rectangle. A solid
   // brush fills the rectangle first; a clear brush leaves the background as it is.
   void TextRect(const TRect& rect, int x, int y, const std::string& text);
 
  private:
+  bool Contains(int x, int y) const {
+    return x >= 0 && y >= 0 && x < buffer_->Width() && y < buffer_->Height();
+  }
   TRect ClipToBuffer(const TRect& rect) const;
   void PutPenDot(int x, int y, uint32_t pixel);
   // Paints a region given as a mask over a box: brush on its members, pen on the members
   // next to a non-member.
   void PaintRegion(const TRect& box, const std::vector<uint8_t>& mask);
+  // Paints the ellipse inscribed in the bounding box, keeping the pixels whose centre, as an
+  // offset (px, py) from the ellipse's centre with y pointing up, passes keep(px, py).
+  template <class Keep>
+  void PaintEllipse(const TRect& bounds, Keep keep);
 
   TPixelBuffer* buffer_;
   TPen pen_;

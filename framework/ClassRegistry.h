@@ -129,3 +129,10 @@ TPropertySetter EventSetter(E T::*field) {
     dynamic_cast<T&>(c).*field = v.template AsEvent<E>();
   };
 }
+// An event property set through a member function.
+template <class T, class E>
+TPropertySetter EventSetter(void (T::*set)(E)) {
+  return [set](TComponent& c, const TPropertyValue& v) {
+    (dynamic_cast<T&>(c).*set)(v.template AsEvent<E>());
+  };
+}

@@ -7,7 +7,6 @@ TComponent::TComponent(TComponent* owner) : owner_(owner) {
 }
 
 TComponent::~TComponent() {
-  destroying_ = true;
   DestroyComponents();
   if (owner_) owner_->RemoveComponent(this);
 }

@@ -31,12 +31,10 @@ class TComponent : public TObject {
   void SetTag(int tag) { tag_ = tag; }
 
   int ComponentCount() const { return static_cast<int>(components_.size()); }
-  TComponent* Components(int index) const { return components_.at(static_cast<size_t>(index)); }
   TComponent* FindComponent(const std::string& name) const;
 
   bool IsLoading() const { return loading_; }
   bool IsDesigning() const { return false; }  // never at run time
-  bool IsDestroying() const { return destroying_; }
   void SetLoading(bool loading) { loading_ = loading; }
 
   // Runs once after a form description has set all of this component's properties.
@@ -60,6 +58,5 @@ class TComponent : public TObject {
   std::string name_;
   int tag_ = 0;
   bool loading_ = false;
-  bool destroying_ = false;
   std::vector<TComponent*> components_;
 };

@@ -78,16 +78,12 @@ void TControl::SetVisible(bool visible) {
 }
 
 void TControl::SetEnabled(bool enabled) {
-  if (enabled == enabled_) return;
-  enabled_ = enabled;
-  widget_->setEnabled(enabled);
+  if (SetIfChanged(enabled_, enabled)) widget_->setEnabled(enabled);
 }
 
 void TControl::SetColor(TColor color) {
   parentColor_ = false;
-  if (color == color_) return;
-  color_ = color;
-  ColorChanged();
+  if (SetIfChanged(color_, color)) ColorChanged();
 }
 
 void TControl::SetParentColor(bool parentColor) {
@@ -122,9 +118,7 @@ void TControl::ParentFontChanged() {
 }
 
 void TControl::SetText(const std::string& text) {
-  if (text == text_) return;
-  text_ = text;
-  TextChanged();
+  if (SetIfChanged(text_, text)) TextChanged();
 }
 
 void TControl::TextChanged() {}

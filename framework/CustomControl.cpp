@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
@@ -211,6 +212,17 @@ TCustomControl::TCustomControl(TComponent* owner)
 
 TCustomControl::~TCustomControl() {
   static_cast<TCustomControlWidget*>(Widget())->Detach();
+  // The bars go with the widget, after this object; they must not call back into it.
+  for (QScrollBar* bar : Widget()->findChildren<QScrollBar*>(Qt::FindDirectChildrenOnly))
+    QObject::disconnect(bar, nullptr, nullptr, nullptr);
+}
+
+QScrollBar* TCustomControl::AddScrollBar(bool vertical, std::function<void(int)> moved) {
+  auto* bar = new QScrollBar(vertical ? Qt::Vertical : Qt::Horizontal, Widget());
+  bar->hide();
+  bar->setFocusPolicy(Qt::NoFocus);
+  QObject::connect(bar, &QScrollBar::valueChanged, std::move(moved));
+  return bar;
 }
 
 void TCustomControl::SetParent(TWinControl* parent) {

@@ -10,6 +10,8 @@
 #include "platform/MessageWindow.h"
 #include "platform/VirtualKeys.h"
 
+class QScrollBar;
+
 enum TMouseButton { mbLeft, mbRight, mbMiddle };
 
 // Bits of the shift state that mouse and key calls carry.
@@ -41,8 +43,7 @@ class TCustomControl : public TWinControl {
   // Messages to the control's window. WM_SIZE arrives whenever the client area changes size.
   virtual void Dispatch(TMessage& message);
 
-  // The window exists once the control has been placed on a parent.
-  bool HandleAllocated() const { return windowCreated_; }
+  // Creates the window, which otherwise comes when the control is first placed on a parent.
   void HandleNeeded();
   void SetParent(TWinControl* parent) override;
 
@@ -84,6 +85,10 @@ class TCustomControl : public TWinControl {
   // Wheel turns, positive away from the user.
   virtual void MouseWheel(int steps);
   virtual void FocusChanged(bool focused);
+
+  // A scroll bar on the control's window, hidden and without focus, that hands each new
+  // position to moved. Its calls end when the control goes.
+  QScrollBar* AddScrollBar(bool vertical, std::function<void(int)> moved);
 
  private:
   friend class TCustomControlWidget;

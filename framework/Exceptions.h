@@ -10,7 +10,6 @@ class Exception {
   virtual ~Exception() = default;
 
   const std::string& Message() const { return message_; }
-  void SetMessage(std::string message) { message_ = std::move(message); }
 
  private:
   std::string message_;

@@ -10,42 +10,12 @@ constexpr int kPixelsPerInch = 96;
 TFont::TFont()
     : name_("MS Sans Serif"), height_(-11), color_(clWindowText), charset_(1), style_(0) {}
 
-void TFont::SetName(const std::string& name) {
-  if (name == name_) return;
-  name_ = name;
-  Changed();
-}
-
-void TFont::SetHeight(int height) {
-  if (height == height_) return;
-  height_ = height;
-  Changed();
-}
-
 int TFont::Size() const {
   return static_cast<int>(std::lround(-height_ * 72.0 / kPixelsPerInch));
 }
 
 void TFont::SetSize(int points) {
   SetHeight(-static_cast<int>(std::lround(points * static_cast<double>(kPixelsPerInch) / 72.0)));
-}
-
-void TFont::SetColor(TColor color) {
-  if (color == color_) return;
-  color_ = color;
-  Changed();
-}
-
-void TFont::SetCharset(int charset) {
-  if (charset == charset_) return;
-  charset_ = charset;
-  Changed();
-}
-
-void TFont::SetStyle(int style) {
-  if (style == style_) return;
-  style_ = style;
-  Changed();
 }
 
 void TFont::Assign(const TFont& other) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework/Color.h"
+#include "framework/Types.h"
 
 class QFont;
 
@@ -16,18 +17,28 @@ class TFont {
   TFont();
 
   const std::string& Name() const { return name_; }
-  void SetName(const std::string& name);
+  void SetName(const std::string& name) {
+    if (SetIfChanged(name_, name)) Changed();
+  }
   int Height() const { return height_; }
-  void SetHeight(int height);
+  void SetHeight(int height) {
+    if (SetIfChanged(height_, height)) Changed();
+  }
   // Size in points at 96 pixels per inch.
   int Size() const;
   void SetSize(int points);
   TColor Color() const { return color_; }
-  void SetColor(TColor color);
+  void SetColor(TColor color) {
+    if (SetIfChanged(color_, color)) Changed();
+  }
   int Charset() const { return charset_; }
-  void SetCharset(int charset);
+  void SetCharset(int charset) {
+    if (SetIfChanged(charset_, charset)) Changed();
+  }
   int Style() const { return style_; }  // TFontStyle bits
-  void SetStyle(int style);
+  void SetStyle(int style) {
+    if (SetIfChanged(style_, style)) Changed();
+  }
 
   void Assign(const TFont& other);
   bool operator==(const TFont& other) const;

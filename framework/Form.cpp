@@ -80,10 +80,6 @@ void TForm::Show() {
   Widget()->show();
 }
 
-bool TForm::Showing() const {
-  return Widget()->isVisible();
-}
-
 bool TForm::CloseRequestedByWindow() {
   Close();
   // The widget itself is hidden by Close when the action says so.

@@ -25,7 +25,6 @@ class TForm : public TWinControl, public TDescriptionRoot {
   // Asks the form to close: OnClose decides the action; the main form ends the application.
   void Close();
   void Show();
-  bool Showing() const;
 
   bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool autoSize);

@@ -5,27 +5,15 @@
 #include <algorithm>
 
 TCustomGrid::TCustomGrid(TComponent* owner) : TCustomControl(owner) {
-  verticalBar_ = new QScrollBar(Qt::Vertical, Widget());
-  horizontalBar_ = new QScrollBar(Qt::Horizontal, Widget());
-  for (QScrollBar* bar : {verticalBar_, horizontalBar_}) {
-    bar->hide();
-    bar->setFocusPolicy(Qt::NoFocus);
-  }
-  QObject::connect(verticalBar_, &QScrollBar::valueChanged, [this](int value) {
+  verticalBar_ = AddScrollBar(true, [this](int value) {
     if (!updatingBars_) SetTopRow(value);
   });
-  QObject::connect(horizontalBar_, &QScrollBar::valueChanged, [this](int value) {
+  horizontalBar_ = AddScrollBar(false, [this](int value) {
     if (!updatingBars_) SetLeftCol(value);
   });
   SetColor(clWindow);
   SetTabStop(true);
   SetBounds(0, 0, 320, 120);
-}
-
-TCustomGrid::~TCustomGrid() {
-  // The bars go with the widget, after this object; they must not call back into it.
-  QObject::disconnect(verticalBar_, nullptr, nullptr, nullptr);
-  QObject::disconnect(horizontalBar_, nullptr, nullptr, nullptr);
 }
 
 bool TCustomGrid::VerticalScrollBarShown() const {
@@ -155,36 +143,19 @@ void TCustomGrid::SetFixedRows(int count) {
 }
 
 void TCustomGrid::SetDefaultColWidth(int width) {
-  width = std::max(width, 0);
-  if (width == defaultColWidth_) return;
-  defaultColWidth_ = width;
-  Invalidate();
+  if (SetIfChanged(defaultColWidth_, std::max(width, 0))) Invalidate();
 }
 
 void TCustomGrid::SetDefaultRowHeight(int height) {
-  height = std::max(height, 0);
-  if (height == defaultRowHeight_) return;
-  defaultRowHeight_ = height;
-  Invalidate();
+  if (SetIfChanged(defaultRowHeight_, std::max(height, 0))) Invalidate();
 }
 
 void TCustomGrid::SetGridLineWidth(int width) {
-  width = std::max(width, 0);
-  if (width == gridLineWidth_) return;
-  gridLineWidth_ = width;
-  Invalidate();
+  if (SetIfChanged(gridLineWidth_, std::max(width, 0))) Invalidate();
 }
 
 void TCustomGrid::SetScrollBars(TScrollStyle scrollBars) {
-  if (scrollBars == scrollBars_) return;
-  scrollBars_ = scrollBars;
-  Invalidate();
-}
-
-void TCustomGrid::SetFixedColor(TColor color) {
-  if (color == fixedColor_) return;
-  fixedColor_ = color;
-  Invalidate();
+  if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
 }
 
 void TCustomGrid::SetOptions(const TGridOptions& options) {
@@ -296,17 +267,11 @@ int TCustomGrid::VisibleRowCount() const {
 }
 
 void TCustomGrid::SetLeftCol(int col) {
-  col = std::clamp(col, fixedCols_, colCount_ - 1);
-  if (col == leftCol_) return;
-  leftCol_ = col;
-  Invalidate();
+  if (SetIfChanged(leftCol_, std::clamp(col, fixedCols_, colCount_ - 1))) Invalidate();
 }
 
 void TCustomGrid::SetTopRow(int row) {
-  row = std::clamp(row, fixedRows_, rowCount_ - 1);
-  if (row == topRow_) return;
-  topRow_ = row;
-  Invalidate();
+  if (SetIfChanged(topRow_, std::clamp(row, fixedRows_, rowCount_ - 1))) Invalidate();
 }
 
 void TCustomGrid::ScrollInView(int col, int row) {
@@ -326,11 +291,6 @@ void TCustomGrid::ScrollInView(int col, int row) {
       if (row >= topRow_ + visible) SetTopRow(row - visible + 1);
     }
   }
-}
-
-void TCustomGrid::InvalidateCell(int, int) {
-  // Cells are cheap to draw; the whole control is repainted.
-  Invalidate();
 }
 
 bool TCustomGrid::SelectCell(int, int) {
@@ -453,7 +413,7 @@ void TCustomGrid::Paint() {
            selection.Top != selection.Bottom);
       canvas.Font().Assign(Font());
       if (fixed) {
-        canvas.Brush().SetColor(fixedColor_);
+        canvas.Brush().SetColor(clBtnFace);
       } else if (highlighted) {
         canvas.Brush().SetColor(clHighlight);
         canvas.Font().SetColor(clHighlightText);

@@ -45,7 +45,6 @@ struct TGridRect {
 class TCustomGrid : public TCustomControl {
  public:
   explicit TCustomGrid(TComponent* owner);
-  ~TCustomGrid() override;
   std::string ClassName() const override { return "TCustomGrid"; }
 
   int ColCount() const { return colCount_; }
@@ -64,20 +63,15 @@ class TCustomGrid : public TCustomControl {
   void SetGridLineWidth(int width);
   TScrollStyle ScrollBars() const { return scrollBars_; }
   void SetScrollBars(TScrollStyle scrollBars);
-  TColor FixedColor() const { return fixedColor_; }
-  void SetFixedColor(TColor color);
 
   // The options may be changed in place; that repaints nothing. SetOptions repaints.
   TGridOptions& Options() { return options_; }
   const TGridOptions& Options() const { return options_; }
   void SetOptions(const TGridOptions& options);
 
-  // The current cell. Setting it is a move of the focus, as by the user: SelectCell is asked
-  // and Click follows a move.
+  // The current cell.
   int Col() const { return col_; }
-  void SetCol(int col) { FocusCell(col, row_, true); }
   int Row() const { return row_; }
-  void SetRow(int row) { FocusCell(col_, row, true); }
   TGridRect Selection() const;
   // The first scrollable column and row shown.
   int LeftCol() const { return leftCol_; }
@@ -91,9 +85,6 @@ class TCustomGrid : public TCustomControl {
   TRect CellRect(int col, int row) const;
   // The cell under a point; false when there is none.
   bool MouseToCell(int x, int y, int& col, int& row) const;
-
-  void InvalidateCell(int col, int row);
-  void InvalidateGrid() { Invalidate(); }
   // Also brings the scroll bars in step with the scroll position.
   void Invalidate() override;
   // The area left for the cells beside the scroll bars that are shown.
@@ -147,7 +138,6 @@ class TCustomGrid : public TCustomControl {
   int defaultRowHeight_ = 24;
   int gridLineWidth_ = 1;
   TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
-  TColor fixedColor_ = clBtnFace;
   TGridOptions options_ = {goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
   int col_ = 1;
   int row_ = 1;

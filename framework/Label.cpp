@@ -22,15 +22,12 @@ TLabel::TLabel(TComponent* owner) : TControl(owner, new QLabel) {
 }
 
 void TLabel::SetAutoSize(bool autoSize) {
-  if (autoSize == autoSize_) return;
-  autoSize_ = autoSize;
-  AdjustSize();
+  if (SetIfChanged(autoSize_, autoSize)) AdjustSize();
 }
 
 void TLabel::SetTransparent(bool transparent) {
-  if (transparent == transparent_) return;
-  transparent_ = transparent;
-  AsLabel(Widget())->setAutoFillBackground(!transparent_);
+  if (SetIfChanged(transparent_, transparent))
+    AsLabel(Widget())->setAutoFillBackground(!transparent_);
 }
 
 void TLabel::SetAlignment(TAlignment alignment) {

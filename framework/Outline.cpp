@@ -21,20 +21,12 @@ TCustomOutline::TCustomOutline(TComponent* owner)
       pictureClosed_(ClosedFolderPicture()),
       pictureLeaf_(LeafPicture()) {
   root_->expanded_ = true;
-  verticalBar_ = new QScrollBar(Qt::Vertical, Widget());
-  verticalBar_->hide();
-  verticalBar_->setFocusPolicy(Qt::NoFocus);
-  QObject::connect(verticalBar_, &QScrollBar::valueChanged, [this](int value) {
+  verticalBar_ = AddScrollBar(true, [this](int value) {
     if (!updatingBar_) SetTopRow(value);
   });
   SetColor(clWindow);
   SetTabStop(true);
   SetBounds(0, 0, 121, 97);
-}
-
-TCustomOutline::~TCustomOutline() {
-  // The bar goes with the widget, after this object; it must not call back into it.
-  QObject::disconnect(verticalBar_, nullptr, nullptr, nullptr);
 }
 
 void TCustomOutline::Dispatch(TMessage& message) {
@@ -104,9 +96,7 @@ void TCustomOutline::Click() {
 }
 
 void TCustomOutline::SetScrollBars(TScrollStyle scrollBars) {
-  if (scrollBars == scrollBars_) return;
-  scrollBars_ = scrollBars;
-  Invalidate();
+  if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
 }
 
 void TCustomOutline::Invalidate() {
@@ -139,22 +129,15 @@ void TCustomOutline::UpdateScrollBar() {
 }
 
 void TCustomOutline::SetStyle(TOutlineStyle style) {
-  if (style == style_) return;
-  style_ = style;
-  Invalidate();
+  if (SetIfChanged(style_, style)) Invalidate();
 }
 
 void TCustomOutline::SetOptions(const TOutlineOptions& options) {
-  if (options == options_) return;
-  options_ = options;
-  Invalidate();
+  if (SetIfChanged(options_, options)) Invalidate();
 }
 
 void TCustomOutline::SetItemHeight(int height) {
-  height = std::max(height, 1);
-  if (height == itemHeight_) return;
-  itemHeight_ = height;
-  Invalidate();
+  if (SetIfChanged(itemHeight_, std::max(height, 1))) Invalidate();
 }
 
 // --- TCustomOutline: rows and input ---------------------------------------------------------
@@ -185,10 +168,7 @@ int TCustomOutline::RowsInWindow() const {
 
 void TCustomOutline::SetTopRow(int row) {
   const int last = std::max(0, VisibleItemCount() - RowsInWindow());
-  row = std::clamp(row, 0, last);
-  if (row == topRow_) return;
-  topRow_ = row;
-  Invalidate();
+  if (SetIfChanged(topRow_, std::clamp(row, 0, last))) Invalidate();
 }
 
 void TCustomOutline::ScrollInView(int row) {

@@ -106,7 +106,6 @@ struct TOutlineInsertion {
 class TCustomOutline : public TCustomControl {
  public:
   explicit TCustomOutline(TComponent* owner);
-  ~TCustomOutline() override;
   std::string ClassName() const override { return "TCustomOutline"; }
 
   // Throws EOutlineError "Outline index not found" for an index that is not an item.
@@ -202,10 +201,6 @@ class TCustomOutline : public TCustomControl {
   void KeyDown(WORD& key, int shift) override;
   void MouseWheel(int steps) override;
 
-  // The row the user last moved to; Click selects its item.
-  int CurrentRow() const { return currentRow_; }
-  void SetCurrentRow(int row) { currentRow_ = row; }
-
  private:
   friend class TOutlineNode;
   void Changed();  // the tree's shape changed: numbering and rows are out of date
@@ -247,7 +242,7 @@ class TCustomOutline : public TCustomControl {
   std::unique_ptr<TBitmap> pictureClosed_;
   std::unique_ptr<TBitmap> pictureLeaf_;
   int topRow_ = 0;
-  int currentRow_ = -1;
+  int currentRow_ = -1;  // the row the user last moved to; Click selects its item
   bool lastDownToggled_ = false;
   QScrollBar* verticalBar_ = nullptr;  // a child of the control's widget
   bool updatingBar_ = false;

@@ -48,15 +48,11 @@ TPanel::TPanel(TComponent* owner) : TWinControl(owner, new PanelWidget(this)) {
 }
 
 void TPanel::SetBevelOuter(TBevelCut bevel) {
-  if (bevel == bevelOuter_) return;
-  bevelOuter_ = bevel;
-  Invalidate();
+  if (SetIfChanged(bevelOuter_, bevel)) Invalidate();
 }
 
 void TPanel::SetBevelInner(TBevelCut bevel) {
-  if (bevel == bevelInner_) return;
-  bevelInner_ = bevel;
-  Invalidate();
+  if (SetIfChanged(bevelInner_, bevel)) Invalidate();
 }
 
 void TPanel::SetBevelWidth(int width) {

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "framework/Application.h"
-#include "framework/ClassRegistry.h"
+#include "framework/Types.h"
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner), timer_(std::make_unique<QTimer>()) {
   QObject::connect(timer_.get(), &QTimer::timeout, [this] {
@@ -23,16 +23,11 @@ TTimer::~TTimer() {
 }
 
 void TTimer::SetEnabled(bool enabled) {
-  if (enabled == enabled_) return;
-  enabled_ = enabled;
-  UpdateTimer();
+  if (SetIfChanged(enabled_, enabled)) UpdateTimer();
 }
 
 void TTimer::SetInterval(int interval) {
-  interval = std::max(interval, 0);
-  if (interval == interval_) return;
-  interval_ = interval;
-  UpdateTimer();
+  if (SetIfChanged(interval_, std::max(interval, 0))) UpdateTimer();
 }
 
 void TTimer::UpdateTimer() {
@@ -42,20 +37,4 @@ void TTimer::UpdateTimer() {
 
 void TTimer::Timer() {
   if (OnTimer) OnTimer(this);
-}
-
-void RegisterTimerClass() {
-  RegisterComponentClass(
-      TComponentClass{"TTimer",
-                      "TComponent",
-                      [](TComponent* owner) -> TComponent* { return new TTimer(owner); },
-                      {
-                          {"Enabled",
-                           [](TComponent& c, const TPropertyValue& v) {
-                             dynamic_cast<TTimer&>(c).SetEnabled(v.AsBool());
-                           },
-                           "true"},
-                          {"Interval", IntSetter(&TTimer::SetInterval), "1000"},
-                          {"OnTimer", EventSetter(&TTimer::OnTimer), ""},
-                      }});
 }

@@ -31,6 +31,3 @@ class TTimer : public TComponent {
   bool enabled_ = true;
   int interval_ = 1000;
 };
-
-// Registers TTimer with its published properties.
-void RegisterTimerClass();

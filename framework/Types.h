@@ -2,6 +2,7 @@
 // Small records shared by the controls and the drawing code.
 
 #include <cstdint>
+#include <type_traits>
 
 struct TPoint {
   int32_t X = 0;
@@ -26,3 +27,12 @@ inline TRect Rect(int32_t left, int32_t top, int32_t right, int32_t bottom) {
 
 // Which scroll bars a control offers.
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+
+// Stores a property's new value; false when it is the value already there, so that nothing
+// needs redrawing or redoing.
+template <class T>
+bool SetIfChanged(T& field, const std::type_identity_t<T>& value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}

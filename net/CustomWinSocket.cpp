@@ -325,12 +325,15 @@ int TCustomWinSocket::ReceiveInto(void* buffer, int count) {
   }
   if (!connected_) return 0;
   const int result = recv(handle_, static_cast<char*>(buffer), count, 0);
-  if (result != SOCKET_ERROR) return result;
+  return result != SOCKET_ERROR ? result : TransferFailed(errReceive, "recv");
+}
+
+int TCustomWinSocket::TransferFailed(TErrorEvent kind, const char* call) {
   int code = WSAGetLastError();
   if (code == WSAEWOULDBLOCK) return -1;
-  FireErrorEvent(this, errReceive, code);
+  FireErrorEvent(this, kind, code);
   CloseEndpoint(handle_);
-  if (code != 0) throw ESocketError(SocketErrorMessage(code, "recv"));
+  if (code != 0) throw ESocketError(SocketErrorMessage(code, call));
   return -1;
 }
 
@@ -346,13 +349,7 @@ int TCustomWinSocket::SendBytes(const void* buffer, int count) {
   std::lock_guard<std::recursive_mutex> guard(lock_);
   if (!connected_) return 0;
   const int result = send(handle_, static_cast<const char*>(buffer), count, 0);
-  if (result != SOCKET_ERROR) return result;
-  int code = WSAGetLastError();
-  if (code == WSAEWOULDBLOCK) return -1;
-  FireErrorEvent(this, errSend, code);
-  CloseEndpoint(handle_);
-  if (code != 0) throw ESocketError(SocketErrorMessage(code, "send"));
-  return -1;
+  return result != SOCKET_ERROR ? result : TransferFailed(errSend, "send");
 }
 
 int TCustomWinSocket::SendString(const std::string& text) {

@@ -111,7 +111,6 @@ class TCustomWinSocket : public TObject {
   void SetSocketEventSink(TSocketEventSink sink) { socketSink_ = std::move(sink); }
   void SetErrorEventSink(TSocketErrorSink sink) { errorSink_ = std::move(sink); }
   const TSocketEventSink& SocketEventSink() const { return socketSink_; }
-  const TSocketErrorSink& ErrorEventSink() const { return errorSink_; }
 
   // "Windows socket error: <system text> (<code>), on API '<api>'".
   static std::string SocketErrorMessage(int code, const std::string& api);
@@ -139,6 +138,9 @@ class TCustomWinSocket : public TObject {
   void HandleFreeRequest(TMessage& message);
   void HandleLookupDone(TMessage& message);
   void ResetAddress();
+  // A failed send or receive: -1 when it would block; otherwise the error event, the close,
+  // and an exception for a code the handler left set.
+  int TransferFailed(TErrorEvent kind, const char* call);
 
   WinSock::SOCKET handle_ = WinSock::INVALID_SOCKET;
   bool connected_ = false;

@@ -99,36 +99,6 @@ void TCustomServerSocket::ApplyActive(bool value) {
                             ServerType() == stThreadBlocking);
 }
 
-const TSocketNotifyEvent& TCustomServerSocket::ClientEvent(int index) const {
-  switch (index) {
-    case 0:
-      return endpoint_->OnClientRead;
-    case 1:
-      return endpoint_->OnClientWrite;
-    case 2:
-      return endpoint_->OnClientConnect;
-    default:
-      return endpoint_->OnClientDisconnect;
-  }
-}
-
-void TCustomServerSocket::SetClientEvent(int index, TSocketNotifyEvent handler) {
-  switch (index) {
-    case 0:
-      endpoint_->OnClientRead = std::move(handler);
-      break;
-    case 1:
-      endpoint_->OnClientWrite = std::move(handler);
-      break;
-    case 2:
-      endpoint_->OnClientConnect = std::move(handler);
-      break;
-    default:
-      endpoint_->OnClientDisconnect = std::move(handler);
-      break;
-  }
-}
-
 // ---- TServerSocket ----
 
 TServerSocket::TServerSocket(TComponent* owner) : TCustomServerSocket(owner) {
@@ -138,17 +108,6 @@ TServerSocket::TServerSocket(TComponent* owner) : TCustomServerSocket(owner) {
 }
 
 // ---- Registration ----
-
-namespace {
-
-TPropertySetter ClientEventSetter(int index) {
-  return [index](TComponent& component, const TPropertyValue& value) {
-    dynamic_cast<TCustomServerSocket&>(component).SetClientEvent(
-        index, value.AsEvent<TSocketNotifyEvent>());
-  };
-}
-
-}  // namespace
 
 void RegisterSocketComponents() {
   TComponentClass serverSocket;
@@ -162,30 +121,14 @@ void RegisterSocketComponents() {
       {"ServerType",
        EnumSetter(&TCustomServerSocket::SetServerType, {"stNonBlocking", "stThreadBlocking"}), ""},
       {"ThreadCacheSize", IntSetter(&TCustomServerSocket::SetThreadCacheSize), "10"},
-      {"OnListen",
-       [](TComponent& c, const TPropertyValue& v) {
-         dynamic_cast<TCustomSocket&>(c).OnListen = v.AsEvent<TSocketNotifyEvent>();
-       },
-       ""},
-      {"OnAccept",
-       [](TComponent& c, const TPropertyValue& v) {
-         dynamic_cast<TCustomSocket&>(c).OnAccept = v.AsEvent<TSocketNotifyEvent>();
-       },
-       ""},
-      {"OnGetSocket",
-       [](TComponent& c, const TPropertyValue& v) {
-         dynamic_cast<TCustomServerSocket&>(c).SetOnGetSocket(v.AsEvent<TGetSocketEvent>());
-       },
-       ""},
-      {"OnClientConnect", ClientEventSetter(2), ""},
-      {"OnClientDisconnect", ClientEventSetter(3), ""},
-      {"OnClientRead", ClientEventSetter(0), ""},
-      {"OnClientWrite", ClientEventSetter(1), ""},
-      {"OnClientError",
-       [](TComponent& c, const TPropertyValue& v) {
-         dynamic_cast<TCustomServerSocket&>(c).SetOnClientError(v.AsEvent<TSocketErrorEvent>());
-       },
-       ""},
+      {"OnListen", EventSetter(&TCustomSocket::OnListen), ""},
+      {"OnAccept", EventSetter(&TCustomSocket::OnAccept), ""},
+      {"OnGetSocket", EventSetter(&TCustomServerSocket::SetOnGetSocket), ""},
+      {"OnClientConnect", EventSetter(&TCustomServerSocket::SetOnClientConnect), ""},
+      {"OnClientDisconnect", EventSetter(&TCustomServerSocket::SetOnClientDisconnect), ""},
+      {"OnClientRead", EventSetter(&TCustomServerSocket::SetOnClientRead), ""},
+      {"OnClientWrite", EventSetter(&TCustomServerSocket::SetOnClientWrite), ""},
+      {"OnClientError", EventSetter(&TCustomServerSocket::SetOnClientError), ""},
   };
   RegisterComponentClass(std::move(serverSocket));
 }

@@ -83,18 +83,20 @@ class TCustomServerSocket : public TCustomSocket {
   int ThreadCacheSize() const { return endpoint_->ThreadCacheSize(); }
   void SetThreadCacheSize(int size) { endpoint_->SetThreadCacheSize(size); }
 
-  // The client notification slots of the endpoint: 0 read, 1 write, 2 connect, 3 disconnect.
-  const TSocketNotifyEvent& ClientEvent(int index) const;
-  void SetClientEvent(int index, TSocketNotifyEvent handler);
-
-  const TSocketNotifyEvent& OnClientRead() const { return ClientEvent(0); }
-  void SetOnClientRead(TSocketNotifyEvent handler) { SetClientEvent(0, std::move(handler)); }
-  const TSocketNotifyEvent& OnClientWrite() const { return ClientEvent(1); }
-  void SetOnClientWrite(TSocketNotifyEvent handler) { SetClientEvent(1, std::move(handler)); }
-  const TSocketNotifyEvent& OnClientConnect() const { return ClientEvent(2); }
-  void SetOnClientConnect(TSocketNotifyEvent handler) { SetClientEvent(2, std::move(handler)); }
-  const TSocketNotifyEvent& OnClientDisconnect() const { return ClientEvent(3); }
-  void SetOnClientDisconnect(TSocketNotifyEvent handler) { SetClientEvent(3, std::move(handler)); }
+  const TSocketNotifyEvent& OnClientRead() const { return endpoint_->OnClientRead; }
+  void SetOnClientRead(TSocketNotifyEvent handler) { endpoint_->OnClientRead = std::move(handler); }
+  const TSocketNotifyEvent& OnClientWrite() const { return endpoint_->OnClientWrite; }
+  void SetOnClientWrite(TSocketNotifyEvent handler) {
+    endpoint_->OnClientWrite = std::move(handler);
+  }
+  const TSocketNotifyEvent& OnClientConnect() const { return endpoint_->OnClientConnect; }
+  void SetOnClientConnect(TSocketNotifyEvent handler) {
+    endpoint_->OnClientConnect = std::move(handler);
+  }
+  const TSocketNotifyEvent& OnClientDisconnect() const { return endpoint_->OnClientDisconnect; }
+  void SetOnClientDisconnect(TSocketNotifyEvent handler) {
+    endpoint_->OnClientDisconnect = std::move(handler);
+  }
   const TSocketErrorEvent& OnClientError() const { return endpoint_->OnClientError; }
   void SetOnClientError(TSocketErrorEvent handler) {
     endpoint_->OnClientError = std::move(handler);

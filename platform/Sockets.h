@@ -72,9 +72,6 @@ constexpr int IPPROTO_TCP = 6;
 constexpr u_long INADDR_ANY = 0;
 constexpr u_long INADDR_LOOPBACK = 0x7F000001;
 
-constexpr int MSG_OOB = 0x1;
-constexpr int MSG_PEEK = 0x2;
-
 constexpr long FIONREAD = 0x4004667F;
 constexpr long FIONBIO = static_cast<long>(0x8004667EL);
 

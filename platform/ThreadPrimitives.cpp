@@ -204,6 +204,12 @@ std::atomic<DWORD> recordedMainThreadId{0};
   return true;
 }();
 
+// Whether a handle was given; a missing one sets EBADF as the last error.
+bool Present(const void* handle) {
+  if (!handle) SetLastError(EBADF);
+  return handle != nullptr;
+}
+
 }  // namespace
 
 HTHREAD CreateThread(void*, size_t stackSize, LPTHREAD_START_ROUTINE start, void* parameter,
@@ -233,10 +239,7 @@ HTHREAD CreateThread(void*, size_t stackSize, LPTHREAD_START_ROUTINE start, void
 }
 
 DWORD ResumeThread(HTHREAD thread) {
-  if (!thread) {
-    SetLastError(EBADF);
-    return static_cast<DWORD>(-1);
-  }
+  if (!Present(thread)) return static_cast<DWORD>(-1);
   std::lock_guard<std::mutex> guard(thread->lock);
   const int previous = thread->suspendCount;
   if (previous > 0 && --thread->suspendCount == 0) thread->changed.notify_all();
@@ -244,20 +247,14 @@ DWORD ResumeThread(HTHREAD thread) {
 }
 
 BOOL GetExitCodeThread(HTHREAD thread, DWORD* exitCode) {
-  if (!thread || !exitCode) {
-    SetLastError(EBADF);
-    return FALSE;
-  }
+  if (!Present(thread) || !Present(exitCode)) return FALSE;
   std::lock_guard<std::mutex> guard(thread->lock);
   *exitCode = thread->ended ? thread->exitCode : STILL_ACTIVE;
   return TRUE;
 }
 
 BOOL SetThreadPriority(HTHREAD thread, int priority) {
-  if (!thread) {
-    SetLastError(EBADF);
-    return FALSE;
-  }
+  if (!Present(thread)) return FALSE;
   std::lock_guard<std::mutex> guard(thread->lock);
   if (thread->ended) {
     SetLastError(ESRCH);
@@ -277,28 +274,19 @@ BOOL SetThreadPriority(HTHREAD thread, int priority) {
 }
 
 int GetThreadPriority(HTHREAD thread) {
-  if (!thread) {
-    SetLastError(EBADF);
-    return THREAD_PRIORITY_ERROR_RETURN;
-  }
+  if (!Present(thread)) return THREAD_PRIORITY_ERROR_RETURN;
   std::lock_guard<std::mutex> guard(thread->lock);
   return thread->priority;
 }
 
 BOOL CloseHandle(HTHREAD thread) {
-  if (!thread) {
-    SetLastError(EBADF);
-    return FALSE;
-  }
+  if (!Present(thread)) return FALSE;
   Release(thread);
   return TRUE;
 }
 
 DWORD WaitForSingleObject(HTHREAD thread, DWORD milliseconds) {
-  if (!thread) {
-    SetLastError(EBADF);
-    return WAIT_FAILED;
-  }
+  if (!Present(thread)) return WAIT_FAILED;
   std::unique_lock<std::mutex> guard(thread->lock);
   return WaitFor(thread->changed, guard, milliseconds, [thread] { return thread->ended; })
              ? WAIT_OBJECT_0
@@ -313,10 +301,7 @@ HEVENT CreateEventA(void*, BOOL manualReset, BOOL initialState, const char*) {
 }
 
 BOOL SetEvent(HEVENT event) {
-  if (!event) {
-    SetLastError(EBADF);
-    return FALSE;
-  }
+  if (!Present(event)) return FALSE;
   std::lock_guard<std::mutex> guard(event->lock);
   event->signalled = true;
   event->changed.notify_all();
@@ -324,29 +309,20 @@ BOOL SetEvent(HEVENT event) {
 }
 
 BOOL ResetEvent(HEVENT event) {
-  if (!event) {
-    SetLastError(EBADF);
-    return FALSE;
-  }
+  if (!Present(event)) return FALSE;
   std::lock_guard<std::mutex> guard(event->lock);
   event->signalled = false;
   return TRUE;
 }
 
 BOOL CloseHandle(HEVENT event) {
-  if (!event) {
-    SetLastError(EBADF);
-    return FALSE;
-  }
+  if (!Present(event)) return FALSE;
   delete event;
   return TRUE;
 }
 
 DWORD WaitForSingleObject(HEVENT event, DWORD milliseconds) {
-  if (!event) {
-    SetLastError(EBADF);
-    return WAIT_FAILED;
-  }
+  if (!Present(event)) return WAIT_FAILED;
   std::unique_lock<std::mutex> guard(event->lock);
   if (!WaitFor(event->changed, guard, milliseconds, [event] { return event->signalled; }))
     return WAIT_TIMEOUT;

@@ -233,33 +233,23 @@ int32_t TCGauge::Progress() const {
 }
 
 void TCGauge::SeTCGaugeKind(TCGaugeKind kind) {
-  if (kind == kind_) return;
-  kind_ = kind;
-  Refresh();
+  if (SetIfChanged(kind_, kind)) Refresh();
 }
 
 void TCGauge::SetShowText(bool showText) {
-  if (showText == showText_) return;
-  showText_ = showText;
-  Refresh();
+  if (SetIfChanged(showText_, showText)) Refresh();
 }
 
 void TCGauge::SetBorderStyle(TFormBorderStyle style) {
-  if (style == borderStyle_) return;
-  borderStyle_ = style;
-  Refresh();
+  if (SetIfChanged(borderStyle_, style)) Refresh();
 }
 
 void TCGauge::SetForeColor(TColor color) {
-  if (color == foreColor_) return;
-  foreColor_ = color;
-  Refresh();
+  if (SetIfChanged(foreColor_, color)) Refresh();
 }
 
 void TCGauge::SetBackColor(TColor color) {
-  if (color == backColor_) return;
-  backColor_ = color;
-  Refresh();
+  if (SetIfChanged(backColor_, color)) Refresh();
 }
 
 void TCGauge::SetMinValue(int32_t value) {

@@ -125,21 +125,15 @@ int32_t TPerformanceGraph::PenWidth() const {
 }
 
 void TPerformanceGraph::SetGraphKind(TGraphKind kind) {
-  if (kind == kind_) return;
-  kind_ = kind;
-  Replay();
+  if (SetIfChanged(kind_, kind)) Replay();
 }
 
 void TPerformanceGraph::SetForeColor(TColor color) {
-  if (color == foreColor_) return;
-  foreColor_ = color;
-  Replay();
+  if (SetIfChanged(foreColor_, color)) Replay();
 }
 
 void TPerformanceGraph::SetBackColor(TColor color) {
-  if (color == backColor_) return;
-  backColor_ = color;
-  Replay();
+  if (SetIfChanged(backColor_, color)) Replay();
 }
 
 void TPerformanceGraph::SetGridSize(int32_t size) {
@@ -163,15 +157,11 @@ void TPerformanceGraph::SetScale(int32_t scale) {
 }
 
 void TPerformanceGraph::SetGradient(int32_t gradient) {
-  if (gradient == gradient_) return;
-  gradient_ = gradient;
-  Replay();
+  if (SetIfChanged(gradient_, gradient)) Replay();
 }
 
 void TPerformanceGraph::SetGridlines(bool gridlines) {
-  if (gridlines == gridlines_) return;
-  gridlines_ = gridlines;
-  Replay();
+  if (SetIfChanged(gridlines_, gridlines)) Replay();
 }
 
 void TPerformanceGraph::SetPenWidth(int32_t width) {
