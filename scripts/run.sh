@@ -1,10 +1,5 @@
 #!/usr/bin/env bash
-# Starts the relay server; on a machine without a display it runs on Qt's offscreen platform.
+# Starts the relay server. Without a display the program itself picks Qt's offscreen platform
+# and says so; QT_QPA_PLATFORM=vnc:port=5900 shows its window to a VNC viewer instead.
 set -euo pipefail
-binary="$1"
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
-  echo "No display found: starting on Qt's offscreen platform (the server works; nothing is shown)."
-  echo "To see the window remotely instead: QT_QPA_PLATFORM=vnc:port=5900 $binary, then connect a VNC viewer."
-  export QT_QPA_PLATFORM=offscreen
-fi
-exec "$binary"
+exec "$1"

@@ -106,15 +106,19 @@ class BinaryClientTest : public testing::Test {
     }
     EXPECT_FALSE(HasSanitizerReport(program.StandardError())) << program.StandardError();
   }
+  // Starts the program with the board behind /dev/ttyUSB0 and waits for its greeting.
+  void StartGreeting(PseudoTerminal& board) {
+    ASSERT_TRUE(board.CreateSymlink("/dev/ttyUSB0"));
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.WaitUntilListening()) << program.StandardError();
+    ASSERT_EQ(board.WaitForBytes(3, 5000), "?//");
+  }
   RelayProgram program;
 };
 
 TEST_F(BinaryClientTest, TheBoardGetsExactlyTheBytesSentAndItsAnswersGoNowhere) {
   PseudoTerminal board;
-  ASSERT_TRUE(board.CreateSymlink("/dev/ttyUSB0"));
-  ASSERT_TRUE(program.Start());
-  ASSERT_TRUE(program.WaitUntilListening()) << program.StandardError();
-  EXPECT_EQ(board.WaitForBytes(3, 5000), "?//");
+  ASSERT_NO_FATAL_FAILURE(StartGreeting(board));
   TcpClient client;
   ASSERT_TRUE(client.Connect(1028));
   // The text comes back, and the board gets exactly it.
@@ -266,10 +270,7 @@ TEST_F(BinaryClientTest, OptionsChooseBoardAddressAndPeersAndTheLogReachesStanda
 // relay.
 TEST_F(BinaryClientTest, ABoardThatKeepsUpGetsEveryTextInOrderAndASlowOneOnlyWholeTexts) {
   PseudoTerminal board;
-  ASSERT_TRUE(board.CreateSymlink("/dev/ttyUSB0"));
-  ASSERT_TRUE(program.Start());
-  ASSERT_TRUE(program.WaitUntilListening()) << program.StandardError();
-  ASSERT_EQ(board.WaitForBytes(3, 5000), "?//");
+  ASSERT_NO_FATAL_FAILURE(StartGreeting(board));
   {
     BoardReader keepsUp(board, 0);
     const std::string sent = SendRelayTexts(2000);
