@@ -44,6 +44,8 @@ int main(int argc, char** argv) {
     if (startupFailed) {
       status = 1;
     } else {
+      // Off screen every frame would be drawn for nobody.
+      Application->ShowMainForm = !RunningOffscreen();
       Application->Run();
     }
   } catch (const Exception& e) {

@@ -90,7 +90,7 @@ void TApplication::Run() {
     return;
   }
   running_ = true;
-  if (mainForm_ && !terminated_) mainForm_->Show();
+  if (mainForm_ && ShowMainForm && !terminated_) mainForm_->Show();
   if (!terminated_) QApplication::exec();
   running_ = false;
 }

@@ -35,7 +35,8 @@ class TApplication : public TComponent {
     AdoptForm(form);
   }
 
-  // Shows the main form and runs the message loop until the main form closes or Terminate.
+  // Shows the main form (unless ShowMainForm is false) and runs the message loop until the main
+  // form closes or Terminate.
   void Run();
   // Ends the message loop once the current message has been handled.
   void Terminate();
@@ -58,6 +59,9 @@ class TApplication : public TComponent {
   static std::string TitleOf(const char* executablePath);
 
   TExceptionEvent OnException;
+  // Whether Run shows the main form; a program that nobody can see leaves it hidden and draws
+  // nothing.
+  bool ShowMainForm = true;
 
   // The application's own hidden window; WM_NULL messages to it are wake-ups.
   HWND Handle() const { return window_->Handle(); }

@@ -68,10 +68,19 @@ void SerialOutput::ReadLineRate() {
   bytesPerSecond_ = static_cast<double>(settings.c_ospeed) / bits;
 }
 
-int SerialOutput::KernelQueued() const {
+int SerialOutput::KernelQueued() {
   int queued = 0;
-  if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued < 0) return 0;
+  if (ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued < 0) {
+    kernelAtMost_ = std::numeric_limits<size_t>::max();
+    return 0;
+  }
+  kernelAtMost_ = static_cast<size_t>(queued);
   return queued;
+}
+
+void SerialOutput::Wrote(ssize_t bytes) {
+  if (bytes > 0 && kernelAtMost_ != std::numeric_limits<size_t>::max())
+    kernelAtMost_ += static_cast<size_t>(bytes);
 }
 
 size_t SerialOutput::KernelShare() const {
@@ -99,6 +108,7 @@ bool SerialOutput::SendNow(char character) {
     return true;
   }
   const ssize_t written = write(fd_, &character, 1);
+  Wrote(written);
   if (written == 1) return true;
   if (written == 0) errno = EAGAIN;
   return false;
@@ -121,9 +131,12 @@ void SerialOutput::EndText() {
 void SerialOutput::Offer(std::string text) {
   if (texts_.empty()) {
     // The usual case: the kernel takes the whole text at once.
-    const size_t queued = static_cast<size_t>(KernelQueued());
-    if (queued == 0 || queued + text.size() <= KernelShare()) {
+    const size_t share = KernelShare();
+    const bool fits = kernelAtMost_ <= share && text.size() <= share - kernelAtMost_;
+    const size_t queued = fits ? kernelAtMost_ : static_cast<size_t>(KernelQueued());
+    if (fits || queued == 0 || queued + text.size() <= share) {
       const ssize_t written = write(fd_, text.data(), text.size());
+      Wrote(written);
       if (written == static_cast<ssize_t>(text.size())) return;
       if (written < 0 && errno != EAGAIN && errno != EINTR) {
         ReportDroppedTexts(devicePath_, 1);
@@ -158,6 +171,7 @@ void SerialOutput::Drain() {
       chunk += texts_[next];
     }
     const ssize_t written = write(fd_, chunk.data(), chunk.size());
+    Wrote(written);
     if (written < 0 && errno == EINTR) continue;
     if (written < 0 && errno != EAGAIN) {
       // The device has gone; the watchdog's next cycle finds out.

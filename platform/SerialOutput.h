@@ -16,6 +16,7 @@
 
 #include <deque>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -62,7 +63,8 @@ class SerialOutput {
  private:
   void Offer(std::string text);
   bool CanQueue() const;
-  int KernelQueued() const;
+  int KernelQueued();
+  void Wrote(ssize_t bytes);
   size_t KernelShare() const;
   int LineMilliseconds(size_t bytes) const;
   void DropAll();
@@ -77,6 +79,9 @@ class SerialOutput {
   std::deque<std::string> texts_;
   size_t queuedBytes_ = 0;
   size_t sentOfFirst_ = 0;
+  // What the kernel holds at most: its last count plus every byte written since. While a new
+  // text fits within the kernel's share on top of that, it goes without asking the kernel first.
+  size_t kernelAtMost_ = std::numeric_limits<size_t>::max();
   double bytesPerSecond_ = 1440;
   std::unique_ptr<QSocketNotifier> writable_;
   std::unique_ptr<QTimer> lineTimer_;
