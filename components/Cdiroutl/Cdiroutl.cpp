@@ -23,6 +23,11 @@ std::string WithoutTrailingBackslash(std::string path) {
   return path;
 }
 
+std::string WithTrailingBackslash(std::string path) {
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
 // A subdirectory found by a search, before it becomes an item.
 struct FoundDirectory {
   std::string text;  // the name in the text case
@@ -41,8 +46,6 @@ bool SameDirectory(const std::string& a, const std::string& b) {
 }  // namespace
 
 TCDirectoryOutline::TCDirectoryOutline(TComponent* owner) : TCustomOutline(owner) {
-  directory_.clear();
-  textCase_ = tcLowerCase;
   SetStyle(osTreePictureText);
   SetOptions({ooDrawFocusRect, ooStretchBitmaps});
   // Items without subdirectories show the closed folder too.
@@ -162,17 +165,13 @@ void TCDirectoryOutline::BuildOneLevel(int index) {
   // are listed but not read, or the tree would go on for ever.
   std::vector<TFileIdentity> path;
   for (TOutlineNode* node = &Items(index); node && node->Parent(); node = node->Parent()) {
-    std::string nodePath = DiskPath(node->Index());
-    if (nodePath.empty() || nodePath.back() != '\\') nodePath += '\\';
     TFileIdentity identity;
-    if (GetFileIdentity(nodePath, identity)) path.push_back(identity);
+    if (GetFileIdentity(WithTrailingBackslash(DiskPath(node->Index())), identity))
+      path.push_back(identity);
   }
-  std::string pattern = directory;
-  if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
-  pattern += "*.*";
   std::vector<FoundDirectory> found;
   TSearchRec search;
-  int result = FindFirst(pattern, faDirectory, search);
+  int result = FindFirst(WithTrailingBackslash(directory) + "*.*", faDirectory, search);
   while (result == 0) {
     if ((search.Attr & faDirectory) != 0 && !search.Name.empty() && search.Name[0] != '.') {
       const bool onPath = std::find(path.begin(), path.end(), search.Identity) != path.end();
@@ -256,9 +255,7 @@ int TCDirectoryOutline::GetChildNamed(const std::string& name, int index) {
 
 int TCDirectoryOutline::AddUnlistedChild(const std::string& name, int index) {
   if (index == InvalidIndex) return InvalidIndex;
-  std::string pattern = DiskPath(index);
-  if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
-  pattern += name;
+  const std::string pattern = WithTrailingBackslash(DiskPath(index)) + name;
   TSearchRec search;
   bool found = false;
   for (int result = FindFirst(pattern, faDirectory | faHidden | faSysFile, search);
