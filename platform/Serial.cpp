@@ -18,9 +18,11 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 
 #include "platform/MessageWindow.h"
 #include "platform/SerialLineSettings.h"
@@ -111,11 +113,9 @@ bool IsTerminalDevice(dev_t device) {
   if (access("/sys/dev/char", F_OK) != 0) return true;
   const std::string entry = "/sys/dev/char/" + std::to_string(deviceMajor) + ":" +
                             std::to_string(minor(device)) + "/subsystem";
-  char* resolved = realpath(entry.c_str(), nullptr);
-  if (resolved == nullptr) return false;
-  const std::string subsystem = resolved;
-  free(resolved);
-  return subsystem.size() >= 4 && subsystem.compare(subsystem.size() - 4, 4, "/tty") == 0;
+  std::error_code error;
+  const std::filesystem::path subsystem = std::filesystem::canonical(entry, error);
+  return !error && subsystem.filename() == "tty";
 }
 
 BOOL Fail(int code) {
