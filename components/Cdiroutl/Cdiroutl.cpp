@@ -147,15 +147,10 @@ const std::string& TCDirectoryOutline::DiskName(const TOutlineNode& node) {
 }
 
 std::string TCDirectoryOutline::DiskPath(int index) {
-  std::vector<const TOutlineNode*> chain;
-  for (const TOutlineNode* node = &Items(index); node && node->Parent(); node = node->Parent()) {
-    chain.push_back(node);
-  }
+  const TOutlineNode* item = &Items(index);
   std::string path;
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    if (it != chain.rbegin()) path += ItemSeparator();
-    path += DiskName(**it);
-  }
+  for (const TOutlineNode* node = item; node && node->Parent(); node = node->Parent())
+    path = node == item ? DiskName(*node) : DiskName(*node) + ItemSeparator() + path;
   return path;
 }
 
