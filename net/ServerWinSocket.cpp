@@ -1,6 +1,7 @@
 #include "net/ServerWinSocket.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "net/SocketError.h"
 
@@ -193,13 +194,8 @@ TServerClientWinSocket::TServerClientWinSocket(SOCKET handle, TServerWinSocket* 
   server_->AddConnection(this);
   try {
     if (server_->NotifyStyles() != 0) {
-      SetSocketEventSink(
-          [server](TCustomWinSocket* sender, TCustomWinSocket* socket, TSocketEventKind kind) {
-            server->DispatchClientEvent(sender, socket, kind);
-          });
-      SetErrorEventSink(
-          [server](TCustomWinSocket* sender, TCustomWinSocket* socket, TErrorEvent kind,
-                   int& code) { server->DispatchClientError(sender, socket, kind, code); });
+      SetSocketEventSink(std::bind_front(&TServerWinSocket::DispatchClientEvent, server));
+      SetErrorEventSink(std::bind_front(&TServerWinSocket::DispatchClientError, server));
       ApplyNotifyStyles();
     }
     if (IsConnected()) FireSocketEvent(this, sekConnect);
