@@ -273,10 +273,8 @@ bool DrivePathToPosix(const std::string& path, std::string& posix) {
 }
 
 DWORD GetCurrentDirectoryA(DWORD size, char* buffer) {
-  std::error_code error;
-  const std::filesystem::path posix = std::filesystem::current_path(error);
-  if (error) return 0;
-  const std::string text = PosixToDrivePath(posix.string());
+  const std::string text = GetCurrentDir();
+  if (text.empty()) return 0;
   if (text.size() + 1 > size || buffer == nullptr) return static_cast<DWORD>(text.size() + 1);
   std::copy(text.begin(), text.end(), buffer);
   buffer[text.size()] = '\0';
@@ -284,12 +282,9 @@ DWORD GetCurrentDirectoryA(DWORD size, char* buffer) {
 }
 
 std::string GetCurrentDir() {
-  const DWORD needed = GetCurrentDirectoryA(0, nullptr);
-  if (needed == 0) return "";
-  std::vector<char> buffer(needed);
-  const DWORD length = GetCurrentDirectoryA(needed, buffer.data());
-  if (length == 0 || length >= needed) return "";
-  return std::string(buffer.data(), length);
+  std::error_code error;
+  const std::filesystem::path posix = std::filesystem::current_path(error);
+  return error ? "" : PosixToDrivePath(posix.string());
 }
 
 bool SetCurrentDir(const std::string& path) {
