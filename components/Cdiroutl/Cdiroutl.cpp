@@ -1,6 +1,7 @@
 #include "components/Cdiroutl/Cdiroutl.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <new>
 #include <vector>
@@ -364,17 +365,13 @@ void RegisterCdiroutl() {
           {"Options",
            [](TComponent& c, const TPropertyValue& v) {
              if (v.kind != TPropertyValue::Kind::Set) v.Fail("a set of outline options expected");
+             // In the order of the enumeration.
+             const std::string names[] = {"ooDrawTreeRoot", "ooDrawFocusRect", "ooStretchBitmaps"};
              TOutlineOptions options;
              for (const std::string& item : v.items) {
-               if (item == "ooDrawTreeRoot") {
-                 options.insert(ooDrawTreeRoot);
-               } else if (item == "ooDrawFocusRect") {
-                 options.insert(ooDrawFocusRect);
-               } else if (item == "ooStretchBitmaps") {
-                 options.insert(ooStretchBitmaps);
-               } else {
-                 v.Fail("unknown outline option '" + item + "'");
-               }
+               const auto* found = std::find(std::begin(names), std::end(names), item);
+               if (found == std::end(names)) v.Fail("unknown outline option '" + item + "'");
+               options.insert(static_cast<TOutlineOption>(found - names));
              }
              dynamic_cast<D&>(c).SetOptions(options);
            },
