@@ -1,5 +1,7 @@
 #include "net/CustomWinSocket.h"
 
+#include <utility>
+
 #include "framework/HiddenWindow.h"
 #include "net/Networks.h"
 #include "net/SocketError.h"
@@ -23,20 +25,14 @@ void ReleaseSocketLibrary() {
 }
 
 TErrorEvent ErrorKindOf(WORD event) {
-  switch (event) {
-    case FD_READ:
-      return errReceive;
-    case FD_WRITE:
-      return errSend;
-    case FD_ACCEPT:
-      return errAccept;
-    case FD_CONNECT:
-      return errConnect;
-    case FD_CLOSE:
-      return errDisconnect;
-    default:
-      return errGeneral;
-  }
+  static const std::pair<long, TErrorEvent> kinds[] = {{FD_READ, errReceive},
+                                                       {FD_WRITE, errSend},
+                                                       {FD_ACCEPT, errAccept},
+                                                       {FD_CONNECT, errConnect},
+                                                       {FD_CLOSE, errDisconnect}};
+  for (const auto& [networkEvent, kind] : kinds)
+    if (networkEvent == event) return kind;
+  return errGeneral;
 }
 
 }  // namespace
