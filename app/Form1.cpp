@@ -1,6 +1,7 @@
 #include "app/Form1.h"
 
 #include <ctime>
+#include <functional>
 
 #include "app/FormDescriptions.h"
 #include "app/LogEcho.h"
@@ -59,23 +60,16 @@ TForm1::TForm1(TComponent* owner) : TForm(owner) {
   Field("Button1", Button1);
   Field("ComboBox1", ComboBox1);
   Field("Label1", Label1);
-  Method<TCloseEvent>("FormClose",
-                      [this](TObject* sender, TCloseAction& action) { FormClose(sender, action); });
-  Method<TNotifyEvent>("FormCreate", [this](TObject* sender) { FormCreate(sender); });
+  Method<TCloseEvent>("FormClose", std::bind_front(&TForm1::FormClose, this));
+  Method<TNotifyEvent>("FormCreate", std::bind_front(&TForm1::FormCreate, this));
   Method<TSocketNotifyEvent>("ServerSocket1ClientRead",
-                             [this](TObject* sender, TCustomWinSocket* socket) {
-                               ServerSocket1ClientRead(sender, socket);
-                             });
+                             std::bind_front(&TForm1::ServerSocket1ClientRead, this));
   Method<TSocketNotifyEvent>("ServerSocket1ClientConnect",
-                             [this](TObject* sender, TCustomWinSocket* socket) {
-                               ServerSocket1ClientConnect(sender, socket);
-                             });
+                             std::bind_front(&TForm1::ServerSocket1ClientConnect, this));
   Method<TSocketNotifyEvent>("ServerSocket1ClientDisconnect",
-                             [this](TObject* sender, TCustomWinSocket* socket) {
-                               ServerSocket1ClientDisconnect(sender, socket);
-                             });
-  Method<TNotifyEvent>("Button1Click", [this](TObject* sender) { Button1Click(sender); });
-  Method<TNotifyEvent>("ComboBox1Change", [this](TObject* sender) { ComboBox1Change(sender); });
+                             std::bind_front(&TForm1::ServerSocket1ClientDisconnect, this));
+  Method<TNotifyEvent>("Button1Click", std::bind_front(&TForm1::Button1Click, this));
+  Method<TNotifyEvent>("ComboBox1Change", std::bind_front(&TForm1::ComboBox1Change, this));
   ReadDescription(kForm1Description);
   SetIconImage(kTallyvaneIcon);
 }

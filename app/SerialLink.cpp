@@ -39,7 +39,3 @@ void ClosePort() {
   SetCommTimeouts(PortHandle, &SavedTimeouts);
   CloseHandle(PortHandle);
 }
-
-bool PortIsOpen() {
-  return PortHandle != nullptr && PortHandle != INVALID_HANDLE_VALUE;
-}

@@ -25,4 +25,3 @@ void ConfigurePort();
 void GreetBoard();
 void SendToBoard(const char* chars, int count);
 void ClosePort();
-bool PortIsOpen();

@@ -1,6 +1,6 @@
 #include "net/CustomWinSocket.h"
 
-#include <cstring>
+#include <utility>
 
 #include "framework/HiddenWindow.h"
 #include "net/Networks.h"
@@ -25,20 +25,14 @@ void ReleaseSocketLibrary() {
 }
 
 TErrorEvent ErrorKindOf(WORD event) {
-  switch (event) {
-    case FD_READ:
-      return errReceive;
-    case FD_WRITE:
-      return errSend;
-    case FD_ACCEPT:
-      return errAccept;
-    case FD_CONNECT:
-      return errConnect;
-    case FD_CLOSE:
-      return errDisconnect;
-    default:
-      return errGeneral;
-  }
+  static const std::pair<long, TErrorEvent> kinds[] = {{FD_READ, errReceive},
+                                                       {FD_WRITE, errSend},
+                                                       {FD_ACCEPT, errAccept},
+                                                       {FD_CONNECT, errConnect},
+                                                       {FD_CLOSE, errDisconnect}};
+  for (const auto& [networkEvent, kind] : kinds)
+    if (networkEvent == event) return kind;
+  return errGeneral;
 }
 
 }  // namespace
@@ -87,22 +81,15 @@ void TCustomWinSocket::BeginDestruction() {
 }
 
 void TCustomWinSocket::ResetAddress() {
-  std::memset(&address_, 0, sizeof address_);
+  // Any address, port 0.
+  address_ = sockaddr_in{};
   address_.sin_family = AF_INET;
-  address_.sin_addr.s_addr = INADDR_ANY;
-  address_.sin_port = 0;
 }
 
 std::string TCustomWinSocket::SystemErrorText(int code) {
   std::string text = SocketErrorText(code);
-  while (!text.empty()) {
-    const unsigned char last = static_cast<unsigned char>(text.back());
-    if (last < 0x20 || last == 0x7F || last == ' ' || last == '.') {
-      text.pop_back();
-    } else {
-      break;
-    }
-  }
+  auto trailing = [](unsigned char c) { return c < 0x20 || c == 0x7F || c == ' ' || c == '.'; };
+  while (!text.empty() && trailing(text.back())) text.pop_back();
   return text;
 }
 
@@ -181,10 +168,9 @@ void TCustomWinSocket::StartListening(const std::string& hostName, const std::st
   }
 }
 
-void TCustomWinSocket::ContinueSetup(const std::string& hostName, const std::string& addressText,
-                                     const std::string& service, WORD port, int queueSize,
-                                     bool outgoing) {
-  (void)hostName;
+void TCustomWinSocket::ContinueSetup(const std::string& /*hostName*/,
+                                     const std::string& addressText, const std::string& service,
+                                     WORD port, int queueSize, bool outgoing) {
   try {
     for (;;) {
       switch (resolveState_) {
@@ -380,21 +366,19 @@ void TCustomWinSocket::CloseEndpoint(SOCKET handle) {
     CheckSocketCall(WSACancelAsyncRequest(task), "WSACancelASyncRequest");
   }
   if (handle == INVALID_SOCKET || handle != handle_) return;
+  auto closed = [this] {
+    handle_ = INVALID_SOCKET;
+    ResetAddress();
+    connected_ = false;
+    resolveState_ = rsIdle;
+  };
   try {
     FireSocketEvent(this, sekDisconnect);
   } catch (...) {
     // The handler's exception goes on, but the socket is not left open behind it.
-    if (closesocket(handle_) == 0) {
-      handle_ = INVALID_SOCKET;
-      ResetAddress();
-      connected_ = false;
-      resolveState_ = rsIdle;
-    }
+    if (closesocket(handle_) == 0) closed();
     throw;
   }
   CheckSocketCall(closesocket(handle_), "closesocket");
-  handle_ = INVALID_SOCKET;
-  ResetAddress();
-  connected_ = false;
-  resolveState_ = rsIdle;
+  closed();
 }

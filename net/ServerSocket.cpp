@@ -46,35 +46,15 @@ void TCustomSocket::HookEndpoint(TCustomWinSocket* endpoint) {
 }
 
 void TCustomSocket::RelaySocketEvent(TCustomWinSocket* socket, TSocketEventKind kind) {
-  switch (kind) {
-    case sekLookup:
-      if (onLookup_) onLookup_(this, socket);
-      break;
-    case sekConnecting:
-      if (onConnecting_) onConnecting_(this, socket);
-      break;
-    case sekConnect:
-      SetActiveFlag(true);
-      if (onConnect_) onConnect_(this, socket);
-      break;
-    case sekDisconnect:
-      SetActiveFlag(false);
-      if (onDisconnect_) onDisconnect_(this, socket);
-      break;
-    case sekListen:
-      SetActiveFlag(true);
-      if (OnListen) OnListen(this, socket);
-      break;
-    case sekAccept:
-      if (OnAccept) OnAccept(this, socket);
-      break;
-    case sekWrite:
-      if (onWrite_) onWrite_(this, socket);
-      break;
-    case sekRead:
-      if (onRead_) onRead_(this, socket);
-      break;
-  }
+  // The slot of each kind, in the order of the kinds.
+  static TSocketNotifyEvent TCustomSocket::*const slots[] = {
+      &TCustomSocket::onLookup_,     &TCustomSocket::onConnecting_, &TCustomSocket::onConnect_,
+      &TCustomSocket::onDisconnect_, &TCustomSocket::OnListen,      &TCustomSocket::OnAccept,
+      &TCustomSocket::onWrite_,      &TCustomSocket::onRead_};
+  if (kind == sekConnect || kind == sekListen) SetActiveFlag(true);
+  if (kind == sekDisconnect) SetActiveFlag(false);
+  const TSocketNotifyEvent& handler = this->*slots[kind];
+  if (handler) handler(this, socket);
 }
 
 void TCustomSocket::RelayErrorEvent(TCustomWinSocket* socket, TErrorEvent kind, int& code) {

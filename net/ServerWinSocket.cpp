@@ -1,10 +1,22 @@
 #include "net/ServerWinSocket.h"
 
 #include <algorithm>
+#include <functional>
 
 #include "net/SocketError.h"
 
 using namespace WinSock;
+
+namespace {
+
+// Runs its action when the scope ends, by a return or an exception.
+template <class Action>
+struct OnScopeExit {
+  Action action;
+  ~OnScopeExit() { action(); }
+};
+
+}  // namespace
 
 // ---- Listening endpoint ----
 
@@ -65,13 +77,10 @@ void TServerWinSocket::AcceptReady(SOCKET handle) {
   // system will tell; the one accept returned goes with the new endpoint.
   acceptedHandle_ = client;
   acceptedPeerAddress_ = inet_ntoa(peer.sin_addr);
-  struct ForgetAcceptedPeer {
-    TServerWinSocket* server;
-    ~ForgetAcceptedPeer() {
-      server->acceptedHandle_ = INVALID_SOCKET;
-      server->acceptedPeerAddress_.clear();
-    }
-  } forget{this};
+  OnScopeExit forget{[this] {
+    acceptedHandle_ = INVALID_SOCKET;
+    acceptedPeerAddress_.clear();
+  }};
   TServerClientWinSocket* endpoint = ProvideClientEndpoint(client);
   if (SocketEventSink()) SocketEventSink()(this, endpoint, sekAccept);
 }
@@ -111,13 +120,8 @@ TServerClientWinSocket* TServerWinSocket::ProvideClientEndpoint(SOCKET handle) {
 
 void TServerWinSocket::CloseEndpoint(SOCKET handle) {
   std::lock_guard<std::recursive_mutex> guard(EndpointLock());
-  const int savedCacheSize = threadCacheSize_;
+  OnScopeExit restore{[this, saved = threadCacheSize_] { threadCacheSize_ = saved; }};
   threadCacheSize_ = 0;
-  struct RestoreCacheSize {
-    int& field;
-    int value;
-    ~RestoreCacheSize() { field = value; }
-  } restore{threadCacheSize_, savedCacheSize};
   for (;;) {
     TServerClientWinSocket* last = nullptr;
     {
@@ -171,13 +175,9 @@ void TServerWinSocket::ClientWritable(TCustomWinSocket* endpoint) {
 
 void TServerWinSocket::ClientDisconnected(TCustomWinSocket* endpoint) {
   // The free is scheduled even when the handler throws, so the endpoint does not linger.
-  struct ScheduleFreeAfterwards {
-    TCustomWinSocket* endpoint;
-    bool enabled;
-    ~ScheduleFreeAfterwards() {
-      if (enabled) endpoint->ScheduleFree();
-    }
-  } scheduleFree{endpoint, serverType_ == stNonBlocking};
+  OnScopeExit scheduleFree{[endpoint, enabled = serverType_ == stNonBlocking] {
+    if (enabled) endpoint->ScheduleFree();
+  }};
   if (OnClientDisconnect) OnClientDisconnect(this, endpoint);
 }
 
@@ -194,13 +194,8 @@ TServerClientWinSocket::TServerClientWinSocket(SOCKET handle, TServerWinSocket* 
   server_->AddConnection(this);
   try {
     if (server_->NotifyStyles() != 0) {
-      SetSocketEventSink(
-          [server](TCustomWinSocket* sender, TCustomWinSocket* socket, TSocketEventKind kind) {
-            server->DispatchClientEvent(sender, socket, kind);
-          });
-      SetErrorEventSink(
-          [server](TCustomWinSocket* sender, TCustomWinSocket* socket, TErrorEvent kind,
-                   int& code) { server->DispatchClientError(sender, socket, kind, code); });
+      SetSocketEventSink(std::bind_front(&TServerWinSocket::DispatchClientEvent, server));
+      SetErrorEventSink(std::bind_front(&TServerWinSocket::DispatchClientError, server));
       ApplyNotifyStyles();
     }
     if (IsConnected()) FireSocketEvent(this, sekConnect);

@@ -8,8 +8,8 @@
 #include <QLocale>
 #include <QString>
 #include <algorithm>
-#include <cerrno>
-#include <climits>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -18,6 +18,15 @@ constexpr int kFileNotFound = 2;
 constexpr int kPathNotFound = 3;
 constexpr int kNoMoreFiles = 18;
 constexpr int kNotReady = 21;
+
+QString ToQString(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A name in a POSIX directory.
+std::string ChildPath(const std::string& directory, const std::string& name) {
+  return (directory == "/" ? directory : directory + "/") + name;
+}
 
 bool IsSeparator(char c) {
   return c == '\\' || c == '/';
@@ -81,20 +90,18 @@ bool EntryExists(const std::string& posix) {
 }
 
 // The entry of a directory whose name equals name case-insensitively; of several, the first in
-// byte order, so that the choice does not depend on the order the directory lists them.
+// byte order, so that the choice does not depend on the order the directory lists them. found
+// keeps its value when there is none.
 bool FindNameIgnoringCase(const std::string& directory, const std::string& name,
                           std::string& found) {
   DIR* dir = opendir(directory.c_str());
   if (!dir) return false;
-  const QString wanted = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+  const QString wanted = ToQString(name);
   bool any = false;
   while (dirent* entry = readdir(dir)) {
     const std::string candidate = entry->d_name;
     if (candidate == "." || candidate == "..") continue;
-    if (QString::fromUtf8(candidate.data(), static_cast<qsizetype>(candidate.size()))
-            .compare(wanted, Qt::CaseInsensitive) != 0) {
-      continue;
-    }
+    if (ToQString(candidate).compare(wanted, Qt::CaseInsensitive) != 0) continue;
     if (!any || candidate < found) found = candidate;
     any = true;
   }
@@ -106,23 +113,17 @@ bool FindNameIgnoringCase(const std::string& directory, const std::string& name,
 std::string ResolveComponents(const std::vector<std::string>& parts) {
   std::string posix = "/";
   for (const std::string& part : parts) {
-    const std::string base = posix == "/" ? posix : posix + "/";
     std::string name = part;
-    if (!EntryExists(base + part)) {
-      std::string found;
-      if (FindNameIgnoringCase(posix, part, found)) name = found;
-    }
-    posix = base + name;
+    if (!EntryExists(ChildPath(posix, part))) FindNameIgnoringCase(posix, part, name);
+    posix = ChildPath(posix, name);
   }
   return posix;
 }
 
 bool MatchesPattern(const std::string& name, const std::string& pattern) {
   if (pattern == "*.*" || pattern == "*") return true;
-  const QString text =
-      QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())).toUpper();
-  const QString mask =
-      QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size())).toUpper();
+  const QString text = ToQString(name).toUpper();
+  const QString mask = ToQString(pattern).toUpper();
   // Iterative wildcard match with one back-tracking point for the last "*".
   qsizetype t = 0, m = 0, star = -1, mark = 0;
   while (t < text.size()) {
@@ -147,11 +148,12 @@ TFileIdentity IdentityOf(const struct stat& info) {
   return TFileIdentity{static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)};
 }
 
-// The attributes of a directory entry; identity receives what it leads to. A link to a
-// directory counts as the directory, also one that leads back up the tree: callers that walk
-// trees tell such cycles by the identity.
-int AttributesOf(const std::string& directory, const std::string& name, TFileIdentity& identity) {
-  const std::string posix = (directory == "/" ? directory : directory + "/") + name;
+// The attributes of a directory entry; identity receives what it leads to and size the size of
+// a file. A link to a directory counts as the directory, also one that leads back up the tree:
+// callers that walk trees tell such cycles by the identity.
+int AttributesOf(const std::string& directory, const std::string& name, TFileIdentity& identity,
+                 int64_t& size) {
+  const std::string posix = ChildPath(directory, name);
   int attr = 0;
   if (!name.empty() && name[0] == '.') attr |= faHidden;
   // A name with a backslash cannot be written as a drive path.
@@ -161,6 +163,7 @@ int AttributesOf(const std::string& directory, const std::string& name, TFileIde
   if (lstat(posix.c_str(), &link) != 0) return attr | faSysFile;
   if (stat(posix.c_str(), &info) != 0) return attr | faSysFile;  // a dangling link
   identity = IdentityOf(info);
+  if (!S_ISDIR(info.st_mode)) size = info.st_size;
   if (S_ISDIR(info.st_mode)) {
     attr |= faDirectory;
   } else if (S_ISREG(info.st_mode)) {
@@ -170,10 +173,6 @@ int AttributesOf(const std::string& directory, const std::string& name, TFileIde
   }
   if ((info.st_mode & S_IWUSR) == 0) attr |= faReadOnly;
   return attr;
-}
-
-QString ToQString(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 }  // namespace
@@ -223,12 +222,9 @@ int FindFirst(const std::string& path, int attr, TSearchRec& rec) {
     const std::string name = entry->d_name;
     if (!MatchesPattern(name, pattern)) continue;
     TFileIdentity identity;
-    const int entryAttr = AttributesOf(directory, name, identity);
-    if ((entryAttr & excluded) != 0) continue;
     int64_t size = 0;
-    struct stat info {};
-    const std::string posix = (directory == "/" ? directory : directory + "/") + name;
-    if ((entryAttr & faDirectory) == 0 && stat(posix.c_str(), &info) == 0) size = info.st_size;
+    const int entryAttr = AttributesOf(directory, name, identity, size);
+    if ((entryAttr & excluded) != 0) continue;
     state->entries.push_back({name, entryAttr, size, identity});
   }
   closedir(dir);
@@ -277,12 +273,8 @@ bool DrivePathToPosix(const std::string& path, std::string& posix) {
 }
 
 DWORD GetCurrentDirectoryA(DWORD size, char* buffer) {
-  std::vector<char> posix(PATH_MAX + 1);
-  while (getcwd(posix.data(), posix.size()) == nullptr) {
-    if (errno != ERANGE || posix.size() > (1u << 20)) return 0;
-    posix.resize(posix.size() * 2);
-  }
-  const std::string text = PosixToDrivePath(posix.data());
+  const std::string text = GetCurrentDir();
+  if (text.empty()) return 0;
   if (text.size() + 1 > size || buffer == nullptr) return static_cast<DWORD>(text.size() + 1);
   std::copy(text.begin(), text.end(), buffer);
   buffer[text.size()] = '\0';
@@ -290,12 +282,9 @@ DWORD GetCurrentDirectoryA(DWORD size, char* buffer) {
 }
 
 std::string GetCurrentDir() {
-  const DWORD needed = GetCurrentDirectoryA(0, nullptr);
-  if (needed == 0) return "";
-  std::vector<char> buffer(needed);
-  const DWORD length = GetCurrentDirectoryA(needed, buffer.data());
-  if (length == 0 || length >= needed) return "";
-  return std::string(buffer.data(), length);
+  std::error_code error;
+  const std::filesystem::path posix = std::filesystem::current_path(error);
+  return error ? "" : PosixToDrivePath(posix.string());
 }
 
 bool SetCurrentDir(const std::string& path) {

@@ -5,6 +5,7 @@
 // talks to the terminal through ioctl alone and never includes <termios.h>.
 #include <asm/termbits.h>
 #include <fcntl.h>
+#include <strings.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
@@ -17,9 +18,11 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 
 #include "platform/MessageWindow.h"
 #include "platform/SerialLineSettings.h"
@@ -75,15 +78,9 @@ void HandOverBeforeTheLoopWaits() {
                    [] { TransmitGatheredCommChars(); });
 }
 
-std::string Lowered(const std::string& text) {
-  std::string lowered = text;
-  for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lowered;
-}
-
 // n for "COMn" with n from 1 and no leading zero, else 0.
 int ComPortNumber(const std::string& name) {
-  if (name.size() < 4 || name.size() > 7 || Lowered(name.substr(0, 3)) != "com") return 0;
+  if (name.size() < 4 || name.size() > 7 || strncasecmp(name.c_str(), "com", 3) != 0) return 0;
   if (name[3] == '0') return 0;
   int number = 0;
   for (size_t i = 3; i < name.size(); ++i) {
@@ -91,16 +88,6 @@ int ComPortNumber(const std::string& name) {
     number = number * 10 + (name[i] - '0');
   }
   return number;
-}
-
-std::string MappedDevicePath(const char* portName) {
-  if (portName == nullptr || portName[0] == '\0') return "";
-  const std::string name = portName;
-  if (const int number = ComPortNumber(name); number > 0) {
-    return "/dev/ttyUSB" + std::to_string(number - 1);
-  }
-  if (name[0] == '/') return name;
-  return "/dev/" + name;
 }
 
 // Unix98 pseudo-terminal slaves have these majors and no entry under /sys.
@@ -126,11 +113,9 @@ bool IsTerminalDevice(dev_t device) {
   if (access("/sys/dev/char", F_OK) != 0) return true;
   const std::string entry = "/sys/dev/char/" + std::to_string(deviceMajor) + ":" +
                             std::to_string(minor(device)) + "/subsystem";
-  char* resolved = realpath(entry.c_str(), nullptr);
-  if (resolved == nullptr) return false;
-  const std::string subsystem = resolved;
-  free(resolved);
-  return subsystem.size() >= 4 && subsystem.compare(subsystem.size() - 4, 4, "/tty") == 0;
+  std::error_code error;
+  const std::filesystem::path subsystem = std::filesystem::canonical(entry, error);
+  return !error && subsystem.filename() == "tty";
 }
 
 BOOL Fail(int code) {
@@ -223,26 +208,21 @@ void ReleaseExclusiveModeAtExit() {
 HANDLE CreateFileA(const char* fileName, DWORD access, DWORD /*shareMode*/, void* /*security*/,
                    DWORD creation, DWORD /*flags*/, HANDLE /*templateFile*/) {
   std::lock_guard<std::mutex> guard(TableLock());
+  auto fail = [](int code) {
+    DropLeftOver();
+    SetLastError(static_cast<DWORD>(code));
+    return INVALID_HANDLE_VALUE;
+  };
   const int accessFlags = OpenFlags(access);
-  if (accessFlags < 0 || creation != OPEN_EXISTING) {
-    DropLeftOver();
-    SetLastError(EINVAL);
-    return INVALID_HANDLE_VALUE;
-  }
-  const std::string path = MappedDevicePath(fileName);
-  if (path.empty()) {
-    DropLeftOver();
-    SetLastError(ENOENT);
-    return INVALID_HANDLE_VALUE;
-  }
+  if (accessFlags < 0 || creation != OPEN_EXISTING) return fail(EINVAL);
+  const std::string path = SerialDevicePath(fileName);
+  if (path.empty()) return fail(ENOENT);
   const int fd = OpenExclusive(path, accessFlags);
   struct stat status;
   if (fd < 0 || fstat(fd, &status) != 0) {
     const int code = errno;
     if (fd >= 0) CloseDevice(fd);
-    DropLeftOver();
-    SetLastError(static_cast<DWORD>(code));
-    return INVALID_HANDLE_VALUE;
+    return fail(code);
   }
   const uintptr_t handle = nextHandleValue;
   nextHandleValue += 0x10;
@@ -360,5 +340,11 @@ BOOL CloseHandle(HANDLE port) {
 }
 
 std::string SerialDevicePath(const char* portName) {
-  return MappedDevicePath(portName);
+  if (portName == nullptr || portName[0] == '\0') return "";
+  const std::string name = portName;
+  if (const int number = ComPortNumber(name); number > 0) {
+    return "/dev/ttyUSB" + std::to_string(number - 1);
+  }
+  if (name[0] == '/') return name;
+  return "/dev/" + name;
 }

@@ -2,38 +2,30 @@
 
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <iterator>
 #include <string>
+#include <string_view>
 
 #include "platform/LastError.h"
 
 namespace {
 
-BYTE ByteSizeOf(tcflag_t cflag) {
-  switch (cflag & CSIZE) {
-    case CS5:
-      return 5;
-    case CS6:
-      return 6;
-    case CS7:
-      return 7;
-    default:
-      return 8;
-  }
-}
+// The size flags of five to eight data bits, and the parity flags by parity value (NOPARITY to
+// SPACEPARITY).
+constexpr tcflag_t kSizeFlags[] = {CS5, CS6, CS7, CS8};
+constexpr tcflag_t kParityFlags[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD,
+                                     PARENB | CMSPAR};
+// The parity letters of a definition, by parity value.
+constexpr std::string_view kParityLetters = "NOEMS";
+// The stop-bit fields of a definition, by stop-bit value (ONESTOPBIT to TWOSTOPBITS).
+constexpr std::string_view kStopBitFields[] = {"1", "1.5", "2"};
 
-tcflag_t SizeFlag(BYTE byteSize) {
-  switch (byteSize) {
-    case 5:
-      return CS5;
-    case 6:
-      return CS6;
-    case 7:
-      return CS7;
-    default:
-      return CS8;
-  }
+BYTE ByteSizeOf(tcflag_t cflag) {
+  const auto* size = std::find(std::begin(kSizeFlags), std::end(kSizeFlags), cflag & CSIZE);
+  return static_cast<BYTE>(5 + (size - kSizeFlags));
 }
 
 BYTE ParityOf(tcflag_t cflag) {
@@ -41,21 +33,6 @@ BYTE ParityOf(tcflag_t cflag) {
   const bool odd = (cflag & PARODD) != 0;
   if ((cflag & CMSPAR) != 0) return odd ? MARKPARITY : SPACEPARITY;
   return odd ? ODDPARITY : EVENPARITY;
-}
-
-tcflag_t ParityFlags(BYTE parity) {
-  switch (parity) {
-    case ODDPARITY:
-      return PARENB | PARODD;
-    case EVENPARITY:
-      return PARENB;
-    case MARKPARITY:
-      return PARENB | CMSPAR | PARODD;
-    case SPACEPARITY:
-      return PARENB | CMSPAR;
-    default:
-      return 0;
-  }
 }
 
 std::string Trimmed(const std::string& text) {
@@ -80,37 +57,17 @@ bool ParseBaudRate(const std::string& field, DWORD& rate) {
 
 bool ParseParity(const std::string& field, BYTE& parity) {
   if (field.size() != 1) return false;
-  switch (std::toupper(static_cast<unsigned char>(field[0]))) {
-    case 'N':
-      parity = NOPARITY;
-      return true;
-    case 'E':
-      parity = EVENPARITY;
-      return true;
-    case 'O':
-      parity = ODDPARITY;
-      return true;
-    case 'M':
-      parity = MARKPARITY;
-      return true;
-    case 'S':
-      parity = SPACEPARITY;
-      return true;
-    default:
-      return false;
-  }
+  const size_t found =
+      kParityLetters.find(static_cast<char>(std::toupper(static_cast<unsigned char>(field[0]))));
+  if (found == std::string_view::npos) return false;
+  parity = static_cast<BYTE>(found);
+  return true;
 }
 
 bool ParseStopBits(const std::string& field, BYTE& stopBits) {
-  if (field == "1") {
-    stopBits = ONESTOPBIT;
-  } else if (field == "1.5") {
-    stopBits = ONE5STOPBITS;
-  } else if (field == "2") {
-    stopBits = TWOSTOPBITS;
-  } else {
-    return false;
-  }
+  const auto* found = std::find(std::begin(kStopBitFields), std::end(kStopBitFields), field);
+  if (found == std::end(kStopBitFields)) return false;
+  stopBits = static_cast<BYTE>(found - kStopBitFields);
   return true;
 }
 
@@ -183,7 +140,8 @@ void WriteLineSettings(const DCB& dcb, termios2& settings) {
   // The rate goes in as a number (BOTHER), so rates without a B constant, such as 14400, come
   // out exactly; no separate input rate (CIBAUD zero means the same as output).
   settings.c_cflag &= ~(CBAUD | CIBAUD | CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
-  settings.c_cflag |= BOTHER | SizeFlag(dcb.ByteSize) | ParityFlags(dcb.Parity);
+  // The record is checked before it is written: size and parity index the tables.
+  settings.c_cflag |= BOTHER | kSizeFlags[dcb.ByteSize - 5] | kParityFlags[dcb.Parity];
   if (dcb.StopBits != ONESTOPBIT) settings.c_cflag |= CSTOPB;
   if (dcb.fOutxCtsFlow || dcb.fRtsControl == RTS_CONTROL_HANDSHAKE) settings.c_cflag |= CRTSCTS;
   settings.c_ospeed = dcb.BaudRate;

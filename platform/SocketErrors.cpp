@@ -81,6 +81,26 @@ const CodeText kOwnTexts[] = {
     {WSANO_DATA, "Valid name, no data record of requested type"},
 };
 
+struct OptionPair {
+  int level;
+  int option;
+  int posixLevel;
+  int posixOption;
+};
+
+const OptionPair kOptions[] = {
+    {kWsSolSocket, kWsSoAcceptConn, SOL_SOCKET, SO_ACCEPTCONN},
+    {kWsSolSocket, kWsSoReuseAddr, SOL_SOCKET, SO_REUSEADDR},
+    {kWsSolSocket, kWsSoKeepAlive, SOL_SOCKET, SO_KEEPALIVE},
+    {kWsSolSocket, kWsSoSndBuf, SOL_SOCKET, SO_SNDBUF},
+    {kWsSolSocket, kWsSoRcvBuf, SOL_SOCKET, SO_RCVBUF},
+    {kWsSolSocket, kWsSoError, SOL_SOCKET, SO_ERROR},
+    {kWsIpProtoTcp, kWsTcpNoDelay, ::IPPROTO_TCP, TCP_NODELAY},
+    {kWsIpProtoTcp, kWsTcpKeepIdle, ::IPPROTO_TCP, TCP_KEEPIDLE},
+    {kWsIpProtoTcp, kWsTcpKeepCount, ::IPPROTO_TCP, TCP_KEEPCNT},
+    {kWsIpProtoTcp, kWsTcpKeepInterval, ::IPPROTO_TCP, TCP_KEEPINTVL},
+};
+
 }  // namespace
 
 int Fail(int code) {
@@ -101,48 +121,11 @@ int WSAGetLastError() {
 }
 
 bool MapOption(int level, int option, int& posixLevel, int& posixOption) {
-  if (level == kWsSolSocket) {
-    posixLevel = SOL_SOCKET;
-    switch (option) {
-      case kWsSoAcceptConn:
-        posixOption = SO_ACCEPTCONN;
-        return true;
-      case kWsSoReuseAddr:
-        posixOption = SO_REUSEADDR;
-        return true;
-      case kWsSoKeepAlive:
-        posixOption = SO_KEEPALIVE;
-        return true;
-      case kWsSoSndBuf:
-        posixOption = SO_SNDBUF;
-        return true;
-      case kWsSoRcvBuf:
-        posixOption = SO_RCVBUF;
-        return true;
-      case kWsSoError:
-        posixOption = SO_ERROR;
-        return true;
-      default:
-        return false;
-    }
-  }
-  if (level == kWsIpProtoTcp) {
-    posixLevel = ::IPPROTO_TCP;
-    switch (option) {
-      case kWsTcpNoDelay:
-        posixOption = TCP_NODELAY;
-        return true;
-      case kWsTcpKeepIdle:
-        posixOption = TCP_KEEPIDLE;
-        return true;
-      case kWsTcpKeepCount:
-        posixOption = TCP_KEEPCNT;
-        return true;
-      case kWsTcpKeepInterval:
-        posixOption = TCP_KEEPINTVL;
-        return true;
-      default:
-        return false;
+  for (const auto& known : kOptions) {
+    if (known.level == level && known.option == option) {
+      posixLevel = known.posixLevel;
+      posixOption = known.posixOption;
+      return true;
     }
   }
   return false;

@@ -10,8 +10,6 @@ const int kDaysPerMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
 }  // namespace
 
 TCCalendar::TCCalendar(TComponent* owner) : TCustomGrid(owner) {
-  calendarDate_ = 0;
-  useCurrentDate_ = true;
   SetFixedCols(0);
   SetFixedRows(1);
   SetColCount(7);
@@ -134,16 +132,8 @@ void TCCalendar::Click() {
 int TCCalendar::GetDateElement(int index) const {
   int year, month, day;
   DecodeDate(calendarDate_, year, month, day);
-  switch (index) {
-    case 1:
-      return year;
-    case 2:
-      return month;
-    case 3:
-      return day;
-    default:
-      return -1;
-  }
+  const int elements[] = {year, month, day};
+  return index >= 1 && index <= 3 ? elements[index - 1] : -1;
 }
 
 void TCCalendar::SetDateElement(int index, int value) {
@@ -151,28 +141,16 @@ void TCCalendar::SetDateElement(int index, int value) {
   int year, month, day;
   DecodeDate(calendarDate_, year, month, day);
   bool changed = false;
-  switch (index) {
-    case 1:
-      if (year != value) {
-        // The year element is 16 bits wide.
-        year = static_cast<uint16_t>(value);
-        changed = true;
-      }
-      break;
-    case 2:
-      if (value <= 12 && month != value) {
-        month = value;
-        changed = true;
-      }
-      break;
-    case 3:
-      if (value <= DaysThisMonth() && day != value) {
-        day = value;
-        changed = true;
-      }
-      break;
-    default:
-      break;
+  if (index == 1) {
+    changed = year != value;
+    // The year element is 16 bits wide.
+    year = static_cast<uint16_t>(value);
+  } else if (index == 2 && value <= 12) {
+    changed = month != value;
+    month = value;
+  } else if (index == 3 && value <= DaysThisMonth()) {
+    changed = day != value;
+    day = value;
   }
   if (!changed) return;
   calendarDate_ = EncodeDate(year, month, day);

@@ -1,6 +1,7 @@
 #include "components/Cdiroutl/Cdiroutl.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 #include <new>
 #include <vector>
@@ -23,6 +24,11 @@ std::string WithoutTrailingBackslash(std::string path) {
   return path;
 }
 
+std::string WithTrailingBackslash(std::string path) {
+  if (path.empty() || path.back() != '\\') path += '\\';
+  return path;
+}
+
 // A subdirectory found by a search, before it becomes an item.
 struct FoundDirectory {
   std::string text;  // the name in the text case
@@ -41,8 +47,6 @@ bool SameDirectory(const std::string& a, const std::string& b) {
 }  // namespace
 
 TCDirectoryOutline::TCDirectoryOutline(TComponent* owner) : TCustomOutline(owner) {
-  directory_.clear();
-  textCase_ = tcLowerCase;
   SetStyle(osTreePictureText);
   SetOptions({ooDrawFocusRect, ooStretchBitmaps});
   // Items without subdirectories show the closed folder too.
@@ -144,15 +148,10 @@ const std::string& TCDirectoryOutline::DiskName(const TOutlineNode& node) {
 }
 
 std::string TCDirectoryOutline::DiskPath(int index) {
-  std::vector<const TOutlineNode*> chain;
-  for (const TOutlineNode* node = &Items(index); node && node->Parent(); node = node->Parent()) {
-    chain.push_back(node);
-  }
+  const TOutlineNode* item = &Items(index);
   std::string path;
-  for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    if (it != chain.rbegin()) path += ItemSeparator();
-    path += DiskName(**it);
-  }
+  for (const TOutlineNode* node = item; node && node->Parent(); node = node->Parent())
+    path = node == item ? DiskName(*node) : DiskName(*node) + ItemSeparator() + path;
   return path;
 }
 
@@ -162,17 +161,13 @@ void TCDirectoryOutline::BuildOneLevel(int index) {
   // are listed but not read, or the tree would go on for ever.
   std::vector<TFileIdentity> path;
   for (TOutlineNode* node = &Items(index); node && node->Parent(); node = node->Parent()) {
-    std::string nodePath = DiskPath(node->Index());
-    if (nodePath.empty() || nodePath.back() != '\\') nodePath += '\\';
     TFileIdentity identity;
-    if (GetFileIdentity(nodePath, identity)) path.push_back(identity);
+    if (GetFileIdentity(WithTrailingBackslash(DiskPath(node->Index())), identity))
+      path.push_back(identity);
   }
-  std::string pattern = directory;
-  if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
-  pattern += "*.*";
   std::vector<FoundDirectory> found;
   TSearchRec search;
-  int result = FindFirst(pattern, faDirectory, search);
+  int result = FindFirst(WithTrailingBackslash(directory) + "*.*", faDirectory, search);
   while (result == 0) {
     if ((search.Attr & faDirectory) != 0 && !search.Name.empty() && search.Name[0] != '.') {
       const bool onPath = std::find(path.begin(), path.end(), search.Identity) != path.end();
@@ -256,9 +251,7 @@ int TCDirectoryOutline::GetChildNamed(const std::string& name, int index) {
 
 int TCDirectoryOutline::AddUnlistedChild(const std::string& name, int index) {
   if (index == InvalidIndex) return InvalidIndex;
-  std::string pattern = DiskPath(index);
-  if (pattern.empty() || pattern.back() != '\\') pattern += '\\';
-  pattern += name;
+  const std::string pattern = WithTrailingBackslash(DiskPath(index)) + name;
   TSearchRec search;
   bool found = false;
   for (int result = FindFirst(pattern, faDirectory | faHidden | faSysFile, search);
@@ -372,17 +365,13 @@ void RegisterCdiroutl() {
           {"Options",
            [](TComponent& c, const TPropertyValue& v) {
              if (v.kind != TPropertyValue::Kind::Set) v.Fail("a set of outline options expected");
+             // In the order of the enumeration.
+             const std::string names[] = {"ooDrawTreeRoot", "ooDrawFocusRect", "ooStretchBitmaps"};
              TOutlineOptions options;
              for (const std::string& item : v.items) {
-               if (item == "ooDrawTreeRoot") {
-                 options.insert(ooDrawTreeRoot);
-               } else if (item == "ooDrawFocusRect") {
-                 options.insert(ooDrawFocusRect);
-               } else if (item == "ooStretchBitmaps") {
-                 options.insert(ooStretchBitmaps);
-               } else {
-                 v.Fail("unknown outline option '" + item + "'");
-               }
+               const auto* found = std::find(std::begin(names), std::end(names), item);
+               if (found == std::end(names)) v.Fail("unknown outline option '" + item + "'");
+               options.insert(static_cast<TOutlineOption>(found - names));
              }
              dynamic_cast<D&>(c).SetOptions(options);
            },

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr const char* kOutOfRange = "Value must be between %d and %d";
-
 // The pixels a percentage covers of a size.
 int PercentOf(int32_t percent, int size) {
   return static_cast<int>(std::floor(percent * 0.01 * size));
@@ -22,11 +20,9 @@ int32_t Saturated(int64_t value) {
   return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
 }
 
+// "Value must be between %d and %d". The limits are 64 bits wide: at the very ends of the range
+// they are shown as the numbers they are rather than wrapped.
 [[noreturn]] void RaiseOutOfRange(int64_t low, int64_t high) {
-  // The limits fit in 32 bits except at the very ends of the range, where they are shown as
-  // the numbers they are rather than wrapped.
-  if (low >= INT32_MIN && low <= INT32_MAX && high >= INT32_MIN && high <= INT32_MAX)
-    throw Exception(FormatText(kOutOfRange, static_cast<int>(low), static_cast<int>(high)));
   throw Exception(FormatText("Value must be between %lld and %lld", static_cast<long long>(low),
                              static_cast<long long>(high)));
 }

@@ -42,10 +42,7 @@ TPerformanceGraph::TPerformanceGraph(TComponent* owner) : TGraphicControl(owner)
   FSlotCount = GetBandCount() + 2;
   FHistory = new TGraphSlot[FSlotCount];
   FFirstSlot = 1;
-  FCurrentSlot = 0;
-  FGridPhase = 0;
   FPicture = new TBitmap();
-  for (int32_t i = 0; i < FSlotCount; ++i) FHistory[i].Count = 0;
   Initialize(gridSize_ - 1);
 }
 
@@ -70,11 +67,9 @@ void TPerformanceGraph::Update() {
   ScrollGraph();
   ShiftY();
   int32_t largest = 0;
-  for (int32_t slot = FirstY(), visited = 0; visited < FSlotCount; ++visited) {
+  for (int32_t slot = 0; slot < FSlotCount; ++slot) {
     const TGraphSlot& points = FHistory[slot];
-    for (int32_t i = 0; i < points.Count; ++i)
-      if (points.Values[i] > largest) largest = points.Values[i];
-    slot = slot + 1 == FSlotCount ? 0 : slot + 1;
+    for (int32_t i = 0; i < points.Count; ++i) largest = std::max(largest, points.Values[i]);
   }
   const int32_t newScale = RoundUp(largest, gradient_);
   if (newScale == scale_) {
@@ -290,7 +285,6 @@ int32_t TPerformanceGraph::LastY(int32_t slot) const {
 void TPerformanceGraph::ReallocHistory() {
   const int32_t n = GetBandCount() + 2;
   auto* history = new TGraphSlot[n];
-  for (int32_t i = 0; i < n; ++i) history[i].Count = 0;
   int32_t a = FirstY();
   if (n < FSlotCount)
     for (int32_t dropped = FSlotCount - n; dropped > 0; --dropped) a = NextY(a);

@@ -15,6 +15,11 @@
 #include "platform/Sockets.h"
 #include "tests/support/MessageLoop.h"
 
+// Whether the program's serial port is open now.
+inline bool PortIsOpen() {
+  return PortHandle != nullptr && PortHandle != INVALID_HANDLE_VALUE;
+}
+
 class MainWindowTest : public testing::Test {
  protected:
   void SetUp() override {
