@@ -108,32 +108,34 @@ int main(int argc, char** argv) {
       }
       environment["DISPLAY"] = display.Display();
     }
-    // The single-client figures of both servers in rounds, one after the other, so that both
-    // meet the same changes of the machine's load.
-    std::vector<PeerFigures> peerRounds, ourRounds;
+    // The single-client figures of the three servers in rounds, one after the other, so that
+    // all meet the same changes of the machine's load.
+    RoundFigures rounds;
     ProgramFigures ours;
-    PeerFigures peer;
+    PeerFigures peer, bare;
     const int perRound = std::max(100, options.samples / options.rounds);
     for (int round = 0; round < options.rounds; ++round) {
       if (!ser2net.empty()) {
-        peerRounds.push_back(MeasureSer2net(ser2net, board, perRound, random));
-        peer.paced.Merge(peerRounds.back().paced);
+        rounds.ser2net.push_back(MeasureSer2net(ser2net, board, perRound, random));
+        peer.paced.Merge(rounds.ser2net.back().paced);
       }
-      ourRounds.push_back(
+      rounds.bare.push_back(MeasureBareRelay(board, perRound, random));
+      bare.paced.Merge(rounds.bare.back().paced);
+      rounds.ours.push_back(
           MeasureProgramSingleClient(environment, board, options, perRound, random));
-      ours.paced.Merge(ourRounds.back().paced);
-      ours.backToBack.Merge(ourRounds.back().backToBack);
+      ours.paced.Merge(rounds.ours.back().paced);
+      ours.backToBack.Merge(rounds.ours.back().backToBack);
     }
     if (options.latencyOnly)
       ours.measured = !ours.paced.samples.empty();
     else
       MeasureProgram(environment, board, options, ours);
-    Print(platform.title, ours, ourRounds, peerRounds, options,
-          std::string(platform.name) == "xcb");
+    Print(platform.title, ours, rounds, options, std::string(platform.name) == "xcb");
     if (!dumpDirectory.empty()) {
       const std::string stem = dumpDirectory + "/" + platform.name;
       Dump(stem + "-tallyvane.txt", ours.paced);
       Dump(stem + "-ser2net.txt", peer.paced);
+      Dump(stem + "-bare-relay.txt", bare.paced);
     }
   }
   return 0;
