@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -57,7 +58,10 @@ int Listen(uint16_t port) {
 // The relay server's log line for a relay text ("07+//"), stamped as its standard output stamps
 // it; 0 for any other text, which the relay server does not log either.
 size_t LogLine(const char* text, size_t size, char* line, size_t room) {
-  if (size < 5 || (text[2] != '+' && text[2] != '-') || text[3] != '/' || text[4] != '/') return 0;
+  if (size != 5 || !std::isdigit(static_cast<unsigned char>(text[0])) ||
+      !std::isdigit(static_cast<unsigned char>(text[1])) || (text[2] != '+' && text[2] != '-') ||
+      text[3] != '/' || text[4] != '/')
+    return 0;
   const int relay = (text[0] - '0') * 10 + (text[1] - '0');
   if (relay < 1 || relay > 16) return 0;
   const std::time_t now = std::time(nullptr);
