@@ -77,6 +77,8 @@ void Dump(const std::string& path, const SingleClientRun& run);
 std::string Ser2netProgram();
 PeerFigures MeasureSer2net(const std::string& program, PseudoTerminal& board, int samples,
                            std::mt19937& random);
+// The least any relay server must do per command (BareRelay.cpp), on the relay server's port.
+PeerFigures MeasureBareRelay(PseudoTerminal& board, int samples, std::mt19937& random);
 
 // One round of the single-client figures, on a relay server started for it.
 PeerFigures MeasureProgramSingleClient(const Environment& environment, PseudoTerminal& board,
@@ -122,5 +124,10 @@ void MeasureProgram(const Environment& environment, PseudoTerminal& board, const
 
 // --- Printing ---------------------------------------------------------------------------------
 
-void Print(const char* platform, const ProgramFigures& f, const std::vector<PeerFigures>& ours,
-           const std::vector<PeerFigures>& peer, const Options& options, bool onScreen);
+// The single-client figures of each round: the relay server's, ser2net's and the bare relay's.
+struct RoundFigures {
+  std::vector<PeerFigures> ours, ser2net, bare;
+};
+
+void Print(const char* platform, const ProgramFigures& f, const RoundFigures& rounds,
+           const Options& options, bool onScreen);

@@ -1,4 +1,5 @@
-// The relay server's real command path, beside a plain TCP-to-serial proxy in the same run.
+// The relay server's real command path, beside a plain TCP-to-serial proxy and a bare relay in
+// the same run.
 //
 // The benchmark makes a private machine of its own (tests/support/PrivateSystem.h): its own /dev
 // with a pseudo-terminal, left in the kernel's default mode, behind /dev/ttyUSB0 as the relay
@@ -6,15 +7,18 @@
 // screen (a virtual X server, the xcb platform), it
 // - runs ser2net with the pseudo-terminal as its serial device and measures, with one client,
 //   the time from the client's send of a relay text to the last of its bytes on the board;
+// - then runs the bare relay (BareRelay.cpp) on the relay server's port and measures the same
+//   time and the echo round trip: the least any relay server must do per command (pass the text
+//   to the board, echo it, log a line), which ser2net does not (no echo, no log);
 // - then runs the released relay server program, as a user starts it, on the same
-//   pseudo-terminal, and measures the same time and the echo round trip with one client (the
-//   two servers take turns, in rounds, since only one can hold the port);
+//   pseudo-terminal, and measures the same times (the three servers take turns, in rounds,
+//   since only one can hold the port);
 // - then runs the program once more and measures the commands per second with 1, 100 and 1000
-// clients, each sending again as soon as its echo is
-//   in, with every echo and every board byte checked; the CPU time of the program's GUI thread
-//   per command; the growth of its resident memory per logged command; the GUI thread's cost
-//   per command with about 1,000 and with 100,000 (or, with --long, 1,000,000) commands in the
-//   log; and its CPU use while it sits idle with the port watchdog running.
+//   clients, each sending again as soon as its echo is in, with every echo and every board byte
+//   checked; the CPU time of the program's GUI thread per command; the growth of its resident
+//   memory per logged command; the GUI thread's cost per command with about 1,000 and with
+//   100,000 (or, with --long, 1,000,000) commands in the log; and its CPU use while it sits
+//   idle with the port watchdog running.
 //
 // The single client sends a relay text, waits for the last board byte (and for the echo, when
 // the server echoes), then waits a random time of up to 2 ms, so that the commands meet the
@@ -25,13 +29,15 @@
 //
 // Options: --long (fill the log to 1,000,000 commands), --samples N (single-client commands,
 // 10,000), --idle S (seconds of idle measurement, 30), --headless or --screen (only one of the
-// two platforms), --dump DIR (every single-client sample of both servers, one file each),
+// two platforms), --dump DIR (every single-client sample of each server, one file each),
 // --latency-only (the single-client figures alone), --program PATH (another build of the relay
 // server, for comparing builds), --rounds N (5, at least 5: the single-client commands are split
-// into N rounds, each with ser2net first and then the relay server, started afresh).
+// into N rounds, each with ser2net, the bare relay and then the relay server, started afresh).
 //
 // Each single-client figure is printed as the minimum, median and maximum of the rounds, for
-// both servers and for their ratio within a round; the median ratio is held against its target.
+// each server and for the relay server's ratio within a round to ser2net, whose median is held
+// against its target, and to the bare relay, which is information only; and the bare relay's
+// own ratio to ser2net, what echoing and logging cost any server.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -108,32 +114,34 @@ int main(int argc, char** argv) {
       }
       environment["DISPLAY"] = display.Display();
     }
-    // The single-client figures of both servers in rounds, one after the other, so that both
-    // meet the same changes of the machine's load.
-    std::vector<PeerFigures> peerRounds, ourRounds;
+    // The single-client figures of the three servers in rounds, one after the other, so that
+    // all meet the same changes of the machine's load.
+    RoundFigures rounds;
     ProgramFigures ours;
-    PeerFigures peer;
+    PeerFigures peer, bare;
     const int perRound = std::max(100, options.samples / options.rounds);
     for (int round = 0; round < options.rounds; ++round) {
       if (!ser2net.empty()) {
-        peerRounds.push_back(MeasureSer2net(ser2net, board, perRound, random));
-        peer.paced.Merge(peerRounds.back().paced);
+        rounds.ser2net.push_back(MeasureSer2net(ser2net, board, perRound, random));
+        peer.paced.Merge(rounds.ser2net.back().paced);
       }
-      ourRounds.push_back(
+      rounds.bare.push_back(MeasureBareRelay(board, perRound, random));
+      bare.paced.Merge(rounds.bare.back().paced);
+      rounds.ours.push_back(
           MeasureProgramSingleClient(environment, board, options, perRound, random));
-      ours.paced.Merge(ourRounds.back().paced);
-      ours.backToBack.Merge(ourRounds.back().backToBack);
+      ours.paced.Merge(rounds.ours.back().paced);
+      ours.backToBack.Merge(rounds.ours.back().backToBack);
     }
     if (options.latencyOnly)
       ours.measured = !ours.paced.samples.empty();
     else
       MeasureProgram(environment, board, options, ours);
-    Print(platform.title, ours, ourRounds, peerRounds, options,
-          std::string(platform.name) == "xcb");
+    Print(platform.title, ours, rounds, options, std::string(platform.name) == "xcb");
     if (!dumpDirectory.empty()) {
       const std::string stem = dumpDirectory + "/" + platform.name;
       Dump(stem + "-tallyvane.txt", ours.paced);
       Dump(stem + "-ser2net.txt", peer.paced);
+      Dump(stem + "-bare-relay.txt", bare.paced);
     }
   }
   return 0;

@@ -53,17 +53,27 @@ std::string Verdict(double value, double target, bool atLeast = false) {
   return text;
 }
 
-// One figure of every round: both servers' minimum / median / maximum, and their ratio within a
-// round, whose median is held against the target.
-void SpreadRow(const char* what, const char* unit, const std::vector<double>& ours,
-               const std::vector<double>& peer, double target = NAN) {
+// The ratio of two servers' figure within each round, over the rounds.
+Spread RatioSpread(const std::vector<double>& ours, const std::vector<double>& peer) {
   std::vector<double> ratios;
   for (size_t i = 0; i < ours.size() && i < peer.size(); ++i)
     if (peer[i] > 0) ratios.push_back(ours[i] / peer[i]);
-  const Spread ratio = SpreadOf(ratios);
-  std::printf("  %s (%s)\n      tallyvane %-26s ser2net %-26s ratio %-20s %s\n", what, unit,
-              SpreadText(SpreadOf(ours), 1).c_str(), SpreadText(SpreadOf(peer), 1).c_str(),
-              SpreadText(ratio, 2).c_str(), Verdict(ratio.median, target).c_str());
+  return SpreadOf(ratios);
+}
+
+// One figure of every round: each server's minimum / median / maximum, and the relay server's
+// ratio within a round to ser2net, whose median is held against the target, and to the bare
+// relay, which is there to be read, not held against anything.
+void SpreadRow(const char* what, const char* unit, const std::vector<double>& ours,
+               const std::vector<double>& ser2net, const std::vector<double>& bare,
+               double target = NAN) {
+  const Spread ratio = RatioSpread(ours, ser2net);
+  std::printf(
+      "  %s (%s)\n      tallyvane %-26s ser2net %-26s bare relay %s\n      ratio to ser2net "
+      "%-20s %-26s ratio to bare relay %s\n",
+      what, unit, SpreadText(SpreadOf(ours), 1).c_str(), SpreadText(SpreadOf(ser2net), 1).c_str(),
+      SpreadText(SpreadOf(bare), 1).c_str(), SpreadText(ratio, 2).c_str(),
+      Verdict(ratio.median, target).c_str(), SpreadText(RatioSpread(ours, bare), 2).c_str());
 }
 
 template <class Figure>
@@ -81,64 +91,73 @@ double CpuPerCommandUs(uint64_t ns, const SingleClientRun& run) {
   return run.samples.empty() ? NAN : static_cast<double>(ns) / 1000.0 / run.samples.size();
 }
 
-void PrintSingleClient(const std::vector<PeerFigures>& ours, const std::vector<PeerFigures>& peer,
-                       bool onScreen) {
-  std::printf("  each figure over %zu rounds, minimum / median / maximum\n", ours.size());
-  auto both = [&](const char* what, const char* unit, auto figure, double target = NAN) {
-    SpreadRow(what, unit, PerRound(ours, figure), PerRound(peer, figure), target);
+void PrintSingleClient(const RoundFigures& rounds, bool onScreen) {
+  std::printf("  each figure over %zu rounds, minimum / median / maximum\n", rounds.ours.size());
+  auto all = [&](const char* what, const char* unit, auto figure, double target = NAN) {
+    SpreadRow(what, unit, PerRound(rounds.ours, figure), PerRound(rounds.ser2net, figure),
+              PerRound(rounds.bare, figure), target);
   };
-  // ser2net has no pause: all of its commands count as outside it.
-  both(
-      "send to last board byte p50, outside the watchdog's pause", "us",
-      [](const PeerFigures& r) { return Percentile(r.paced.Board(false), 0.5); }, 1.2);
-  both(
+  const auto p50 = [](const PeerFigures& r) { return Percentile(r.paced.Board(false), 0.5); };
+  const auto cpu = [](const PeerFigures& r) {
+    return CpuPerCommandUs(r.paced.processCpuNs, r.paced);
+  };
+  // ser2net and the bare relay have no pause: all of their commands count as outside it.
+  all("send to last board byte p50, outside the watchdog's pause", "us", p50, 1.2);
+  all(
       "send to last board byte p99, outside the watchdog's pause", "us",
       [](const PeerFigures& r) { return Percentile(r.paced.Board(false), 0.99); },
       onScreen ? 3.0 : 2.0);
-  both("send to last board byte p99, the pause included", "us",
-       [](const PeerFigures& r) { return Percentile(r.paced.Board(true), 0.99); });
-  both("send to last board byte max, the pause included", "us",
-       [](const PeerFigures& r) { return Maximum(r.paced.Board(true)); });
-  both(
-      "process CPU per command, 1 client with gaps", "us",
-      [](const PeerFigures& r) { return CpuPerCommandUs(r.paced.processCpuNs, r.paced); }, 2.0);
-  both("GUI-thread CPU per command, 1 client with gaps", "us",
-       [](const PeerFigures& r) { return CpuPerCommandUs(r.paced.guiCpuNs, r.paced); });
-  SpreadRow("echo round trip p50 (ser2net does not echo)", "us",
-            PerRound(ours, [](const PeerFigures& r) { return Percentile(r.paced.Echo(), 0.5); }),
-            {});
-  both("commands/s, 1 client back to back (ser2net: board only)", "1/s",
-       [](const PeerFigures& r) { return r.backToBack.PerSecond(); });
+  all("send to last board byte p99, the pause included", "us",
+      [](const PeerFigures& r) { return Percentile(r.paced.Board(true), 0.99); });
+  all("send to last board byte max, the pause included", "us",
+      [](const PeerFigures& r) { return Maximum(r.paced.Board(true)); });
+  all("process CPU per command, 1 client with gaps", "us", cpu, 2.0);
+  all("GUI-thread CPU per command, 1 client with gaps", "us",
+      [](const PeerFigures& r) { return CpuPerCommandUs(r.paced.guiCpuNs, r.paced); });
+  const auto echo = [](const PeerFigures& r) { return Percentile(r.paced.Echo(), 0.5); };
+  SpreadRow("echo round trip p50 (ser2net does not echo)", "us", PerRound(rounds.ours, echo), {},
+            PerRound(rounds.bare, echo));
+  all("commands/s, 1 client back to back (ser2net: board only)", "1/s",
+      [](const PeerFigures& r) { return r.backToBack.PerSecond(); });
+  std::printf(
+      "  what echoing and logging cost any server, the bare relay / ser2net: send to last board "
+      "byte p50 %s, process CPU per command %s\n",
+      SpreadText(RatioSpread(PerRound(rounds.bare, p50), PerRound(rounds.ser2net, p50)), 2).c_str(),
+      SpreadText(RatioSpread(PerRound(rounds.bare, cpu), PerRound(rounds.ser2net, cpu)), 2)
+          .c_str());
   long inPause = 0, bad = 0, commands = 0;
   int pauses = 0;
   bool pausesSeen = false;
-  for (const PeerFigures& round : ours) {
+  for (const PeerFigures& round : rounds.ours) {
     inPause += round.paced.InPause();
     bad += round.paced.bad + round.backToBack.bad;
     commands += static_cast<long>(round.paced.samples.size());
     pauses += round.paced.pauses;
     pausesSeen = pausesSeen || round.paced.pausesSeen;
   }
-  long peerBad = 0;
-  for (const PeerFigures& round : peer) peerBad += round.paced.bad + round.backToBack.bad;
+  auto badOf = [](const std::vector<PeerFigures>& peer) {
+    long sum = 0;
+    for (const PeerFigures& round : peer) sum += round.paced.bad + round.backToBack.bad;
+    return sum;
+  };
   std::printf(
       "    %ld commands with random gaps of 0-2 ms; %ld of them met the watchdog's pause (%d "
-      "pauses%s); %ld bad, ser2net %ld bad\n",
+      "pauses%s); %ld bad, ser2net %ld bad, the bare relay %ld bad\n",
       commands, inPause, pauses, pausesSeen ? " seen" : ", told by a latency of 20 ms or more", bad,
-      peerBad);
+      badOf(rounds.ser2net), badOf(rounds.bare));
 }
 
 }  // namespace
 
-void Print(const char* platform, const ProgramFigures& f, const std::vector<PeerFigures>& ours,
-           const std::vector<PeerFigures>& peer, const Options& options, bool onScreen) {
+void Print(const char* platform, const ProgramFigures& f, const RoundFigures& rounds,
+           const Options& options, bool onScreen) {
   std::printf("\n%s\n", platform);
   if (!f.measured) {
     std::printf("  the relay server could not be measured\n");
     return;
   }
   const double none = NAN;
-  PrintSingleClient(ours, peer, onScreen);
+  PrintSingleClient(rounds, onScreen);
   if (options.latencyOnly) return;
   Row("commands/s, 100 clients", f.hundred.PerSecond(), none, "1/s");
   if (f.thousandConnected)

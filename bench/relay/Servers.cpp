@@ -39,6 +39,28 @@ bool StartServer(const std::function<bool()>& start) {
   return started;
 }
 
+// One round of a peer's single-client figures; the peer is stopped at the end.
+PeerFigures MeasurePeer(const char* name, ChildProcess& server, uint16_t port, bool echoes,
+                        PseudoTerminal& board, int samples, std::mt19937& random) {
+  PeerFigures figures;
+  if (!WaitUntilListening(port, 10000)) {
+    std::printf("%s did not listen: %s\n", name, server.StandardError().c_str());
+    return figures;
+  }
+  figures.paced =
+      RunSingleClient(board.MasterFd(), port, echoes, samples, 2000, 0, server.Pid(), random);
+  figures.backToBack = RunSingleClient(board.MasterFd(), port, echoes, samples, 0,
+                                       kBackToBackSeconds, server.Pid(), random);
+  figures.measured = figures.paced.bad == 0 && !figures.paced.samples.empty();
+  if (figures.paced.bad > 0 || figures.backToBack.bad > 0)
+    std::printf("%s: %ld commands did not reach the board intact\n", name,
+                figures.paced.bad + figures.backToBack.bad);
+  server.Signal(SIGTERM);
+  if (server.WaitForExit(2000) < 0) server.Signal(SIGKILL);
+  server.WaitForExit(5000);
+  return figures;
+}
+
 }  // namespace
 
 // --- ser2net ----------------------------------------------------------------------------------
@@ -51,7 +73,6 @@ std::string Ser2netProgram() {
 
 PeerFigures MeasureSer2net(const std::string& program, PseudoTerminal& board, int samples,
                            std::mt19937& random) {
-  PeerFigures figures;
   const std::string config = "/tmp/tallyvane-bench-ser2net.yaml";
   {
     std::ofstream file(config);
@@ -71,24 +92,19 @@ PeerFigures MeasureSer2net(const std::string& program, PseudoTerminal& board, in
             program, {"-n", "-u", "-c", config, "-P", "/tmp/tallyvane-bench-ser2net.pid"}, {});
       })) {
     std::printf("ser2net did not start\n");
-    return figures;
+    return {};
   }
-  if (!WaitUntilListening(kProxyPort, 10000)) {
-    std::printf("ser2net did not listen: %s\n", ser2net.StandardError().c_str());
-    return figures;
+  return MeasurePeer("ser2net", ser2net, kProxyPort, false, board, samples, random);
+}
+
+PeerFigures MeasureBareRelay(PseudoTerminal& board, int samples, std::mt19937& random) {
+  ChildProcess bareRelay;
+  if (!StartServer(
+          [&] { return bareRelay.Start(BARE_RELAY_BINARY, {std::to_string(kRelayPort)}, {}); })) {
+    std::printf("the bare relay did not start\n");
+    return {};
   }
-  figures.paced =
-      RunSingleClient(board.MasterFd(), kProxyPort, false, samples, 2000, 0, ser2net.Pid(), random);
-  figures.backToBack = RunSingleClient(board.MasterFd(), kProxyPort, false, samples, 0,
-                                       kBackToBackSeconds, ser2net.Pid(), random);
-  figures.measured = figures.paced.bad == 0 && !figures.paced.samples.empty();
-  if (figures.paced.bad > 0 || figures.backToBack.bad > 0)
-    std::printf("ser2net: %ld commands did not reach the board intact\n",
-                figures.paced.bad + figures.backToBack.bad);
-  ser2net.Signal(SIGTERM);
-  if (ser2net.WaitForExit(2000) < 0) ser2net.Signal(SIGKILL);
-  ser2net.WaitForExit(5000);
-  return figures;
+  return MeasurePeer("the bare relay", bareRelay, kRelayPort, true, board, samples, random);
 }
 
 // --- The relay server -------------------------------------------------------------------------
