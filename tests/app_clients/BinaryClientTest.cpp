@@ -116,32 +116,6 @@ class BinaryClientTest : public testing::Test {
   RelayProgram program;
 };
 
-TEST_F(BinaryClientTest, TheBoardGetsExactlyTheBytesSentAndItsAnswersGoNowhere) {
-  PseudoTerminal board;
-  ASSERT_NO_FATAL_FAILURE(StartGreeting(board));
-  TcpClient client;
-  ASSERT_TRUE(client.Connect(1028));
-  // The text comes back, and the board gets exactly it.
-  auto relay = [&](const std::string& text) {
-    ASSERT_TRUE(client.Send(text));
-    EXPECT_EQ(Answer(client, text.size()), text);
-    EXPECT_EQ(board.WaitForBytes(text.size(), 5000), text);
-  };
-
-  // A line end goes out as it is, not as a terminal would turn it.
-  relay("03+//\r\n");
-  EXPECT_EQ(board.ReadAvailable(100), "");
-
-  // The board answers, and sends the stop character: nothing comes back to it, and the line
-  // goes on carrying commands.
-  ASSERT_TRUE(board.Send("OK\r\n\x13"));
-  relay("01+//");
-  EXPECT_EQ(board.ReadAvailable(100), "");
-
-  // Every byte value of the first nine reaches the board as it was sent.
-  relay(std::string("\x11\x13\x03\x1a\x7f\xff\r\n\x04", 9));
-}
-
 // SIGPIPE does nothing to the program; the hang-up of the terminal it was started from closes
 // it as SIGTERM does.
 TEST_F(BinaryClientTest, WithoutABoardTheSenderGetsTheEchoAndTheFailureTextsAndIsDroppedAtTheEnd) {

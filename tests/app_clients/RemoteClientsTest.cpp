@@ -174,17 +174,6 @@ TEST_F(RemoteClientsTest, EveryClientGetsOnlyItsOwnEcho) {
   EXPECT_EQ(board->WaitForBytesThenQuiet(14), "05+//off//on//");
 }
 
-TEST_F(RemoteClientsTest, AResetConnectionIsLoggedAsGoneAndReported) {
-  CreateWithBoard();
-  auto client = Connect();
-  client->Reset();
-  ASSERT_TRUE(RunUntil([&] { return !exceptions.empty(); }));
-  EXPECT_EQ(exceptions[0], "Asynchronous socket error 10054");
-  EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\nPC with IP 127.0.0.1 disconnected\r\n");
-  ASSERT_TRUE(RunUntil(
-      [&] { return Form1->ServerSocket1->ListeningEndpoint()->ActiveConnections() == 0; }));
-}
-
 // A PC that connects and resets while the window is busy (here: before the loop runs at all) is
 // accepted after it has gone; it is logged and reported like any other reset.
 TEST_F(RemoteClientsTest, AConnectionResetBeforeItIsAcceptedIsLoggedWithItsAddress) {

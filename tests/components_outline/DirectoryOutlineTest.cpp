@@ -57,10 +57,7 @@ TEST_F(DirectoryOutlineTest, NewOutlineHasNoDriveAndNoTree) {
   TCDirectoryOutline outline(nullptr);
   EXPECT_EQ(outline.Drive(), 0);
   EXPECT_EQ(outline.Directory(), "");
-  EXPECT_EQ(outline.TextCase(), tcLowerCase);
   EXPECT_EQ(outline.ItemCount(), 0);
-  EXPECT_EQ(outline.Style(), osTreePictureText);
-  EXPECT_EQ(outline.Options(), (TOutlineOptions{ooDrawFocusRect, ooStretchBitmaps}));
   outline.HandleNeeded();
   EXPECT_EQ(outline.Drive(), 'c');
   EXPECT_EQ(outline.Directory(), root);
@@ -102,7 +99,10 @@ TEST_F(DirectoryOutlineTest, TreeFollowsTheCurrentDirectoryAndListsItsSubdirecto
   outline->Items(top).Expand();
   EXPECT_EQ(Children(*outline, top), (std::vector<std::string>{"alpha", "beta", "gamma"}));
   EXPECT_EQ(outline->Items(top).Data(), TCDirectoryOutline::APointer);
-  EXPECT_NE(TCDirectoryOutline::APointer, nullptr);
+  // Children are found by name in any case, and never among files.
+  EXPECT_EQ(outline->Items(outline->GetChildNamed("BETA", top)).Text(), "beta");
+  EXPECT_EQ(outline->GetChildNamed("gamma", outline->GetChildNamed("gamma", top)), -1);
+  EXPECT_EQ(outline->GetChildNamed("file.txt", top), -1);
 }
 
 TEST_F(DirectoryOutlineTest, TextCaseModes) {
@@ -153,16 +153,6 @@ TEST_F(DirectoryOutlineTest, BuildSubTreeReadsEverythingAndRepeatsReadLevels) {
   const int alpha = outline->Items(top).GetFirstChild();
   EXPECT_EQ(Children(*outline, alpha), std::vector<std::string>{"inner"});
   EXPECT_EQ(outline->Items(alpha).Data(), TCDirectoryOutline::APointer);
-}
-
-TEST_F(DirectoryOutlineTest, GetChildNamed) {
-  auto outline = NewOutline();
-  const int top = Selected(*outline);
-  const int beta = outline->GetChildNamed("BETA", top);
-  ASSERT_GT(beta, 0);
-  EXPECT_EQ(outline->Items(beta).Text(), "beta");
-  EXPECT_EQ(outline->GetChildNamed("gamma", outline->GetChildNamed("gamma", top)), -1);
-  EXPECT_EQ(outline->GetChildNamed("file.txt", top), -1);
 }
 
 // One outline, one path after the other: each becomes the process's directory and is chosen in
@@ -253,13 +243,6 @@ TEST_F(DirectoryOutlineTest, DriveWithoutMedium) {
   EXPECT_EQ(outline->Items(1).Text(), "c:");
   EXPECT_EQ(outline->Items(Selected(*outline)).FullPath(), root);
   EXPECT_EQ(changes, 1);
-}
-
-TEST_F(DirectoryOutlineTest, DriveToInt) {
-  EXPECT_EQ(TCDirectoryOutline::DriveToInt('c'), 2);
-  EXPECT_EQ(TCDirectoryOutline::DriveToInt('A'), 0);
-  EXPECT_EQ(TCDirectoryOutline::DriveToInt('z'), 25);
-  EXPECT_EQ(TCDirectoryOutline::CurDir(), tree.DriveRoot());
 }
 
 TEST_F(DirectoryOutlineTest, ChoosingAnItemMakesItCurrent) {
