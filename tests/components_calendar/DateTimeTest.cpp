@@ -54,14 +54,9 @@ TEST(DateTime, TimeOfDayDoesNotChangeTheDay) {
 }
 
 TEST(DateTime, EncodeRefusesImpossibleDates) {
-  ExpectEncodeFails(0, 1, 1);
-  ExpectEncodeFails(10000, 1, 1);
-  ExpectEncodeFails(2023, 0, 1);
-  ExpectEncodeFails(2023, 13, 1);
-  ExpectEncodeFails(2023, 2, 29);
-  ExpectEncodeFails(1900, 2, 29);
-  ExpectEncodeFails(2023, 4, 31);
-  ExpectEncodeFails(2023, 1, 0);
+  const int dates[][3] = {{0, 1, 1},     {10000, 1, 1}, {2023, 0, 1},  {2023, 13, 1},
+                          {2023, 2, 29}, {1900, 2, 29}, {2023, 4, 31}, {2023, 1, 0}};
+  for (const auto& [year, month, day] : dates) ExpectEncodeFails(year, month, day);
   EXPECT_NO_THROW(EncodeDate(2000, 2, 29));
 }
 

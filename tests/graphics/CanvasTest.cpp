@@ -197,14 +197,6 @@ TEST(Canvas, CopyModesCombineSourceAndDestination) {
   ExpectPixels(target, {{2, 5, clRed}, {3, 0, clBlue}});
 }
 
-TEST(Canvas, SystemColoursResolveToTheirClassicValues) {
-  TBitmap bitmap;
-  Fill(bitmap, 2, 2, clWindowFrame);
-  EXPECT_EQ(bitmap.Pixels(0, 0), ColorToRGB(clWindowFrame));
-  Fill(bitmap, 2, 2, clWindow);
-  EXPECT_EQ(bitmap.Pixels(1, 1), ColorToRGB(clWindow));
-}
-
 TEST(Canvas, TextIsMeasuredAndWrittenInTheFontColourClippedToTheRectangle) {
   TBitmap bitmap;
   Fill(bitmap, 120, 40, clBlack);

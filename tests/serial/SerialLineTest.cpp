@@ -47,8 +47,11 @@ class SerialLineTest : public ::testing::Test {
   HANDLE port = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(SerialLineTest, GetCommStateReportsTheDevicesSettings) {
+// The port reports the device's own settings; the board's then reach the line, and the device's
+// handshake stays.
+TEST_F(SerialLineTest, TheDevicesSettingsAreReportedAndTheBoardsReachTheLine) {
   GiveDeviceItsOwnSettings();
+  const LineSettings before = board.ReadLineSettings();
   DCB dcb;
   dcb.DCBlength = 28;
   ASSERT_TRUE(GetCommState(port, &dcb));
@@ -65,16 +68,8 @@ TEST_F(SerialLineTest, GetCommStateReportsTheDevicesSettings) {
   EXPECT_EQ(dcb.fInX, 0u);
   EXPECT_EQ(dcb.XonChar, 0x11);
   EXPECT_EQ(dcb.XoffChar, 0x13);
-}
-
-TEST_F(SerialLineTest, TheBoardsSettingsReachTheLineAndTheDevicesHandshakeStays) {
-  GiveDeviceItsOwnSettings();
-  const LineSettings before = board.ReadLineSettings();
 
   // The serial link's configuration steps.
-  DCB dcb;
-  dcb.DCBlength = 28;
-  ASSERT_TRUE(GetCommState(port, &dcb));
   ASSERT_TRUE(BuildCommDCBA("14400,N,8,1", &dcb));
   ASSERT_TRUE(SetCommState(port, &dcb));
 

@@ -108,10 +108,6 @@ TEST(ThreadPrimitives, SystemTextHasNoTrailingStopOrBlanks) {
   EXPECT_NE(text.back(), ' ');
 }
 
-TEST(ThreadPrimitives, MainThreadIdIsTheThreadThatStartedTheProgram) {
-  EXPECT_EQ(MainThreadId(), GetCurrentThreadId());
-}
-
 namespace {
 
 struct Scheduling {
