@@ -66,18 +66,6 @@ TEST_F(DirectoryOutlineTest, NewOutlineHasNoDriveAndNoTree) {
   ExpectOutlineError("Outline index not found", [&] { outline.SetDirectory("gamma"); });
 }
 
-TEST_F(DirectoryOutlineTest, LoadingBuildsTheTree) {
-  TCDirectoryOutline outline(nullptr);
-  outline.SetLoading(true);
-  outline.SetTextCase(tcUpperCase);  // no tree while loading
-  EXPECT_EQ(outline.ItemCount(), 0);
-  outline.SetLoading(false);
-  outline.Loaded();
-  EXPECT_EQ(outline.Items(TCDirectoryOutline::RootIndex).Text(), "C:");
-  EXPECT_EQ(outline.Items(outline.SelectedItem()).FullPath(),
-            AnsiUpperCaseFileName(tree.DriveRoot()));
-}
-
 TEST_F(DirectoryOutlineTest, LoadingUnderAHiddenDirectoryReachesIt) {
   ASSERT_EQ(chdir((tree.Root() + "/.hidden/inside").c_str()), 0);
   TCDirectoryOutline outline(nullptr);

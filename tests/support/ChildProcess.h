@@ -24,7 +24,6 @@ class ChildProcess {
   // The exit status (or 128 + signal number), or -1 when it has not ended in time.
   int WaitForExit(int timeoutMs);
   bool Running();
-  const std::string& StderrPath() const { return stderrPath_; }
   std::string StandardError() const;
   std::string StandardOutput() const;
   pid_t Pid() const { return pid_; }
