@@ -389,10 +389,6 @@ TEST_F(CalendarPicture, DayNumbersAreCentredInTheirCells) {
       0);
 }
 
-}  // namespace
-
-namespace {
-
 // The grid base on its own: a table larger than its window scrolls with bars and keys.
 TEST(GridScrolling, BarsAppearOnlyWhenCellsDoNotFit) {
   TCustomGrid grid(nullptr);
