@@ -101,10 +101,7 @@ TEST_F(ServerEndpointTest, SendStringReportsWhatTheSocketTook) {
   auto client = Connect();
   EXPECT_EQ(lastClient->SendString(""), 0);
   EXPECT_EQ(lastClient->SendString("abc"), 3);
-  ASSERT_TRUE(RunUntil([&] {
-    client->Pump();
-    return client->Received().size() >= 3;
-  }));
+  ASSERT_TRUE(RunUntilReceived(*client, 3));
   EXPECT_EQ(client->Received(), "abc");
 }
 

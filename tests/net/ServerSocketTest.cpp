@@ -61,9 +61,7 @@ TEST_F(ServerSocketTest, OpeningListensAndRunsOnListenOnceWithTheComponentAsSend
   EXPECT_FALSE(component->ListeningEndpoint()->IsConnected());
   component->CloseServer();
   EXPECT_FALSE(component->Active());
-}
-
-TEST_F(ServerSocketTest, ActiveFollowsTheEndpointWhenItClosesByItself) {
+  // The flag follows the endpoint when that closes by itself.
   component->OpenServer();
   component->ListeningEndpoint()->CloseNow();
   EXPECT_FALSE(component->Active());
