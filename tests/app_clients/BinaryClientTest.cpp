@@ -18,8 +18,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
 const std::string kFailureTexts =
     "There is some problem with the remote PCVirtual COM Port is not opened!";
 
@@ -103,9 +101,7 @@ TEST_F(BinaryClientTest, BurstsOfResetConnectionsLeaveTheServerServing) {
       ++count;
     return count;
   };
-  const auto deadline = Clock::now() + std::chrono::seconds(60);
-  while (reported() < handedOver() && Clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  PollUntil([&] { return reported() >= handedOver(); }, 60000);
   EXPECT_EQ(reported(), handedOver()) << program.StandardError();
   EXPECT_EQ(program.StandardError().find("getpeername"), std::string::npos)
       << program.StandardError();
@@ -149,9 +145,7 @@ TEST_F(BinaryClientTest, OptionsChooseBoardAddressAndPeersAndTheLogReachesStanda
                                              "PC with IP 127.0.0.1 disconnected"};
   const std::regex stamped(R"((\d{4}-\d\d-\d\d \d\d:\d\d:\d\d) (.*))");
   std::vector<std::string> lines;
-  const auto deadline = Clock::now() + std::chrono::seconds(10);
-  while (lines.size() < expected.size() && Clock::now() < deadline) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  PollUntil([&] {
     lines.clear();
     std::istringstream output(program.StandardOutput());
     for (std::string line; std::getline(output, line);) {
@@ -159,7 +153,8 @@ TEST_F(BinaryClientTest, OptionsChooseBoardAddressAndPeersAndTheLogReachesStanda
       lines.push_back(std::regex_match(line, match, stamped) ? match[2].str()
                                                              : "unstamped " + line);
     }
-  }
+    return lines.size() >= expected.size();
+  });
   EXPECT_EQ(lines, expected);
   const std::string errors = program.StandardError();
   EXPECT_NE(errors.find("refused PC with IP 127.0.0.2"), std::string::npos) << errors;
