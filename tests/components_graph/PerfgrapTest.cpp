@@ -5,11 +5,7 @@
 #include <set>
 #include <string>
 
-#include "components/DisplayComponents.h"
 #include "components/Perfgrap/Perfgrap.h"
-#include "framework/FormReader.h"
-#include "framework/Panel.h"
-#include "framework/StandardClasses.h"
 #include "tests/support/ExpectMessage.h"
 #include "tests/support/PaintCounted.h"
 #include "tests/support/PixelChecks.h"
@@ -65,26 +61,6 @@ class PerformanceGraph : public testing::Test {
 TEST_F(PerformanceGraph, ANewGraphShowsTheDefaultGrid) {
   ExpectGrid(graph, 100, 100, Every(14, 15, 100), Every(15, 15, 100));
   EXPECT_EQ(graph.NewBand(), Rect(97, 0, 100, 100));
-}
-
-TEST_F(PerformanceGraph, TheMainWindowsGraphAfterItsDescriptionIsRead) {
-  RegisterStandardClasses();
-  RegisterDisplayComponents();
-  TPanel host(nullptr);
-  ReadFormDescription(host,
-                      "Host: TPanel {\n"
-                      "  PerformanceGraph1: TPerformanceGraph { Left = 169 Top = 24 Width = 288\n"
-                      "    Height = 73 GridSize = 16 Gradient = 100 }\n"
-                      "}\n");
-  auto* described = dynamic_cast<TPerformanceGraph*>(host.FindComponent("PerformanceGraph1"));
-  ASSERT_NE(described, nullptr);
-  ExpectGrid(*described, 288, 73, Every(4, 16, 288), {16, 32, 48, 64});
-  EXPECT_EQ(described->GridPhase(), 4);
-  // What the control shows is that picture.
-  described->Refresh();
-  for (int x = 0; x < 288; ++x)
-    for (int y = 0; y < 73; ++y)
-      ASSERT_EQ(described->SurfacePixel(x, y), described->Picture().Pixels(x, y));
 }
 
 TEST_F(PerformanceGraph, ASeventeenthPointInOneStepIsARangeError) {
