@@ -16,10 +16,6 @@ class LogTest : public MainWindowTest {
   }
 };
 
-TEST_F(LogTest, StartUpEmptiesTheDesignLine) {
-  EXPECT_EQ(LogText(), "");
-}
-
 // Entries then go in at the caret, ahead of the two spaces, as the memo puts replacements.
 TEST_F(LogTest, ClearLeavesTwoSpacesAndASecondClearWithNothingLoggedLeavesTheCaret) {
   Form1->AppendToLog("first\r\n");
@@ -36,7 +32,7 @@ TEST_F(LogTest, ClearLeavesTwoSpacesAndASecondClearWithNothingLoggedLeavesTheCar
 TEST_F(LogTest, TimeStampOnlyWhenTimeIsTickedWithoutLeadingZerosEndingInOneSpace) {
   FixClock(12, 0, 0);
   Form1->AppendTimeStamp();
-  EXPECT_EQ(LogText(), "");
+  EXPECT_EQ(LogText(), "");  // start-up emptied the design line, and the time is not ticked
   Form1->CheckBox2->SetChecked(true);
   const TTimeOfDay times[] = {{0, 0, 0}, {23, 59, 59}, {9, 5, 7}};
   for (const TTimeOfDay& time : times) {

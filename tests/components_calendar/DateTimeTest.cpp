@@ -25,6 +25,9 @@ TEST(DateTime, DayCountsFromTheEpoch) {
   EXPECT_EQ(EncodeDate(2000, 1, 1), 36526.0);
   EXPECT_EQ(EncodeDate(1, 1, 1), MinDateTime);
   EXPECT_EQ(EncodeDate(9999, 12, 31), MaxDateTime);
+  // Today is a whole day.
+  EXPECT_EQ(Date(), std::floor(Date()));
+  EXPECT_TRUE(IsValidDate(Date()));
 }
 
 TEST(DateTime, DecodeUndoesEncodeAcrossTheRange) {
@@ -80,12 +83,6 @@ TEST(DateTime, WeekdaysCountFromSunday) {
   EXPECT_EQ(DayOfWeek(EncodeDate(2024, 12, 1)), 1);  // Sunday
   EXPECT_EQ(DayOfWeek(EncodeDate(1, 1, 1)), 2);      // Monday
   EXPECT_EQ(DayOfWeek(EncodeDate(1776, 7, 4)), 5);   // Thursday
-}
-
-TEST(DateTime, TodayIsAWholeDay) {
-  const TDateTime today = Date();
-  EXPECT_EQ(today, std::floor(today));
-  EXPECT_TRUE(IsValidDate(today));
 }
 
 TEST(DateTime, ShortDayNames) {

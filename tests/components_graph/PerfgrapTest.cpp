@@ -6,6 +6,7 @@
 #include <string>
 
 #include "components/Perfgrap/Perfgrap.h"
+#include "framework/Exceptions.h"
 #include "tests/support/ExpectMessage.h"
 #include "tests/support/PaintCounted.h"
 #include "tests/support/PixelChecks.h"

@@ -61,16 +61,8 @@ class ServerEndpointTest : public ::testing::Test {
   int listedDuringDisconnect = -1;
 };
 
-TEST_F(ServerEndpointTest, ListeningRaisesLookupThenListenAndRefusesASecondListen) {
-  Listen();
-  EXPECT_TRUE(server->IsConnected());
-  EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekListen}));
-  EXPECT_EQ(server->SocketAddress().sin_port, WinSock::htons(port));
-  ExpectThrowWithMessage<ESocketError>([&] { Listen(); }, "Can't listen on an open socket");
-  EXPECT_TRUE(server->IsConnected());
-}
-
-TEST_F(ServerEndpointTest, TakenPortFailsInBindAndTheEndpointCanListenLater) {
+// A taken port fails in bind; once it is free the endpoint listens, and refuses a second listen.
+TEST_F(ServerEndpointTest, TakenPortFailsInBindThenListeningRaisesLookupAndListenOnce) {
   PortHolder holder(port);
   ASSERT_TRUE(holder.Holding());
   ExpectThrowWithMessage<ESocketError>(
@@ -79,14 +71,24 @@ TEST_F(ServerEndpointTest, TakenPortFailsInBindAndTheEndpointCanListenLater) {
   EXPECT_FALSE(server->IsConnected());
   EXPECT_EQ(server->SocketHandle(), WinSock::INVALID_SOCKET);
   holder.Release();
+  serverEvents.clear();
   Listen();
+  EXPECT_TRUE(server->IsConnected());
+  EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekListen}));
+  EXPECT_EQ(server->SocketAddress().sin_port, WinSock::htons(port));
+  ExpectThrowWithMessage<ESocketError>([&] { Listen(); }, "Can't listen on an open socket");
   EXPECT_TRUE(server->IsConnected());
 }
 
-TEST_F(ServerEndpointTest, ReceiveAllTextTakesEveryPacketWaitingIncludingZeroBytes) {
+// Sending reports what the socket took; receiving takes every packet waiting.
+TEST_F(ServerEndpointTest, SendStringReportsWhatTheSocketTookAndReceiveAllTextTakesEveryPacket) {
   Listen();
   auto client = Connect();
   ASSERT_NE(lastClient, nullptr);
+  EXPECT_EQ(lastClient->SendString(""), 0);
+  EXPECT_EQ(lastClient->SendString("abc"), 3);
+  ASSERT_TRUE(RunUntilReceived(*client, 3));
+  EXPECT_EQ(client->Received(), "abc");
   const std::string expected("ab\0cd", 5);
   client->Send("ab");
   RunUntil([&] { return lastClient->ReceiveInto(nullptr, -1) == 2; });
@@ -94,15 +96,6 @@ TEST_F(ServerEndpointTest, ReceiveAllTextTakesEveryPacketWaitingIncludingZeroByt
   ASSERT_TRUE(RunUntil([&] { return lastClient->ReceiveInto(nullptr, -1) == 5; }));
   EXPECT_EQ(lastClient->ReceiveAllText(), expected);
   EXPECT_EQ(lastClient->ReceiveAllText(), "");
-}
-
-TEST_F(ServerEndpointTest, SendStringReportsWhatTheSocketTook) {
-  Listen();
-  auto client = Connect();
-  EXPECT_EQ(lastClient->SendString(""), 0);
-  EXPECT_EQ(lastClient->SendString("abc"), 3);
-  ASSERT_TRUE(RunUntilReceived(*client, 3));
-  EXPECT_EQ(client->Received(), "abc");
 }
 
 TEST_F(ServerEndpointTest, AClosedEndpointAnswersEmptyWithoutExceptions) {
