@@ -66,7 +66,7 @@ class ScreenTest : public testing::Test {
   int top = 0;
 };
 
-TEST_F(ScreenTest, PullingAndReplacingTheAdapterShowsOnTheScreenEachTime) {
+TEST_F(ScreenTest, PullingAndReplacingTheAdapterAndRelayCommandsShowOnTheScreenEachTime) {
   ASSERT_TRUE(ComesToShow(kStatusX, kStatusY, kLime)) << program.StandardError();
   const int foundInk = TextInk();
   EXPECT_GT(foundInk, 0);
@@ -80,9 +80,7 @@ TEST_F(ScreenTest, PullingAndReplacingTheAdapterShowsOnTheScreenEachTime) {
     EXPECT_TRUE(ComesToShow(kStatusX, kStatusY, kLime));
     EXPECT_TRUE(PollUntil([&] { return TextInk() == foundInk; })) << TextInk();
   }
-}
-
-TEST_F(ScreenTest, ARelayCommandMovesItsIndicatorOnTheScreen) {
+  // A relay command moves its indicator.
   ASSERT_TRUE(ComesToShow(kRelay3X, kOffRowY, kLime));
   EXPECT_NE(Shown(kRelay3X, kOnRowY), kLime);
   TcpClient client;

@@ -198,13 +198,12 @@ TEST_F(CalendarTest, MonthAndYearStepsClampTheDay) {
   }
 }
 
-TEST_F(CalendarTest, LeapYears) {
-  EXPECT_TRUE(calendar->IsLeapYear(2000));
-  EXPECT_FALSE(calendar->IsLeapYear(1900));
-  EXPECT_TRUE(calendar->IsLeapYear(2004));
-  EXPECT_FALSE(calendar->IsLeapYear(2001));
-  EXPECT_EQ(calendar->DaysPerMonth(2000, 2), 29);
-  EXPECT_EQ(calendar->DaysPerMonth(1900, 2), 28);
+TEST_F(CalendarTest, LeapYearsAndDaysPerMonth) {
+  for (const int year : {2000, 1900, 2004, 2001}) {
+    const bool leap = year % 4 == 0 && year != 1900;
+    EXPECT_EQ(calendar->IsLeapYear(year), leap) << year;
+    EXPECT_EQ(calendar->DaysPerMonth(year, 2), leap ? 29 : 28) << year;
+  }
   EXPECT_EQ(calendar->DaysPerMonth(2001, 12), 31);
   EXPECT_EQ(calendar->DaysPerMonth(2001, 13), 0);
 }

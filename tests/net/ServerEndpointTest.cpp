@@ -293,7 +293,7 @@ TEST_F(ServerEndpointTest, AnExceptionInTheDisconnectHandlerStillClosesAndFreesT
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }
 
-TEST_F(ServerEndpointTest, AnUnknownServiceEndsAsTheLookupError) {
+TEST_F(ServerEndpointTest, AnUnknownServiceEndsAsTheLookupErrorAndAKnownOneListensOnItsPort) {
   server->StartListening("", "", "no-such-service-tallyvane", 0, 5, false);
   EXPECT_FALSE(server->IsConnected());
   EXPECT_EQ(server->ResolveState(), rsService);
@@ -303,9 +303,9 @@ TEST_F(ServerEndpointTest, AnUnknownServiceEndsAsTheLookupError) {
             "'ASync Lookup'");
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekDisconnect}));
   EXPECT_EQ(server->SocketHandle(), WinSock::INVALID_SOCKET);
-}
-
-TEST_F(ServerEndpointTest, AKnownServiceListensOnItsPortOnceTheLookupEnds) {
+  // A known one listens on its port once the lookup ends.
+  exceptions.messages.clear();
+  serverEvents.clear();
   ASSERT_TRUE(AddPrivateService("tallyvane-relay", 4711));
   server->StartListening("", "", "tallyvane-relay", 0, 5, false);
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup}));
