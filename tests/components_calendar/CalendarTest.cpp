@@ -70,13 +70,30 @@ bool IsTodayAround(TDateTime date, TDateTime before, TDateTime after) {
   return date == before || date == after;
 }
 
-TEST_F(CalendarTest, NewCalendarShowsTodayWeekStartingMonday) {
+// A new calendar shows today; so does one told to use the current date again, and it keeps
+// that date when told no longer to.
+TEST_F(CalendarTest, ANewCalendarAndOneToldToUseTheCurrentDateShowToday) {
   const TDateTime before = Date();
   TCCalendar fresh(nullptr);
   EXPECT_TRUE(IsTodayAround(fresh.CalendarDate(), before, Date()));
   EXPECT_TRUE(fresh.UseCurrentDate());
   EXPECT_FALSE(fresh.StoreCalendarDate());
   EXPECT_EQ(fresh.GetCellText(fresh.Col(), fresh.Row()), std::to_string(fresh.Day()));
+
+  SetDate(2001, 6, 1);
+  calendar->SetDay(2);
+  EXPECT_FALSE(calendar->UseCurrentDate());
+  changes = 0;
+  calendar->SetUseCurrentDate(false);
+  ExpectDate(2001, 6, 2);
+  const TDateTime beforeUse = Date();
+  calendar->SetUseCurrentDate(true);
+  const TDateTime today = calendar->CalendarDate();
+  EXPECT_TRUE(IsTodayAround(today, beforeUse, Date()));
+  EXPECT_EQ(CurrentCellText(), std::to_string(calendar->Day()));
+  calendar->SetUseCurrentDate(false);
+  EXPECT_EQ(calendar->CalendarDate(), today);
+  EXPECT_EQ(changes, 0);
 }
 
 // Each cell below the headings holds the day (row - 1) * 7 + column + the offset, where that is a
@@ -274,23 +291,6 @@ TEST_F(CalendarTest, DatesOutsideTheCalendarAreRefusedAndTheSameDateStillFires) 
   SetDate(1, 1, 15);
   ExpectConvertError([this] { calendar->PrevMonth(); });
   ExpectDate(1, 1, 15);
-  EXPECT_EQ(changes, 0);
-}
-
-TEST_F(CalendarTest, UseCurrentDate) {
-  SetDate(2001, 6, 1);
-  calendar->SetDay(2);
-  EXPECT_FALSE(calendar->UseCurrentDate());
-  changes = 0;
-  calendar->SetUseCurrentDate(false);
-  ExpectDate(2001, 6, 2);
-  const TDateTime before = Date();
-  calendar->SetUseCurrentDate(true);
-  const TDateTime today = calendar->CalendarDate();
-  EXPECT_TRUE(IsTodayAround(today, before, Date()));
-  EXPECT_EQ(CurrentCellText(), std::to_string(calendar->Day()));
-  calendar->SetUseCurrentDate(false);
-  EXPECT_EQ(calendar->CalendarDate(), today);
   EXPECT_EQ(changes, 0);
 }
 

@@ -77,15 +77,13 @@ TEST(DateTime, ValuesOutsideTheRangeDecodeToZero) {
   }
 }
 
-TEST(DateTime, WeekdaysCountFromSunday) {
+TEST(DateTime, WeekdaysCountFromSundayAndHaveShortNames) {
   EXPECT_EQ(DayOfWeek(0), 7);                        // 30 December 1899, a Saturday
   EXPECT_EQ(DayOfWeek(EncodeDate(2024, 1, 1)), 2);   // Monday
   EXPECT_EQ(DayOfWeek(EncodeDate(2024, 12, 1)), 1);  // Sunday
   EXPECT_EQ(DayOfWeek(EncodeDate(1, 1, 1)), 2);      // Monday
   EXPECT_EQ(DayOfWeek(EncodeDate(1776, 7, 4)), 5);   // Thursday
-}
-
-TEST(DateTime, ShortDayNames) {
+  // Each has a short name of its own.
   for (int weekday = 1; weekday <= 7; ++weekday) EXPECT_FALSE(ShortDayName(weekday).empty());
   EXPECT_NE(ShortDayName(1), ShortDayName(2));
   EXPECT_EQ(ShortDayName(0), "");

@@ -59,9 +59,17 @@ class PerformanceGraph : public testing::Test {
 
 }  // namespace
 
-TEST_F(PerformanceGraph, ANewGraphShowsTheDefaultGrid) {
+TEST_F(PerformanceGraph, ANewGraphShowsTheDefaultGridAndRepaintingNeverEndsATimeStep) {
   ExpectGrid(graph, 100, 100, Every(14, 15, 100), Every(15, 15, 100));
   EXPECT_EQ(graph.NewBand(), Rect(97, 0, 100, 100));
+  // Repainting never ends a time step, and a new gradient waits for the next Update.
+  const int32_t current = graph.CurrentSlot();
+  graph.Refresh();
+  graph.Repaint();
+  graph.Invalidate();
+  graph.SetGradient(50);
+  EXPECT_EQ(graph.CurrentSlot(), current);
+  EXPECT_EQ(graph.Scale(), 1000);
 }
 
 TEST_F(PerformanceGraph, ASeventeenthPointInOneStepIsARangeError) {
@@ -199,16 +207,6 @@ TEST_F(PerformanceGraph, ScrollingMovesThePictureAndAddsGridLinesAtThePhase) {
   ExpectPixels(graph.Picture(), {{98, 0, clGreen}, {83, 0, clGreen}, {86, 0, clBlack}});
   // The horizontal lines continue through the new band.
   ExpectPixels(graph.Picture(), {{99, 45, clGreen}, {99, 44, clBlack}});
-}
-
-TEST_F(PerformanceGraph, RepaintingNeverEndsATimeStep) {
-  const int32_t current = graph.CurrentSlot();
-  graph.Refresh();
-  graph.Repaint();
-  graph.Invalidate();
-  graph.SetGradient(50);
-  EXPECT_EQ(graph.CurrentSlot(), current);
-  EXPECT_EQ(graph.Scale(), 1000);  // a new gradient waits for the next Update
 }
 
 TEST_F(PerformanceGraph, ARebuildPutsTheNewestStepInTheRightmostBand) {
