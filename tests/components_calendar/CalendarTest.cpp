@@ -70,8 +70,7 @@ bool IsTodayAround(TDateTime date, TDateTime before, TDateTime after) {
   return date == before || date == after;
 }
 
-// A new calendar shows today; so does one told to use the current date again, and it keeps
-// that date when told no longer to.
+// A new calendar shows today, and so does one told to use the current date again.
 TEST_F(CalendarTest, ANewCalendarAndOneToldToUseTheCurrentDateShowToday) {
   const TDateTime before = Date();
   TCCalendar fresh(nullptr);

@@ -15,10 +15,6 @@
 
 namespace {
 
-struct Recorder {
-  std::vector<std::string> events;
-};
-
 class ServerEndpointTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -29,13 +25,13 @@ class ServerEndpointTest : public ::testing::Test {
     });
     server->OnClientConnect = [this](TObject* sender, TCustomWinSocket* socket) {
       EXPECT_EQ(sender, server.get());
-      log.events.push_back("connect " + socket->PeerAddressText());
+      events.push_back("connect " + socket->PeerAddressText());
       lastClient = socket;
       ++connects;
     };
     server->OnClientDisconnect = [this](TObject*, TCustomWinSocket* socket) {
-      log.events.push_back("disconnect " + socket->PeerAddressText() +
-                           (socket->IsConnected() ? " open" : " closed"));
+      events.push_back("disconnect " + socket->PeerAddressText() +
+                       (socket->IsConnected() ? " open" : " closed"));
       listedDuringDisconnect = server->ActiveConnections();
     };
   }
@@ -55,7 +51,7 @@ class ServerEndpointTest : public ::testing::Test {
   CapturedExceptions exceptions;
   std::unique_ptr<TServerWinSocket> server;
   std::vector<TSocketEventKind> serverEvents;
-  Recorder log;
+  std::vector<std::string> events;  // the client events, with the peer's address
   TCustomWinSocket* lastClient = nullptr;
   int connects = 0;
   int listedDuringDisconnect = -1;
@@ -119,8 +115,7 @@ TEST_F(ServerEndpointTest, APeerClosingNormallyIsSeenWhileTheSocketIsStillOpenTh
   auto client = Connect();
   client->Close();
   ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
-  EXPECT_EQ(log.events,
-            (std::vector<std::string>{"connect 127.0.0.1", "disconnect 127.0.0.1 open"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"connect 127.0.0.1", "disconnect 127.0.0.1 open"}));
   // Freed later, not inside its own close.
   EXPECT_EQ(listedDuringDisconnect, 1);
   EXPECT_TRUE(exceptions.messages.empty());
@@ -143,7 +138,7 @@ TEST_F(ServerEndpointTest, ClosesAndLateNotificationsForAnotherHandleLeaveTheEnd
   ASSERT_TRUE(RunUntil([&] { return PendingMessageCount(window) == 0; }));
   EXPECT_EQ(reads, 0);
   EXPECT_TRUE(lastClient->IsConnected());
-  EXPECT_EQ(log.events.size(), 1u);
+  EXPECT_EQ(events.size(), 1u);
   EXPECT_EQ(server->ActiveConnections(), 1);
   EXPECT_TRUE(exceptions.messages.empty());
 }
@@ -180,7 +175,7 @@ TEST_F(ServerEndpointTest, ClosingTheServerDropsItsClientsSilentlyLastAcceptedFi
   EXPECT_EQ(destroyed, (std::vector<int>{3, 2, 1}));
   EXPECT_EQ(server->ActiveConnections(), 0);
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekDisconnect}));
-  for (const std::string& event : log.events) EXPECT_NE(event.rfind("disconnect", 0), 0u);
+  for (const std::string& event : events) EXPECT_NE(event.rfind("disconnect", 0), 0u);
   ASSERT_TRUE(RunUntilClosed(*first));
   // The port is free again at once, although the dropped connections linger in the kernel.
   server->OnGetSocket = nullptr;
@@ -249,13 +244,13 @@ TEST_F(ServerEndpointTest, AnErrorCodeClearedByTheErrorHandlerRaisesNothing) {
     socket->ReceiveAllText();
     ShutdownSending(static_cast<int>(socket->SocketHandle()));
     EXPECT_EQ(socket->SendString("echo"), -1);
-    log.events.push_back("read handler ran to its end");
+    events.push_back("read handler ran to its end");
   };
   Listen();
   auto client = Connect();
   client->Send("x");
   ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
-  EXPECT_EQ(log.events.back(), "read handler ran to its end");
+  EXPECT_EQ(events.back(), "read handler ran to its end");
   EXPECT_TRUE(exceptions.messages.empty());
 }
 
@@ -275,7 +270,7 @@ TEST_F(ServerEndpointTest, AConnectHandlerThatThrowsTakesItsUnfinishedEndpointAl
   EXPECT_EQ(exceptions.senders[0], server.get());
   EXPECT_EQ(server->ActiveConnections(), 0);
   EXPECT_EQ(accepts, 0);
-  EXPECT_TRUE(log.events.empty());
+  EXPECT_TRUE(events.empty());
   ASSERT_TRUE(RunUntilClosed(client));
 }
 
@@ -355,9 +350,8 @@ TEST_F(ServerEndpointTest, ConnectionsResetBeforeOrAfterTheAcceptAreReportedClos
             std::vector<std::string>(kConnections, "Asynchronous socket error 10054"));
   EXPECT_EQ(errors,
             std::vector<std::string>(kConnections, std::to_string(errDisconnect) + " 10054"));
-  EXPECT_EQ(std::count(log.events.begin(), log.events.end(), "connect 127.0.0.1"), kConnections);
-  EXPECT_EQ(std::count(log.events.begin(), log.events.end(), "disconnect 127.0.0.1 open"),
-            kConnections);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "connect 127.0.0.1"), kConnections);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "disconnect 127.0.0.1 open"), kConnections);
   ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }
@@ -392,8 +386,7 @@ TEST_F(ServerEndpointTest, APeerThatVanishesWithoutAWordEndsAsAResetOneDoes) {
   ASSERT_TRUE(SilenceAddress("127.0.0.2"));
   ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }, 20000));
   EXPECT_EQ(exceptions.messages, (std::vector<std::string>{"Asynchronous socket error 10060"}));
-  EXPECT_EQ(log.events,
-            (std::vector<std::string>{"connect 127.0.0.2", "disconnect 127.0.0.2 open"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"connect 127.0.0.2", "disconnect 127.0.0.2 open"}));
   ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
   client.Close();
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
