@@ -55,7 +55,7 @@ TEST(ThreadPrimitives, ThreadThatCannotBeCreatedLeavesItsErrorCode) {
 }
 
 // (A wait on or a resume of a missing thread is reported by the thread class, where it shows.)
-TEST(ThreadPrimitives, ManualResetEventStaysSignalledAutoResetDoesNotANullOneFails) {
+TEST(ThreadPrimitives, ManualResetEventStaysSignalledAutoResetDoesNotAndANullEventFails) {
   HEVENT manual = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HEVENT automatic = CreateEventA(nullptr, FALSE, TRUE, nullptr);
   EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
