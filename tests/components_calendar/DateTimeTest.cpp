@@ -8,16 +8,6 @@
 #include "framework/Exceptions.h"
 #include "tests/support/ExpectMessage.h"
 
-namespace {
-
-void ExpectEncodeFails(int year, int month, int day) {
-  SCOPED_TRACE(std::to_string(year) + "-" + std::to_string(month) + "-" + std::to_string(day));
-  ExpectThrowWithMessage<EConvertError>([&] { EncodeDate(year, month, day); },
-                                        "Invalid argument to date encode");
-}
-
-}  // namespace
-
 TEST(DateTime, DayCountsFromTheEpoch) {
   EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
   EXPECT_EQ(EncodeDate(1899, 12, 31), 1.0);
@@ -59,7 +49,12 @@ TEST(DateTime, TimeOfDayDoesNotChangeTheDay) {
 TEST(DateTime, EncodeRefusesImpossibleDates) {
   const int dates[][3] = {{0, 1, 1},     {10000, 1, 1}, {2023, 0, 1},  {2023, 13, 1},
                           {2023, 2, 29}, {1900, 2, 29}, {2023, 4, 31}, {2023, 1, 0}};
-  for (const auto& [year, month, day] : dates) ExpectEncodeFails(year, month, day);
+  for (const auto& date : dates) {
+    SCOPED_TRACE(std::to_string(date[0]) + "-" + std::to_string(date[1]) + "-" +
+                 std::to_string(date[2]));
+    ExpectThrowWithMessage<EConvertError>([&] { EncodeDate(date[0], date[1], date[2]); },
+                                          "Invalid argument to date encode");
+  }
   EXPECT_NO_THROW(EncodeDate(2000, 2, 29));
 }
 
