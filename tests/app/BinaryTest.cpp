@@ -1,17 +1,13 @@
 // The real program, started as a user would start it, on the test's private machine.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
-#include <thread>
 
 #include "support/RelayProgram.h"
 #include "support/VirtualScreen.h"
 #include "tests/net/TcpClient.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // No display and no platform asked for, as on a box reached over ssh: the program chooses the
 // offscreen platform itself and says so in one line.
@@ -39,11 +35,8 @@ TEST(BinaryTest, ShowsItsWindowWithTheCaptionUnderAnXServer) {
                              {"ASAN_OPTIONS", "detect_leaks=0"}}));
   int left = 0;
   int top = 0;
-  const auto deadline = Clock::now() + std::chrono::seconds(20);
-  bool shown = false;
-  while (!(shown = screen.FindWindow("Tallyvane - Server", left, top)) && Clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  EXPECT_TRUE(shown) << program.StandardError();
+  EXPECT_TRUE(PollUntil([&] { return screen.FindWindow("Tallyvane - Server", left, top); }, 20000))
+      << program.StandardError();
   EXPECT_EQ(program.Stop(), 0) << program.StandardError();
 }
 

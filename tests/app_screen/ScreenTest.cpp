@@ -3,10 +3,7 @@
 // the change alone must bring the picture up to date.
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <functional>
 #include <string>
-#include <thread>
 
 #include "support/PseudoTerminal.h"
 #include "support/RelayProgram.h"
@@ -14,8 +11,6 @@
 #include "tests/net/TcpClient.h"
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 constexpr int64_t kRed = 0xFF0000;
 constexpr int64_t kLime = 0x00FF00;
@@ -36,11 +31,9 @@ class ScreenTest : public testing::Test {
                                // The X client libraries keep caches for the life of the process.
                                {"ASAN_OPTIONS", "detect_leaks=0"}}));
     ASSERT_TRUE(program.WaitUntilListening()) << program.StandardError();
-    const auto deadline = Clock::now() + std::chrono::seconds(20);
-    while (!screen.FindWindow("Tallyvane - Server", left, top)) {
-      ASSERT_LT(Clock::now(), deadline) << "the window never showed";
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    ASSERT_TRUE(
+        PollUntil([&] { return screen.FindWindow("Tallyvane - Server", left, top); }, 20000))
+        << "the window never showed";
   }
 
   void TearDown() override {
@@ -51,23 +44,8 @@ class ScreenTest : public testing::Test {
   int64_t Shown(int x, int y) const { return screen.Pixel(left + x, top + y); }
 
   // Watches the screen until the window shows the colour there; only the frame buffer is read.
-  bool ComesToShow(int x, int y, int64_t colour, int timeoutMs = 10000) const {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (Shown(x, y) != colour) {
-      if (Clock::now() >= deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-  }
-
-  // Watches the screen until the status line's text shows as much ink as asked for.
-  bool InkComesTo(const std::function<bool(int)>& wanted, int timeoutMs = 10000) const {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!wanted(TextInk())) {
-      if (Clock::now() >= deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
+  bool ComesToShow(int x, int y, int64_t colour) const {
+    return PollUntil([&] { return Shown(x, y) == colour; });
   }
 
   // Dark pixels of the status line's first text: more of them for the longer not-found text.
@@ -88,7 +66,7 @@ class ScreenTest : public testing::Test {
   int top = 0;
 };
 
-TEST_F(ScreenTest, PullingAndReplacingTheAdapterShowsOnTheScreenEachTime) {
+TEST_F(ScreenTest, PullingAndReplacingTheAdapterAndRelayCommandsShowOnTheScreenEachTime) {
   ASSERT_TRUE(ComesToShow(kStatusX, kStatusY, kLime)) << program.StandardError();
   const int foundInk = TextInk();
   EXPECT_GT(foundInk, 0);
@@ -97,14 +75,12 @@ TEST_F(ScreenTest, PullingAndReplacingTheAdapterShowsOnTheScreenEachTime) {
     board.Unplug();
     EXPECT_TRUE(ComesToShow(kStatusX, kStatusY, kRed));
     // The not-found text comes up as well: it is longer than the found one.
-    EXPECT_TRUE(InkComesTo([&](int ink) { return ink > foundInk; })) << TextInk();
+    EXPECT_TRUE(PollUntil([&] { return TextInk() > foundInk; })) << TextInk();
     board.Replug();
     EXPECT_TRUE(ComesToShow(kStatusX, kStatusY, kLime));
-    EXPECT_TRUE(InkComesTo([&](int ink) { return ink == foundInk; })) << TextInk();
+    EXPECT_TRUE(PollUntil([&] { return TextInk() == foundInk; })) << TextInk();
   }
-}
-
-TEST_F(ScreenTest, ARelayCommandMovesItsIndicatorOnTheScreen) {
+  // A relay command moves its indicator.
   ASSERT_TRUE(ComesToShow(kRelay3X, kOffRowY, kLime));
   EXPECT_NE(Shown(kRelay3X, kOnRowY), kLime);
   TcpClient client;

@@ -213,10 +213,6 @@ TEST_F(WatchdogTest, CyclesComeAboutEveryOneAndAQuarterSecondsAndHoldTheWindowFo
   EXPECT_LT(stalls[stalls.size() / 2], 750);
 }
 
-}  // namespace
-
-namespace {
-
 TEST(WatchdogLifetime, AStopRequestedBeforeTheFirstCycleStillFreesTheWorker) {
   const int before = LiveThreadCount();
   TRead* worker = TThread::Create<TRead>(true);

@@ -70,22 +70,29 @@ bool IsTodayAround(TDateTime date, TDateTime before, TDateTime after) {
   return date == before || date == after;
 }
 
-TEST_F(CalendarTest, NewCalendarShowsTodayWeekStartingMonday) {
+// A new calendar shows today, and so does one told to use the current date again.
+TEST_F(CalendarTest, ANewCalendarAndOneToldToUseTheCurrentDateShowToday) {
   const TDateTime before = Date();
   TCCalendar fresh(nullptr);
   EXPECT_TRUE(IsTodayAround(fresh.CalendarDate(), before, Date()));
   EXPECT_TRUE(fresh.UseCurrentDate());
-  EXPECT_FALSE(fresh.ReadOnly());
-  EXPECT_EQ(fresh.StartOfWeek(), 1);
   EXPECT_FALSE(fresh.StoreCalendarDate());
-  EXPECT_EQ(fresh.ColCount(), 7);
-  EXPECT_EQ(fresh.RowCount(), 7);
-  EXPECT_EQ(fresh.FixedCols(), 0);
-  EXPECT_EQ(fresh.FixedRows(), 1);
-  EXPECT_EQ(fresh.ScrollBars(), TScrollStyle::ssNone);
-  EXPECT_FALSE(fresh.Options().count(goRangeSelect));
-  EXPECT_TRUE(fresh.Options().count(goDrawFocusSelected));
   EXPECT_EQ(fresh.GetCellText(fresh.Col(), fresh.Row()), std::to_string(fresh.Day()));
+
+  SetDate(2001, 6, 1);
+  calendar->SetDay(2);
+  EXPECT_FALSE(calendar->UseCurrentDate());
+  changes = 0;
+  calendar->SetUseCurrentDate(false);
+  ExpectDate(2001, 6, 2);
+  const TDateTime beforeUse = Date();
+  calendar->SetUseCurrentDate(true);
+  const TDateTime today = calendar->CalendarDate();
+  EXPECT_TRUE(IsTodayAround(today, beforeUse, Date()));
+  EXPECT_EQ(CurrentCellText(), std::to_string(calendar->Day()));
+  calendar->SetUseCurrentDate(false);
+  EXPECT_EQ(calendar->CalendarDate(), today);
+  EXPECT_EQ(changes, 0);
 }
 
 // Each cell below the headings holds the day (row - 1) * 7 + column + the offset, where that is a
@@ -125,7 +132,7 @@ TEST_F(CalendarTest, MonthsAreLaidOutFromTheWeekdayOfTheirFirst) {
   }
 }
 
-TEST_F(CalendarTest, ClickingADayPicksItThenRaisesOnClick) {
+TEST_F(CalendarTest, ClickingADayPicksItThenRaisesOnClickUnlessReadOnly) {
   SetDate(2024, 1, 17);
   int clicks = 0;
   calendar->OnClick = [&](TObject*) {
@@ -138,9 +145,24 @@ TEST_F(CalendarTest, ClickingADayPicksItThenRaisesOnClick) {
   EXPECT_EQ(clicks, 1);
   EXPECT_FALSE(calendar->UseCurrentDate());
   EXPECT_TRUE(calendar->StoreCalendarDate());
+  // Read-only, it refuses the user's clicks and keys, but not the program's changes.
+  calendar->OnClick = nullptr;
+  SetDate(2024, 1, 17);
+  calendar->SetReadOnly(true);
+  ClickCell(4, 2);
+  calendar->DoKeyDown(VK_RIGHT, 0);
+  ExpectDate(2024, 1, 17);
+  EXPECT_EQ(changes, 0);
+  calendar->SetDay(5);
+  ExpectDate(2024, 1, 5);
+  EXPECT_EQ(CurrentCellText(), "5");
+  calendar->NextMonth();
+  ExpectDate(2024, 2, 5);
+  EXPECT_EQ(CurrentCellText(), "5");
+  EXPECT_EQ(changes, 2);
 }
 
-TEST_F(CalendarTest, EmptyCellsCannotBePicked) {
+TEST_F(CalendarTest, ArrowKeysMoveTheDayButEmptyCellsCannotBePicked) {
   SetDate(2024, 12, 1);
   ClickCell(0, 1);  // before day 1
   ClickCell(3, 6);  // after day 31
@@ -155,34 +177,11 @@ TEST_F(CalendarTest, EmptyCellsCannotBePicked) {
   // The heading row is not a day either.
   ClickCell(6, 0);
   ExpectDate(2024, 12, 1);
-}
-
-TEST_F(CalendarTest, ArrowKeysMoveTheDay) {
+  // The arrow keys move the day.
   SetDate(2024, 1, 17);
-  calendar->DoKeyDown(VK_RIGHT, 0);
-  ExpectDate(2024, 1, 18);
-  calendar->DoKeyDown(VK_DOWN, 0);
-  ExpectDate(2024, 1, 25);
-  calendar->DoKeyDown(VK_UP, 0);
-  calendar->DoKeyDown(VK_UP, 0);
+  for (const WORD key : {VK_RIGHT, VK_DOWN, VK_UP, VK_UP}) calendar->DoKeyDown(key, 0);
   ExpectDate(2024, 1, 11);
   EXPECT_EQ(changes, 4);
-}
-
-TEST_F(CalendarTest, ReadOnlyRefusesTheUserButNotCode) {
-  SetDate(2024, 1, 17);
-  calendar->SetReadOnly(true);
-  ClickCell(4, 2);
-  calendar->DoKeyDown(VK_RIGHT, 0);
-  ExpectDate(2024, 1, 17);
-  EXPECT_EQ(changes, 0);
-  calendar->SetDay(5);
-  ExpectDate(2024, 1, 5);
-  EXPECT_EQ(CurrentCellText(), "5");
-  calendar->NextMonth();
-  ExpectDate(2024, 2, 5);
-  EXPECT_EQ(CurrentCellText(), "5");
-  EXPECT_EQ(changes, 2);
 }
 
 TEST_F(CalendarTest, MonthAndYearStepsClampTheDay) {
@@ -215,13 +214,12 @@ TEST_F(CalendarTest, MonthAndYearStepsClampTheDay) {
   }
 }
 
-TEST_F(CalendarTest, LeapYears) {
-  EXPECT_TRUE(calendar->IsLeapYear(2000));
-  EXPECT_FALSE(calendar->IsLeapYear(1900));
-  EXPECT_TRUE(calendar->IsLeapYear(2004));
-  EXPECT_FALSE(calendar->IsLeapYear(2001));
-  EXPECT_EQ(calendar->DaysPerMonth(2000, 2), 29);
-  EXPECT_EQ(calendar->DaysPerMonth(1900, 2), 28);
+TEST_F(CalendarTest, LeapYearsAndDaysPerMonth) {
+  for (const int year : {2000, 1900, 2004, 2001}) {
+    const bool leap = year % 4 == 0 && year != 1900;
+    EXPECT_EQ(calendar->IsLeapYear(year), leap) << year;
+    EXPECT_EQ(calendar->DaysPerMonth(year, 2), leap ? 29 : 28) << year;
+  }
   EXPECT_EQ(calendar->DaysPerMonth(2001, 12), 31);
   EXPECT_EQ(calendar->DaysPerMonth(2001, 13), 0);
 }
@@ -275,9 +273,13 @@ TEST_F(CalendarTest, ImpossibleDatesThrowAndChangeNothing) {
   ExpectDate(2024, 6, 1);
 }
 
-TEST_F(CalendarTest, DatesOutsideTheCalendarAreRefused) {
+TEST_F(CalendarTest, DatesOutsideTheCalendarAreRefusedAndTheSameDateStillFires) {
   SetDate(2023, 6, 1);
   const TDateTime before = calendar->CalendarDate();
+  calendar->SeTCCalendarDate(before);
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(calendar->UseCurrentDate());
+  changes = 0;
   ExpectConvertError([this] { calendar->SeTCCalendarDate(1e12); });
   ExpectConvertError([this] { calendar->SeTCCalendarDate(MinDateTime - 1); });
   EXPECT_EQ(calendar->CalendarDate(), before);
@@ -288,30 +290,6 @@ TEST_F(CalendarTest, DatesOutsideTheCalendarAreRefused) {
   SetDate(1, 1, 15);
   ExpectConvertError([this] { calendar->PrevMonth(); });
   ExpectDate(1, 1, 15);
-  EXPECT_EQ(changes, 0);
-}
-
-TEST_F(CalendarTest, SettingTheSameDateStillFires) {
-  SetDate(2023, 6, 1);
-  calendar->SeTCCalendarDate(calendar->CalendarDate());
-  EXPECT_EQ(changes, 1);
-  EXPECT_TRUE(calendar->UseCurrentDate());
-}
-
-TEST_F(CalendarTest, UseCurrentDate) {
-  SetDate(2001, 6, 1);
-  calendar->SetDay(2);
-  EXPECT_FALSE(calendar->UseCurrentDate());
-  changes = 0;
-  calendar->SetUseCurrentDate(false);
-  ExpectDate(2001, 6, 2);
-  const TDateTime before = Date();
-  calendar->SetUseCurrentDate(true);
-  const TDateTime today = calendar->CalendarDate();
-  EXPECT_TRUE(IsTodayAround(today, before, Date()));
-  EXPECT_EQ(CurrentCellText(), std::to_string(calendar->Day()));
-  calendar->SetUseCurrentDate(false);
-  EXPECT_EQ(calendar->CalendarDate(), today);
   EXPECT_EQ(changes, 0);
 }
 
@@ -407,10 +385,6 @@ TEST_F(CalendarPicture, DayNumbersAreCentredInTheirCells) {
       ExpectCentredText(calendar->CellRect(6, 6), calendar->CellRect(6, 6), "", clBlack, clWindow),
       0);
 }
-
-}  // namespace
-
-namespace {
 
 // The grid base on its own: a table larger than its window scrolls with bars and keys.
 TEST(GridScrolling, BarsAppearOnlyWhenCellsDoNotFit) {

@@ -8,16 +8,6 @@
 #include "framework/Exceptions.h"
 #include "tests/support/ExpectMessage.h"
 
-namespace {
-
-void ExpectEncodeFails(int year, int month, int day) {
-  SCOPED_TRACE(std::to_string(year) + "-" + std::to_string(month) + "-" + std::to_string(day));
-  ExpectThrowWithMessage<EConvertError>([&] { EncodeDate(year, month, day); },
-                                        "Invalid argument to date encode");
-}
-
-}  // namespace
-
 TEST(DateTime, DayCountsFromTheEpoch) {
   EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
   EXPECT_EQ(EncodeDate(1899, 12, 31), 1.0);
@@ -25,6 +15,9 @@ TEST(DateTime, DayCountsFromTheEpoch) {
   EXPECT_EQ(EncodeDate(2000, 1, 1), 36526.0);
   EXPECT_EQ(EncodeDate(1, 1, 1), MinDateTime);
   EXPECT_EQ(EncodeDate(9999, 12, 31), MaxDateTime);
+  // Today is a whole day.
+  EXPECT_EQ(Date(), std::floor(Date()));
+  EXPECT_TRUE(IsValidDate(Date()));
 }
 
 TEST(DateTime, DecodeUndoesEncodeAcrossTheRange) {
@@ -54,14 +47,14 @@ TEST(DateTime, TimeOfDayDoesNotChangeTheDay) {
 }
 
 TEST(DateTime, EncodeRefusesImpossibleDates) {
-  ExpectEncodeFails(0, 1, 1);
-  ExpectEncodeFails(10000, 1, 1);
-  ExpectEncodeFails(2023, 0, 1);
-  ExpectEncodeFails(2023, 13, 1);
-  ExpectEncodeFails(2023, 2, 29);
-  ExpectEncodeFails(1900, 2, 29);
-  ExpectEncodeFails(2023, 4, 31);
-  ExpectEncodeFails(2023, 1, 0);
+  const int dates[][3] = {{0, 1, 1},     {10000, 1, 1}, {2023, 0, 1},  {2023, 13, 1},
+                          {2023, 2, 29}, {1900, 2, 29}, {2023, 4, 31}, {2023, 1, 0}};
+  for (const auto& date : dates) {
+    SCOPED_TRACE(std::to_string(date[0]) + "-" + std::to_string(date[1]) + "-" +
+                 std::to_string(date[2]));
+    ExpectThrowWithMessage<EConvertError>([&] { EncodeDate(date[0], date[1], date[2]); },
+                                          "Invalid argument to date encode");
+  }
   EXPECT_NO_THROW(EncodeDate(2000, 2, 29));
 }
 
@@ -79,21 +72,13 @@ TEST(DateTime, ValuesOutsideTheRangeDecodeToZero) {
   }
 }
 
-TEST(DateTime, WeekdaysCountFromSunday) {
+TEST(DateTime, WeekdaysCountFromSundayAndHaveShortNames) {
   EXPECT_EQ(DayOfWeek(0), 7);                        // 30 December 1899, a Saturday
   EXPECT_EQ(DayOfWeek(EncodeDate(2024, 1, 1)), 2);   // Monday
   EXPECT_EQ(DayOfWeek(EncodeDate(2024, 12, 1)), 1);  // Sunday
   EXPECT_EQ(DayOfWeek(EncodeDate(1, 1, 1)), 2);      // Monday
   EXPECT_EQ(DayOfWeek(EncodeDate(1776, 7, 4)), 5);   // Thursday
-}
-
-TEST(DateTime, TodayIsAWholeDay) {
-  const TDateTime today = Date();
-  EXPECT_EQ(today, std::floor(today));
-  EXPECT_TRUE(IsValidDate(today));
-}
-
-TEST(DateTime, ShortDayNames) {
+  // Each has a short name of its own.
   for (int weekday = 1; weekday <= 7; ++weekday) EXPECT_FALSE(ShortDayName(weekday).empty());
   EXPECT_NE(ShortDayName(1), ShortDayName(2));
   EXPECT_EQ(ShortDayName(0), "");

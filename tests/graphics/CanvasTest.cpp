@@ -46,7 +46,7 @@ TEST(Canvas, FillRectLeavesOutRightColumnAndBottomRowAndClips) {
   EXPECT_EQ(CountColor(bitmap, clLime), 20);
 }
 
-TEST(Canvas, LineToLeavesOutTheEndPointAndMovesThePen) {
+TEST(Canvas, LineToLeavesOutTheEndPointAndMovesThePenAndAWidePenPaintsAroundIt) {
   TBitmap bitmap;
   Fill(bitmap, 10, 10, clBlack);
   TCanvas& canvas = *bitmap.Canvas();
@@ -72,12 +72,8 @@ TEST(Canvas, LineToLeavesOutTheEndPointAndMovesThePen) {
   canvas.MoveTo(-2000000000, 3);
   canvas.LineTo(2000000000, 3);
   for (int x = 0; x < 10; ++x) EXPECT_EQ(bitmap.Pixels(x, 3), clGreen) << x;
-}
-
-TEST(Canvas, WidePenPaintsAroundTheLine) {
-  TBitmap bitmap;
+  // A wide pen paints around the line.
   Fill(bitmap, 10, 10, clBlack);
-  TCanvas& canvas = *bitmap.Canvas();
   canvas.Pen().SetWidth(3);
   canvas.Pen().SetColor(clWhite);
   canvas.MoveTo(2, 5);
@@ -195,14 +191,6 @@ TEST(Canvas, CopyModesCombineSourceAndDestination) {
   twoByOne.Canvas()->SetPixel(1, 0, clBlue);
   canvas.CopyRect(Rect(0, 0, 6, 6), *twoByOne.Canvas(), Rect(0, 0, 2, 1));
   ExpectPixels(target, {{2, 5, clRed}, {3, 0, clBlue}});
-}
-
-TEST(Canvas, SystemColoursResolveToTheirClassicValues) {
-  TBitmap bitmap;
-  Fill(bitmap, 2, 2, clWindowFrame);
-  EXPECT_EQ(bitmap.Pixels(0, 0), ColorToRGB(clWindowFrame));
-  Fill(bitmap, 2, 2, clWindow);
-  EXPECT_EQ(bitmap.Pixels(1, 1), ColorToRGB(clWindow));
 }
 
 TEST(Canvas, TextIsMeasuredAndWrittenInTheFontColourClippedToTheRectangle) {

@@ -32,7 +32,7 @@ class Swatch : public TGraphicControl {
 
 }  // namespace
 
-TEST(GraphicControl, OpaqueRefreshPaintsAtOnceWithoutTheVirtualUpdate) {
+TEST(GraphicControl, OpaqueRefreshPaintsAtOnceOthersRepaintThroughTheVirtualUpdate) {
   Swatch swatch(nullptr);
   swatch.ControlStyle().insert(csOpaque);
   swatch.Refresh();
@@ -52,18 +52,16 @@ TEST(GraphicControl, OpaqueRefreshPaintsAtOnceWithoutTheVirtualUpdate) {
   swatch.refreshWhilePainting = true;
   swatch.Refresh();
   EXPECT_EQ(swatch.paints, 3);
-}
-
-TEST(GraphicControl, OtherControlsRepaintThroughTheVirtualUpdate) {
-  Swatch swatch(nullptr);
-  swatch.Repaint();
-  EXPECT_EQ(swatch.updates, 1);
-  EXPECT_EQ(swatch.paints, 1);
-  swatch.Update();  // nothing pending any more
-  EXPECT_EQ(swatch.paints, 1);
-  swatch.Invalidate();
-  swatch.Update();
-  EXPECT_EQ(swatch.paints, 2);
+  // Other controls repaint through the virtual update.
+  Swatch other(nullptr);
+  other.Repaint();
+  EXPECT_EQ(other.updates, 1);
+  EXPECT_EQ(other.paints, 1);
+  other.Update();  // nothing pending any more
+  EXPECT_EQ(other.paints, 1);
+  other.Invalidate();
+  other.Update();
+  EXPECT_EQ(other.paints, 2);
 }
 
 TEST(GraphicControl, TheWidgetShowsTheSurfacePixelForPixel) {

@@ -1,6 +1,7 @@
 #pragma once
-// What the socket tests share: the message loop run until something holds or until the server
-// closed a client, and the exceptions that reach the application, captured instead of shown.
+// What the socket tests share: the message loop run until something holds, until a client has
+// received what it waits for or until the server closed it, and the exceptions that reach the
+// application, captured instead of shown.
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,14 @@ inline bool RunUntilClosed(TcpClient& client) {
   return RunUntil([&] {
     client.Pump();
     return client.PeerClosed();
+  });
+}
+
+// Runs the loop until the client has received at least count bytes.
+inline bool RunUntilReceived(TcpClient& client, size_t count) {
+  return RunUntil([&] {
+    client.Pump();
+    return client.Received().size() >= count;
   });
 }
 

@@ -15,10 +15,6 @@
 
 namespace {
 
-struct Recorder {
-  std::vector<std::string> events;
-};
-
 class ServerEndpointTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -29,13 +25,13 @@ class ServerEndpointTest : public ::testing::Test {
     });
     server->OnClientConnect = [this](TObject* sender, TCustomWinSocket* socket) {
       EXPECT_EQ(sender, server.get());
-      log.events.push_back("connect " + socket->PeerAddressText());
+      events.push_back("connect " + socket->PeerAddressText());
       lastClient = socket;
       ++connects;
     };
     server->OnClientDisconnect = [this](TObject*, TCustomWinSocket* socket) {
-      log.events.push_back("disconnect " + socket->PeerAddressText() +
-                           (socket->IsConnected() ? " open" : " closed"));
+      events.push_back("disconnect " + socket->PeerAddressText() +
+                       (socket->IsConnected() ? " open" : " closed"));
       listedDuringDisconnect = server->ActiveConnections();
     };
   }
@@ -55,22 +51,14 @@ class ServerEndpointTest : public ::testing::Test {
   CapturedExceptions exceptions;
   std::unique_ptr<TServerWinSocket> server;
   std::vector<TSocketEventKind> serverEvents;
-  Recorder log;
+  std::vector<std::string> events;  // the client events, with the peer's address
   TCustomWinSocket* lastClient = nullptr;
   int connects = 0;
   int listedDuringDisconnect = -1;
 };
 
-TEST_F(ServerEndpointTest, ListeningRaisesLookupThenListenAndRefusesASecondListen) {
-  Listen();
-  EXPECT_TRUE(server->IsConnected());
-  EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekListen}));
-  EXPECT_EQ(server->SocketAddress().sin_port, WinSock::htons(port));
-  ExpectThrowWithMessage<ESocketError>([&] { Listen(); }, "Can't listen on an open socket");
-  EXPECT_TRUE(server->IsConnected());
-}
-
-TEST_F(ServerEndpointTest, TakenPortFailsInBindAndTheEndpointCanListenLater) {
+// A taken port fails in bind; once it is free the endpoint listens, and refuses a second listen.
+TEST_F(ServerEndpointTest, TakenPortFailsInBindThenListeningRaisesLookupAndListenOnce) {
   PortHolder holder(port);
   ASSERT_TRUE(holder.Holding());
   ExpectThrowWithMessage<ESocketError>(
@@ -79,14 +67,24 @@ TEST_F(ServerEndpointTest, TakenPortFailsInBindAndTheEndpointCanListenLater) {
   EXPECT_FALSE(server->IsConnected());
   EXPECT_EQ(server->SocketHandle(), WinSock::INVALID_SOCKET);
   holder.Release();
+  serverEvents.clear();
   Listen();
+  EXPECT_TRUE(server->IsConnected());
+  EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekListen}));
+  EXPECT_EQ(server->SocketAddress().sin_port, WinSock::htons(port));
+  ExpectThrowWithMessage<ESocketError>([&] { Listen(); }, "Can't listen on an open socket");
   EXPECT_TRUE(server->IsConnected());
 }
 
-TEST_F(ServerEndpointTest, ReceiveAllTextTakesEveryPacketWaitingIncludingZeroBytes) {
+// Sending reports what the socket took; receiving takes every packet waiting.
+TEST_F(ServerEndpointTest, SendStringReportsWhatTheSocketTookAndReceiveAllTextTakesEveryPacket) {
   Listen();
   auto client = Connect();
   ASSERT_NE(lastClient, nullptr);
+  EXPECT_EQ(lastClient->SendString(""), 0);
+  EXPECT_EQ(lastClient->SendString("abc"), 3);
+  ASSERT_TRUE(RunUntilReceived(*client, 3));
+  EXPECT_EQ(client->Received(), "abc");
   const std::string expected("ab\0cd", 5);
   client->Send("ab");
   RunUntil([&] { return lastClient->ReceiveInto(nullptr, -1) == 2; });
@@ -94,18 +92,6 @@ TEST_F(ServerEndpointTest, ReceiveAllTextTakesEveryPacketWaitingIncludingZeroByt
   ASSERT_TRUE(RunUntil([&] { return lastClient->ReceiveInto(nullptr, -1) == 5; }));
   EXPECT_EQ(lastClient->ReceiveAllText(), expected);
   EXPECT_EQ(lastClient->ReceiveAllText(), "");
-}
-
-TEST_F(ServerEndpointTest, SendStringReportsWhatTheSocketTook) {
-  Listen();
-  auto client = Connect();
-  EXPECT_EQ(lastClient->SendString(""), 0);
-  EXPECT_EQ(lastClient->SendString("abc"), 3);
-  ASSERT_TRUE(RunUntil([&] {
-    client->Pump();
-    return client->Received().size() >= 3;
-  }));
-  EXPECT_EQ(client->Received(), "abc");
 }
 
 TEST_F(ServerEndpointTest, AClosedEndpointAnswersEmptyWithoutExceptions) {
@@ -129,8 +115,7 @@ TEST_F(ServerEndpointTest, APeerClosingNormallyIsSeenWhileTheSocketIsStillOpenTh
   auto client = Connect();
   client->Close();
   ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
-  EXPECT_EQ(log.events,
-            (std::vector<std::string>{"connect 127.0.0.1", "disconnect 127.0.0.1 open"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"connect 127.0.0.1", "disconnect 127.0.0.1 open"}));
   // Freed later, not inside its own close.
   EXPECT_EQ(listedDuringDisconnect, 1);
   EXPECT_TRUE(exceptions.messages.empty());
@@ -153,7 +138,7 @@ TEST_F(ServerEndpointTest, ClosesAndLateNotificationsForAnotherHandleLeaveTheEnd
   ASSERT_TRUE(RunUntil([&] { return PendingMessageCount(window) == 0; }));
   EXPECT_EQ(reads, 0);
   EXPECT_TRUE(lastClient->IsConnected());
-  EXPECT_EQ(log.events.size(), 1u);
+  EXPECT_EQ(events.size(), 1u);
   EXPECT_EQ(server->ActiveConnections(), 1);
   EXPECT_TRUE(exceptions.messages.empty());
 }
@@ -190,7 +175,7 @@ TEST_F(ServerEndpointTest, ClosingTheServerDropsItsClientsSilentlyLastAcceptedFi
   EXPECT_EQ(destroyed, (std::vector<int>{3, 2, 1}));
   EXPECT_EQ(server->ActiveConnections(), 0);
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekDisconnect}));
-  for (const std::string& event : log.events) EXPECT_NE(event.rfind("disconnect", 0), 0u);
+  for (const std::string& event : events) EXPECT_NE(event.rfind("disconnect", 0), 0u);
   ASSERT_TRUE(RunUntilClosed(*first));
   // The port is free again at once, although the dropped connections linger in the kernel.
   server->OnGetSocket = nullptr;
@@ -259,13 +244,13 @@ TEST_F(ServerEndpointTest, AnErrorCodeClearedByTheErrorHandlerRaisesNothing) {
     socket->ReceiveAllText();
     ShutdownSending(static_cast<int>(socket->SocketHandle()));
     EXPECT_EQ(socket->SendString("echo"), -1);
-    log.events.push_back("read handler ran to its end");
+    events.push_back("read handler ran to its end");
   };
   Listen();
   auto client = Connect();
   client->Send("x");
   ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
-  EXPECT_EQ(log.events.back(), "read handler ran to its end");
+  EXPECT_EQ(events.back(), "read handler ran to its end");
   EXPECT_TRUE(exceptions.messages.empty());
 }
 
@@ -285,7 +270,7 @@ TEST_F(ServerEndpointTest, AConnectHandlerThatThrowsTakesItsUnfinishedEndpointAl
   EXPECT_EQ(exceptions.senders[0], server.get());
   EXPECT_EQ(server->ActiveConnections(), 0);
   EXPECT_EQ(accepts, 0);
-  EXPECT_TRUE(log.events.empty());
+  EXPECT_TRUE(events.empty());
   ASSERT_TRUE(RunUntilClosed(client));
 }
 
@@ -303,7 +288,7 @@ TEST_F(ServerEndpointTest, AnExceptionInTheDisconnectHandlerStillClosesAndFreesT
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }
 
-TEST_F(ServerEndpointTest, AnUnknownServiceEndsAsTheLookupError) {
+TEST_F(ServerEndpointTest, AnUnknownServiceEndsAsTheLookupErrorAndAKnownOneListensOnItsPort) {
   server->StartListening("", "", "no-such-service-tallyvane", 0, 5, false);
   EXPECT_FALSE(server->IsConnected());
   EXPECT_EQ(server->ResolveState(), rsService);
@@ -313,9 +298,9 @@ TEST_F(ServerEndpointTest, AnUnknownServiceEndsAsTheLookupError) {
             "'ASync Lookup'");
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekDisconnect}));
   EXPECT_EQ(server->SocketHandle(), WinSock::INVALID_SOCKET);
-}
-
-TEST_F(ServerEndpointTest, AKnownServiceListensOnItsPortOnceTheLookupEnds) {
+  // A known one listens on its port once the lookup ends.
+  exceptions.messages.clear();
+  serverEvents.clear();
   ASSERT_TRUE(AddPrivateService("tallyvane-relay", 4711));
   server->StartListening("", "", "tallyvane-relay", 0, 5, false);
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup}));
@@ -365,9 +350,8 @@ TEST_F(ServerEndpointTest, ConnectionsResetBeforeOrAfterTheAcceptAreReportedClos
             std::vector<std::string>(kConnections, "Asynchronous socket error 10054"));
   EXPECT_EQ(errors,
             std::vector<std::string>(kConnections, std::to_string(errDisconnect) + " 10054"));
-  EXPECT_EQ(std::count(log.events.begin(), log.events.end(), "connect 127.0.0.1"), kConnections);
-  EXPECT_EQ(std::count(log.events.begin(), log.events.end(), "disconnect 127.0.0.1 open"),
-            kConnections);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "connect 127.0.0.1"), kConnections);
+  EXPECT_EQ(std::count(events.begin(), events.end(), "disconnect 127.0.0.1 open"), kConnections);
   ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }
@@ -402,8 +386,7 @@ TEST_F(ServerEndpointTest, APeerThatVanishesWithoutAWordEndsAsAResetOneDoes) {
   ASSERT_TRUE(SilenceAddress("127.0.0.2"));
   ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }, 20000));
   EXPECT_EQ(exceptions.messages, (std::vector<std::string>{"Asynchronous socket error 10060"}));
-  EXPECT_EQ(log.events,
-            (std::vector<std::string>{"connect 127.0.0.2", "disconnect 127.0.0.2 open"}));
+  EXPECT_EQ(events, (std::vector<std::string>{"connect 127.0.0.2", "disconnect 127.0.0.2 open"}));
   ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
   client.Close();
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);

@@ -33,7 +33,6 @@ class TcpClient {
   // Closes with a reset instead of the normal shut-down.
   void Reset();
   void Close();
-  int Descriptor() const { return fd_; }
 
  private:
   int fd_ = -1;

@@ -54,26 +54,10 @@ struct Line {
 std::mutex lineLock;
 Line* line = nullptr;
 
+// The C library's own function of that name, which the stand-ins below hide.
 template <typename Function>
 Function Real(const char* name) {
   return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
-}
-
-using WriteFunction = ssize_t (*)(int, const void*, size_t);
-using IoctlFunction = int (*)(int, unsigned long, ...);
-using CloseFunction = int (*)(int);
-
-WriteFunction RealWrite() {
-  static const WriteFunction function = Real<WriteFunction>("write");
-  return function;
-}
-IoctlFunction RealIoctl() {
-  static const IoctlFunction function = Real<IoctlFunction>("ioctl");
-  return function;
-}
-CloseFunction RealClose() {
-  static const CloseFunction function = Real<CloseFunction>("close");
-  return function;
 }
 
 // The line if fd is a descriptor of its device; with lineLock held.
@@ -107,7 +91,8 @@ extern "C" ssize_t write(int fd, const void* buffer, size_t count) {
       return static_cast<ssize_t>(taken);
     }
   }
-  return RealWrite()(fd, buffer, count);
+  static const auto realWrite = Real<ssize_t (*)(int, const void*, size_t)>("write");
+  return realWrite(fd, buffer, count);
 }
 
 extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
@@ -130,7 +115,8 @@ extern "C" int ioctl(int fd, unsigned long request, ...) noexcept {
       }
     }
   }
-  return RealIoctl()(fd, request, argument);
+  static const auto realIoctl = Real<int (*)(int, unsigned long, ...)>("ioctl");
+  return realIoctl(fd, request, argument);
 }
 
 extern "C" int close(int fd) {
@@ -142,7 +128,8 @@ extern "C" int close(int fd) {
     }
     if (line != nullptr) line->descriptors.erase(fd);
   }
-  return RealClose()(fd);
+  static const auto realClose = Real<int (*)(int)>("close");
+  return realClose(fd);
 }
 
 LineStandIn::LineStandIn(const std::string& slavePath, unsigned baud) {

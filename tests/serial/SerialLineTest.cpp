@@ -47,8 +47,11 @@ class SerialLineTest : public ::testing::Test {
   HANDLE port = INVALID_HANDLE_VALUE;
 };
 
-TEST_F(SerialLineTest, GetCommStateReportsTheDevicesSettings) {
+// The port reports the device's own settings; the board's then reach the line, and the device's
+// handshake stays.
+TEST_F(SerialLineTest, TheDevicesSettingsAreReportedAndTheBoardsReachTheLine) {
   GiveDeviceItsOwnSettings();
+  const LineSettings before = board.ReadLineSettings();
   DCB dcb;
   dcb.DCBlength = 28;
   ASSERT_TRUE(GetCommState(port, &dcb));
@@ -65,16 +68,8 @@ TEST_F(SerialLineTest, GetCommStateReportsTheDevicesSettings) {
   EXPECT_EQ(dcb.fInX, 0u);
   EXPECT_EQ(dcb.XonChar, 0x11);
   EXPECT_EQ(dcb.XoffChar, 0x13);
-}
-
-TEST_F(SerialLineTest, TheBoardsSettingsReachTheLineAndTheDevicesHandshakeStays) {
-  GiveDeviceItsOwnSettings();
-  const LineSettings before = board.ReadLineSettings();
 
   // The serial link's configuration steps.
-  DCB dcb;
-  dcb.DCBlength = 28;
-  ASSERT_TRUE(GetCommState(port, &dcb));
   ASSERT_TRUE(BuildCommDCBA("14400,N,8,1", &dcb));
   ASSERT_TRUE(SetCommState(port, &dcb));
 
@@ -210,33 +205,20 @@ TEST_F(SerialLineTest, TheOpenMakesTheLineRawWhateverModeTheDeviceCameUpIn) {
   EXPECT_EQ(dcb.fInX, 0u);
 }
 
-TEST_F(SerialLineTest, EveryByteValueAndLineEndReachesTheBoardUnchanged) {
+// The board's answers, its XOFF and its interrupt, suspend and end-of-file characters come back
+// to it as nothing and stop nothing; every byte value and line end reaches it as sent.
+TEST_F(SerialLineTest, EveryByteReachesTheBoardUnchangedAndItsAnswersAreNotEchoed) {
   DCB dcb;
   ASSERT_TRUE(GetCommState(port, &dcb));
   ASSERT_TRUE(BuildCommDCBA("14400,N,8,1", &dcb));
   ASSERT_TRUE(SetCommState(port, &dcb));
-  const std::string command = "03+//\r\n";
-  for (const char c : command) ASSERT_TRUE(TransmitCommChar(port, c));
-  EXPECT_EQ(board.WaitForBytes(command.size(), 2000), command);
-  EXPECT_EQ(board.ReadAvailable(50), "");
-  std::string everyValue;
-  for (int value = 0; value < 256; ++value) everyValue += static_cast<char>(value);
-  for (const char c : everyValue) ASSERT_TRUE(TransmitCommChar(port, c));
-  EXPECT_EQ(board.WaitForBytes(everyValue.size(), 2000), everyValue);
-  EXPECT_EQ(board.ReadAvailable(50), "");
-}
-
-TEST_F(SerialLineTest, TheBoardsAnswersAreNotEchoedAndItsXoffDoesNotStopTheLine) {
-  DCB dcb;
-  ASSERT_TRUE(GetCommState(port, &dcb));
-  ASSERT_TRUE(BuildCommDCBA("14400,N,8,1", &dcb));
-  ASSERT_TRUE(SetCommState(port, &dcb));
-  ASSERT_TRUE(board.Send("OK\r\n"));
-  ASSERT_TRUE(board.Send("\x13"));          // XOFF
-  ASSERT_TRUE(board.Send("\x03\x1a\x04"));  // interrupt, suspend and end-of-file characters
+  ASSERT_TRUE(board.Send("OK\r\n\x13\x03\x1a\x04"));
   EXPECT_EQ(board.ReadAvailable(100), "");
-  for (const char c : std::string("01+//")) ASSERT_TRUE(TransmitCommChar(port, c));
-  EXPECT_EQ(board.WaitForBytes(5, 2000), "01+//");
+  std::string sent = "03+//\r\n";
+  for (int value = 0; value < 256; ++value) sent += static_cast<char>(value);
+  for (const char c : sent) ASSERT_TRUE(TransmitCommChar(port, c));
+  EXPECT_EQ(board.WaitForBytes(sent.size(), 2000), sent);
+  EXPECT_EQ(board.ReadAvailable(50), "");
 }
 
 TEST_F(SerialLineTest, SoftwareFlowControlWorksWhenTheRecordAsksForIt) {

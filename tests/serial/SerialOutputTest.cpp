@@ -6,10 +6,8 @@
 #include <unistd.h>
 
 #include <QCoreApplication>
-#include <QTimer>
 #include <chrono>
 #include <cstdlib>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -17,6 +15,7 @@
 #include "platform/Serial.h"
 #include "serial/LineStandIn.h"
 #include "support/PseudoTerminal.h"
+#include "tests/support/MessageLoop.h"
 
 namespace {
 
@@ -100,16 +99,6 @@ class SerialOutputTest : public testing::Test {
     BuildCommDCBA("14400,N,8,1", &dcb);
     SetCommState(opened, &dcb);
     return opened;
-  }
-
-  // Runs the event loop until done, or gives up after a long time.
-  static bool RunUntil(const std::function<bool()>& done, int timeoutMs = 30000) {
-    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    QTimer tick;
-    tick.start(1);
-    while (!done() && Clock::now() < deadline)
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return done();
   }
 
   // Each text handled as a message of its own.

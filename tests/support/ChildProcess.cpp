@@ -74,17 +74,24 @@ void ChildProcess::Signal(int signal) const {
 
 int ChildProcess::WaitForExit(int timeoutMs) {
   if (status_ >= 0) return status_;
+  PollUntil(
+      [this] {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) != pid_) return false;
+        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        return true;
+      },
+      timeoutMs);
+  return status_;
+}
+
+bool PollUntil(const std::function<bool()>& done, int timeoutMs) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (true) {
-    int status = 0;
-    const pid_t done = waitpid(pid_, &status, WNOHANG);
-    if (done == pid_) {
-      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-      return status_;
-    }
-    if (std::chrono::steady_clock::now() >= deadline) return -1;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  return true;
 }
 
 bool ChildProcess::Running() {

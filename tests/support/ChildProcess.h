@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -24,7 +25,6 @@ class ChildProcess {
   // The exit status (or 128 + signal number), or -1 when it has not ended in time.
   int WaitForExit(int timeoutMs);
   bool Running();
-  const std::string& StderrPath() const { return stderrPath_; }
   std::string StandardError() const;
   std::string StandardOutput() const;
   pid_t Pid() const { return pid_; }
@@ -35,6 +35,10 @@ class ChildProcess {
   std::string stderrPath_;
   std::string stdoutPath_;
 };
+
+// Checks the condition every 10 ms until it holds or the time runs out; true when it holds. For
+// a program in another process, where no message loop of the test needs to run.
+bool PollUntil(const std::function<bool()>& done, int timeoutMs = 10000);
 
 // Sanitizer reports in a text: "AddressSanitizer", "LeakSanitizer", "runtime error:" etc.
 bool HasSanitizerReport(const std::string& text);

@@ -108,36 +108,18 @@ bool PseudoTerminal::Send(const std::string& bytes) {
 
 LineSettings PseudoTerminal::ReadLineSettings() const {
   // The master reports the slave's settings even while nobody has the slave open.
-  return ReadLineSettingsOf(master_ >= 0 ? master_ : slave_);
-}
-
-LineSettings PseudoTerminal::ReadLineSettingsOf(int fd) {
+  const int fd = master_ >= 0 ? master_ : slave_;
   LineSettings result;
   termios2 settings{};
   if (fd < 0 || ioctl(fd, TCGETS2, &settings) != 0) return result;
   result.baud = settings.c_ospeed;
   result.inputBaud = settings.c_ispeed;
-  switch (settings.c_cflag & CSIZE) {
-    case CS5:
-      result.dataBits = 5;
-      break;
-    case CS6:
-      result.dataBits = 6;
-      break;
-    case CS7:
-      result.dataBits = 7;
-      break;
-    default:
-      result.dataBits = 8;
-  }
+  // CS5 to CS8 are the byte sizes 5 to 8 in steps of CS6.
+  result.dataBits = 5 + static_cast<int>((settings.c_cflag & CSIZE) / CS6);
   result.parity = (settings.c_cflag & PARENB) != 0;
-  result.oddParity = (settings.c_cflag & PARODD) != 0;
-  result.stickParity = (settings.c_cflag & CMSPAR) != 0;
   result.stopBits = (settings.c_cflag & CSTOPB) != 0 ? 2 : 1;
   result.cflag = settings.c_cflag;
   result.iflag = settings.c_iflag;
-  result.oflag = settings.c_oflag;
-  result.lflag = settings.c_lflag;
   return result;
 }
 

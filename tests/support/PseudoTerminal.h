@@ -15,14 +15,10 @@ struct LineSettings {
   unsigned inputBaud = 0;  // input rate
   int dataBits = 0;        // 5 to 8
   bool parity = false;     // a parity bit is sent
-  bool oddParity = false;  // with parity: odd (mark when stickParity)
-  bool stickParity = false;
-  int stopBits = 0;  // 1 or 2
+  int stopBits = 0;        // 1 or 2
   // The raw flag words, for checking that settings nobody asked for stayed as they were.
   uint32_t cflag = 0;
   uint32_t iflag = 0;
-  uint32_t oflag = 0;
-  uint32_t lflag = 0;
 };
 
 class PseudoTerminal {
@@ -53,8 +49,6 @@ class PseudoTerminal {
 
   // The line settings the slave end was given, as the program last set them.
   LineSettings ReadLineSettings() const;
-  // The line settings of any terminal descriptor (master or slave).
-  static LineSettings ReadLineSettingsOf(int fd);
 
   // Closes the pseudo-terminal: its device path disappears and whoever still has the slave
   // open gets errors on every write, like a pulled USB adapter.
@@ -66,7 +60,6 @@ class PseudoTerminal {
   // kind of file). Returns false when that cannot be done.
   bool CreateSymlink(const std::string& linkPath);
   void RemoveSymlink();
-  const std::string& SymlinkPath() const { return symlinkPath_; }
 
  private:
   void Open();

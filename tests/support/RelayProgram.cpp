@@ -2,9 +2,6 @@
 
 #include <signal.h>
 
-#include <chrono>
-#include <thread>
-
 #include "tests/net/TcpClient.h"
 
 bool RelayProgram::Start(const std::map<std::string, std::string>& environment,
@@ -19,12 +16,10 @@ bool RelayProgram::StartWithOptions(const std::vector<std::string>& options) {
 }
 
 bool RelayProgram::WaitUntilListening(int timeoutMs) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < deadline && process_.Running()) {
-    if (TcpClient().Connect(1028)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
+  bool listening = false;
+  PollUntil([&] { return !process_.Running() || (listening = TcpClient().Connect(1028)); },
+            timeoutMs);
+  return listening;
 }
 
 int RelayProgram::Stop(int signal) {

@@ -12,7 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
-#include <vector>
+
+#include "support/CommandOutput.h"
 
 namespace {
 
@@ -38,17 +39,6 @@ int ShiftOf(uint32_t mask) {
     ++shift;
   }
   return shift;
-}
-
-std::string Output(const std::string& command) {
-  std::string text;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) text.append(buffer, n);
-    pclose(pipe);
-  }
-  return text;
 }
 
 bool Accepts(const std::string& socketPath) {
@@ -128,8 +118,9 @@ int64_t VirtualScreen::Pixel(int x, int y) const {
 }
 
 bool VirtualScreen::FindWindow(const std::string& title, int& left, int& top) const {
+  // A window that is not there only brings an error text without these fields.
   const std::string info =
-      Output("DISPLAY=" + display_ + " xwininfo -name '" + title + "' 2>/dev/null");
+      RunCommand("DISPLAY=" + display_ + " xwininfo -name " + ShellQuoted(title)).output;
   const size_t x = info.find("Absolute upper-left X:");
   const size_t y = info.find("Absolute upper-left Y:");
   const size_t state = info.find("Map State: IsViewable");

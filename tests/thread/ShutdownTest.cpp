@@ -18,14 +18,10 @@ void ExpectCleanEnd(const std::string& situation, int runs) {
 
 }  // namespace
 
-TEST(Shutdown, EndsWhileTheWorkerSleeps) {
+// In the worker's sleep, as it wakes and deletes itself, and as it waits for a hand-over after
+// the loop has ended.
+TEST(Shutdown, EndsWhileTheWorkerSleepsWakesOrWaitsForAHandOver) {
   ExpectCleanEnd("sleeping", 1);
-}
-
-TEST(Shutdown, EndsWhileTheWorkerWakesAndDeletesItself) {
   ExpectCleanEnd("racing", 5);
-}
-
-TEST(Shutdown, EndsWhileTheWorkerWaitsForAHandOverAfterTheLoop) {
   ExpectCleanEnd("waiting", 3);
 }

@@ -73,14 +73,12 @@ class SelfDeletingThread : public TThread {
 
 }  // namespace
 
-TEST_F(ThreadLifecycle, BodyStartsOnlyAfterTheDerivedConstructorHasFinished) {
-  auto* thread = TThread::Create<SlowlyBuiltThread>();
-  EXPECT_EQ(thread->WaitUntilFinished(), 0u);
-  EXPECT_EQ(thread->sawReady.load(), 1);
-  delete thread;
-}
-
-TEST_F(ThreadLifecycle, RunsOnItsOwnThreadAndEndsWithResultCode) {
+// Its body starts only after the derived constructor has finished.
+TEST_F(ThreadLifecycle, RunsOnItsOwnThreadOnceBuiltAndEndsWithResultCode) {
+  auto* built = TThread::Create<SlowlyBuiltThread>();
+  EXPECT_EQ(built->WaitUntilFinished(), 0u);
+  EXPECT_EQ(built->sawReady.load(), 1);
+  delete built;
   auto* thread = TThread::Create<BodyThread>(false, [](BodyThread& self) { self.ResultCode = 17; });
   EXPECT_EQ(thread->WaitUntilFinished(), 17u);
   EXPECT_TRUE(thread->HasFinished);
@@ -90,7 +88,7 @@ TEST_F(ThreadLifecycle, RunsOnItsOwnThreadAndEndsWithResultCode) {
   delete thread;
 }
 
-TEST_F(ThreadLifecycle, SuspendedThreadDeletedUnstartedSkipsRunButStillReportsItsEnd) {
+TEST_F(ThreadLifecycle, AThreadEndedBeforeItsFirstRunSkipsRunButStillReportsItsEnd) {
   std::atomic<int> runs{0};
   auto* thread = TThread::Create<PlainThread>(true, runs);
   EXPECT_TRUE(thread->IsSuspended);
@@ -104,11 +102,8 @@ TEST_F(ThreadLifecycle, SuspendedThreadDeletedUnstartedSkipsRunButStillReportsIt
   EXPECT_EQ(runs.load(), 0);
   EXPECT_TRUE(finishedCalled);
   EXPECT_TRUE(finishedOnMain);
-}
-
-TEST_F(ThreadLifecycle, TerminateBeforeFirstRunSkipsRunAndEndsWithResultCode) {
-  std::atomic<int> runs{0};
-  auto* thread = TThread::Create<PlainThread>(true, runs);
+  // Asked to end before its first run, it skips Run and ends with its result code.
+  thread = TThread::Create<PlainThread>(true, runs);
   thread->ResultCode = 3;
   thread->RequestTerminate();
   thread->ResumeExecution();

@@ -43,11 +43,6 @@ TEST(ThreadPrimitives, SuspendedThreadWaitsForResumeAndLeavesItsExitCode) {
   EXPECT_TRUE(CloseHandle(thread));
 }
 
-// A wait on or a resume of a missing thread is reported by the thread class, where it shows.
-TEST(ThreadPrimitives, SettingANullEventFails) {
-  EXPECT_FALSE(SetEvent(nullptr));
-}
-
 TEST(ThreadPrimitives, ThreadThatCannotBeCreatedLeavesItsErrorCode) {
   SetLastError(0);
   DWORD id = 12345;
@@ -59,7 +54,8 @@ TEST(ThreadPrimitives, ThreadThatCannotBeCreatedLeavesItsErrorCode) {
   EXPECT_EQ(id, 12345u);
 }
 
-TEST(ThreadPrimitives, ManualResetEventStaysSignalledAutoResetDoesNot) {
+// (A wait on or a resume of a missing thread is reported by the thread class, where it shows.)
+TEST(ThreadPrimitives, ManualResetEventStaysSignalledAutoResetDoesNotAndANullEventFails) {
   HEVENT manual = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   HEVENT automatic = CreateEventA(nullptr, FALSE, TRUE, nullptr);
   EXPECT_EQ(WaitForSingleObject(manual, 0), WAIT_TIMEOUT);
@@ -73,6 +69,7 @@ TEST(ThreadPrimitives, ManualResetEventStaysSignalledAutoResetDoesNot) {
   EXPECT_EQ(WaitForSingleObject(automatic, 0), WAIT_TIMEOUT);
   CloseHandle(manual);
   CloseHandle(automatic);
+  EXPECT_FALSE(SetEvent(nullptr));
 }
 
 TEST(ThreadPrimitives, CriticalSectionIsReentrantForItsOwnerOnly) {
@@ -106,10 +103,6 @@ TEST(ThreadPrimitives, SystemTextHasNoTrailingStopOrBlanks) {
   ASSERT_FALSE(text.empty());
   EXPECT_NE(text.back(), '.');
   EXPECT_NE(text.back(), ' ');
-}
-
-TEST(ThreadPrimitives, MainThreadIdIsTheThreadThatStartedTheProgram) {
-  EXPECT_EQ(MainThreadId(), GetCurrentThreadId());
 }
 
 namespace {
