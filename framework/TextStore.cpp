@@ -256,7 +256,3 @@ size_t TTextStore::RemoveLeadingLines(size_t count) {
   lineHead_ += count;
   return cut;
 }
-
-size_t TTextStore::ReservedBytes() const {
-  return capacity_ + lineCapacity_ * sizeof(uint64_t);
-}

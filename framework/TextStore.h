@@ -72,9 +72,6 @@ class TTextStore {
   size_t FromCrLf(size_t crlfPosition) const;
   std::string CrLfText(size_t from, size_t to) const;
 
-  // Bytes held for characters and index, gaps included.
-  size_t ReservedBytes() const;
-
  private:
   void Release();
   void MoveGap(size_t position);

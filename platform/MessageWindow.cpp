@@ -123,12 +123,6 @@ bool IsMessageWindow(HWND window) {
   return window && Registry().count(window) != 0;
 }
 
-int PendingMessageCount(HWND window) {
-  std::lock_guard<std::mutex> guard(RegistryLock());
-  if (!window || Registry().count(window) == 0) return 0;
-  return window->pending.load(std::memory_order_relaxed);
-}
-
 bool MessagesWaiting() {
   return waitingMessages.load(std::memory_order_relaxed) > 0;
 }

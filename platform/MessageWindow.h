@@ -31,8 +31,6 @@ LRESULT SendMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT DefWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 // True while the window exists.
 bool IsMessageWindow(HWND window);
-// Number of messages queued to the window and not yet delivered.
-int PendingMessageCount(HWND window);
 // Whether any window has messages queued and not yet delivered.
 bool MessagesWaiting();
 // Whether the calling thread is inside a window procedure.

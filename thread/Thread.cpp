@@ -7,41 +7,22 @@
 
 namespace {
 
-struct ThreadFacility {
-  CRITICAL_SECTION syncLock;
-  std::vector<PendingCall*>* pendingCalls = nullptr;
-  std::atomic<bool> callsPosted{false};
-  int liveThreadCount = 0;
-  TWakeHook wakeHook;
-};
-
-// Never destroyed: a worker may still queue, unregister or delete itself while static
-// destructors run at the end of the program. Reachable from here, so not a leak.
-ThreadFacility& Facility() {
-  static ThreadFacility* facility = [] {
-    auto* created = new ThreadFacility;
-    InitializeCriticalSection(&created->syncLock);
-    return created;
-  }();
-  return *facility;
-}
-
 bool OnMainThread() {
   return GetCurrentThreadId() == MainThreadId();
 }
 
 void RegisterThread() {
-  ThreadFacility& facility = Facility();
-  CriticalSectionGuard guard(facility.syncLock);
-  if (facility.liveThreadCount == 0 && !facility.pendingCalls)
-    facility.pendingCalls = new std::vector<PendingCall*>;
-  ++facility.liveThreadCount;
+  TThreadFacility& facility = ThreadFacility();
+  CriticalSectionGuard guard(facility.SyncLock);
+  if (facility.LiveThreadCount == 0 && !facility.PendingCalls)
+    facility.PendingCalls = new std::vector<PendingCall*>;
+  ++facility.LiveThreadCount;
 }
 
 void UnregisterThread() {
-  ThreadFacility& facility = Facility();
-  CriticalSectionGuard guard(facility.syncLock);
-  --facility.liveThreadCount;
+  TThreadFacility& facility = ThreadFacility();
+  CriticalSectionGuard guard(facility.SyncLock);
+  --facility.LiveThreadCount;
 }
 
 constexpr int kPriorities[] = {THREAD_PRIORITY_IDLE,         THREAD_PRIORITY_LOWEST,
@@ -168,22 +149,22 @@ void TThread::RunInMainThread(TThreadMethod method) {
     method();
     return;
   }
-  ThreadFacility& facility = Facility();
+  TThreadFacility& facility = ThreadFacility();
   HEVENT signal = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   PendingCall call{this, signal};
   {
-    CriticalSectionGuard guard(facility.syncLock);
+    CriticalSectionGuard guard(facility.SyncLock);
     CallException = nullptr;
     PendingMethod = std::move(method);
-    facility.pendingCalls->push_back(&call);
-    facility.callsPosted.store(true, std::memory_order_release);
-    if (facility.wakeHook) facility.wakeHook(this);
+    facility.PendingCalls->push_back(&call);
+    facility.CallsPosted.store(true, std::memory_order_release);
+    if (facility.MainThreadWakeHook) facility.MainThreadWakeHook(this);
   }
   WaitForSingleObject(signal, INFINITE);
   std::exception_ptr thrown;
   {
     // The main thread holds the lock for its whole drain: go on only after it has ended.
-    CriticalSectionGuard guard(facility.syncLock);
+    CriticalSectionGuard guard(facility.SyncLock);
     thrown = std::move(CallException);
     CallException = nullptr;
   }
@@ -247,10 +228,10 @@ bool CheckSynchronize() {
     throw EThread(
         FormatText("CheckSynchronize called from thread $%x, which is NOT the main thread",
                    GetCurrentThreadId()));
-  ThreadFacility& facility = Facility();
-  if (!facility.callsPosted.load(std::memory_order_acquire)) return false;
-  CriticalSectionGuard guard(facility.syncLock);
-  std::vector<PendingCall*>* calls = facility.pendingCalls;
+  TThreadFacility& facility = ThreadFacility();
+  if (!facility.CallsPosted.load(std::memory_order_acquire)) return false;
+  CriticalSectionGuard guard(facility.SyncLock);
+  std::vector<PendingCall*>* calls = facility.PendingCalls;
   const bool found = calls && !calls->empty();
   while (calls && !calls->empty()) {
     PendingCall* call = calls->front();
@@ -265,38 +246,25 @@ bool CheckSynchronize() {
     thread->servingHandOver_ = false;
     SetEvent(call->signal);
   }
-  facility.callsPosted.store(false, std::memory_order_release);
+  facility.CallsPosted.store(false, std::memory_order_release);
   return found;
 }
 
-CRITICAL_SECTION& SyncLock() {
-  return Facility().syncLock;
-}
-
-const std::vector<PendingCall*>* PendingCalls() {
-  return Facility().pendingCalls;
-}
-
-bool CallsPosted() {
-  return Facility().callsPosted.load(std::memory_order_acquire);
-}
-
-int LiveThreadCount() {
-  ThreadFacility& facility = Facility();
-  CriticalSectionGuard guard(facility.syncLock);
-  return facility.liveThreadCount;
+// Never destroyed: a worker may still queue, unregister or delete itself while static
+// destructors run at the end of the program. Reachable from here, so not a leak.
+TThreadFacility& ThreadFacility() {
+  static TThreadFacility* facility = [] {
+    auto* created = new TThreadFacility;
+    InitializeCriticalSection(&created->SyncLock);
+    return created;
+  }();
+  return *facility;
 }
 
 void SetMainThreadWakeHook(TWakeHook hook) {
-  ThreadFacility& facility = Facility();
-  CriticalSectionGuard guard(facility.syncLock);
-  facility.wakeHook = std::move(hook);
-}
-
-TWakeHook MainThreadWakeHook() {
-  ThreadFacility& facility = Facility();
-  CriticalSectionGuard guard(facility.syncLock);
-  return facility.wakeHook;
+  TThreadFacility& facility = ThreadFacility();
+  CriticalSectionGuard guard(facility.SyncLock);
+  facility.MainThreadWakeHook = std::move(hook);
 }
 
 void RemoveWakeHook() {

@@ -136,16 +136,24 @@ class TThread : public TObject {
 // Throws EThread when called on another thread.
 bool CheckSynchronize();
 
-// The facility's process-wide state. It lives as long as the process, so that a worker still
-// running while the program ends never touches destroyed state.
-CRITICAL_SECTION& SyncLock();
-// The queue, or null before the first thread was constructed. Read it under SyncLock.
-const std::vector<PendingCall*>* PendingCalls();
-bool CallsPosted();
-int LiveThreadCount();
+// The facility's process-wide state, one per process. SyncLock guards the rest, and a thread's
+// PendingMethod and CallException while its call is queued; CallsPosted is also read without the
+// lock, as a hint that spares the idle step the lock when nothing is queued.
+struct TThreadFacility {
+  CRITICAL_SECTION SyncLock;
+  // Calls waiting for the main thread, oldest first. Created by the first thread constructed
+  // and kept from then on.
+  std::vector<PendingCall*>* PendingCalls = nullptr;
+  std::atomic<bool> CallsPosted{false};
+  // Thread objects constructed and not yet destroyed.
+  int LiveThreadCount = 0;
+  TWakeHook MainThreadWakeHook;
+};
+
+// Lives as long as the process, so that a worker still running while the program ends never
+// touches destroyed state.
+TThreadFacility& ThreadFacility();
 
 // Sets or clears (empty function) the hook that wakes the main thread when a call is queued.
 void SetMainThreadWakeHook(TWakeHook hook);
-// The hook set now; empty when there is none.
-TWakeHook MainThreadWakeHook();
 void RemoveWakeHook();

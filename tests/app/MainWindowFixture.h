@@ -13,6 +13,7 @@
 #include "app/StartOptions.h"
 #include "framework/Application.h"
 #include "platform/Sockets.h"
+#include "tests/support/LiveThreads.h"
 #include "tests/support/MessageLoop.h"
 
 // Whether the program's serial port is open now.

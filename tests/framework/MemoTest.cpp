@@ -26,6 +26,7 @@
 #include "framework/FramePacer.h"
 #include "framework/Memo.h"
 #include "framework/MemoView.h"
+#include "tests/support/HeapInUse.h"
 #include "tests/support/MessageLoop.h"
 
 namespace {
@@ -523,12 +524,11 @@ TEST_F(MemoTest, BoundedLogKeepsTheNewestLinesAndItsRoom) {
   memo->SetReadOnly(true);
   memo->SetMaxLines(kBound);
   memo->SetText("");
-  const TTextStore& store = static_cast<TMemoView*>(View())->Store();
   int appended = 0;
   for (; appended < 2 * kBound; ++appended) memo->ReplaceSelection(Entry(appended) + "\r\n");
-  const size_t roomAtTheBound = store.ReservedBytes();
+  const size_t roomAtTheBound = HeapInUse();
   for (; appended < 40 * kBound; ++appended) memo->ReplaceSelection(Entry(appended) + "\r\n");
-  EXPECT_LE(store.ReservedBytes(), roomAtTheBound);
+  EXPECT_LE(HeapInUse(), roomAtTheBound);
 
   const std::string text = memo->GetText();
   const int kept = memo->LineCount() - 1;  // the empty line behind the last line end

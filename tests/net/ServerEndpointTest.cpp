@@ -135,7 +135,7 @@ TEST_F(ServerEndpointTest, ClosesAndLateNotificationsForAnotherHandleLeaveTheEnd
   PostMessage(window, MSG_SOCKET_NOTIFY, stranger, MakeLParam(WinSock::FD_READ, 0));
   PostMessage(window, MSG_SOCKET_NOTIFY, stranger, MakeLParam(WinSock::FD_CLOSE, 0));
   PostMessage(window, MSG_SOCKET_NOTIFY, stranger, MakeLParam(WinSock::FD_CLOSE, 10054));
-  ASSERT_TRUE(RunUntil([&] { return PendingMessageCount(window) == 0; }));
+  ASSERT_TRUE(RunUntil([] { return !MessagesWaiting(); }));
   EXPECT_EQ(reads, 0);
   EXPECT_TRUE(lastClient->IsConnected());
   EXPECT_EQ(events.size(), 1u);

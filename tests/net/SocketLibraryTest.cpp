@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <malloc.h>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -14,6 +13,7 @@
 #include "platform/Sockets.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/net/TcpClient.h"
+#include "tests/support/HeapInUse.h"
 
 using namespace WinSock;
 
@@ -109,19 +109,6 @@ class SocketLibraryTest : public ::testing::Test {
   SOCKET listener = INVALID_SOCKET;
   TcpClient client;
 };
-
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-// The sanitizers' allocator, which the C library's statistics do not see.
-extern "C" size_t __sanitizer_get_current_allocated_bytes();
-#endif
-
-size_t HeapInUse() {
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-  return __sanitizer_get_current_allocated_bytes();
-#else
-  return mallinfo2().uordblks;
-#endif
-}
 
 TEST(SocketErrorCodes, AreTheWindowsNumbersWithTheCLibrarysTexts) {
   const std::pair<int, int> codes[] = {

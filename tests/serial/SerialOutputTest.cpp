@@ -105,7 +105,7 @@ class SerialOutputTest : public testing::Test {
   void HandleEach(std::vector<std::string> handled) {
     texts = std::move(handled);
     for (size_t i = 0; i < texts.size(); ++i) PostMessage(window, WM_USER, i, 0);
-    ASSERT_TRUE(RunUntil([this] { return PendingMessageCount(window) == 0; }));
+    ASSERT_TRUE(RunUntil([] { return !MessagesWaiting(); }));
   }
 
   static constexpr UINT WM_USER = 0x0400;

@@ -8,6 +8,7 @@
 
 #include "framework/Application.h"
 #include "framework/Exceptions.h"
+#include "platform/MessageWindow.h"
 #include "tests/support/MessageLoop.h"
 #include "tests/thread/TestThreads.h"
 #include "thread/MainThreadHandOver.h"
@@ -19,7 +20,8 @@ class HandOver : public testing::Test {
  protected:
   void SetUp() override {
     InstallMainThreadHandOver();
-    installedHook_ = MainThreadWakeHook();
+    CriticalSectionGuard guard(ThreadFacility().SyncLock);
+    installedHook_ = ThreadFacility().MainThreadWakeHook;
   }
   void TearDown() override { SetMainThreadWakeHook(installedHook_); }
 
@@ -59,20 +61,20 @@ TEST_F(HandOver, OnTheMainThreadTheCallRunsInlineAndItsExceptionPassesStraightTh
   bool ran = false;
   thread->RunInMainThread([&] {
     ran = true;
-    EXPECT_FALSE(CallsPosted());
+    EXPECT_FALSE(ThreadFacility().CallsPosted);
     EXPECT_EQ(QueuedCallCount(), 0u);
   });
   EXPECT_TRUE(ran);
   EXPECT_THROW(thread->RunInMainThread([] { throw ERangeError("out of range"); }), ERangeError);
   EXPECT_FALSE(thread->CallException);
-  EXPECT_FALSE(CallsPosted());
+  EXPECT_FALSE(ThreadFacility().CallsPosted);
   delete thread;
 }
 
 TEST_F(HandOver, WorkerCallRunsOnTheMainThreadThroughTheWakeMessage) {
   // Wake messages left from earlier work wake nothing now.
   QCoreApplication::sendPostedEvents();
-  ASSERT_EQ(PendingMessageCount(Application->Handle()), 0);
+  ASSERT_FALSE(MessagesWaiting());
   std::atomic<int> calls{0};
   std::atomic<int> allowed{0};
   std::atomic<bool> allOnMain{true};
@@ -91,7 +93,7 @@ TEST_F(HandOver, WorkerCallRunsOnTheMainThreadThroughTheWakeMessage) {
     // messages, and nothing else (no idle step), runs the call.
     allowed = i;
     ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
-    EXPECT_EQ(PendingMessageCount(Application->Handle()), 1);
+    EXPECT_TRUE(MessagesWaiting());
     EXPECT_EQ(calls.load(), i - 1);
     QCoreApplication::sendPostedEvents();
     EXPECT_EQ(calls.load(), i);
@@ -109,11 +111,11 @@ TEST_F(HandOver, WithoutWakeHookCallsWaitForADrainThatRunsThemOldestFirst) {
   for (int i = 0; i < 4; ++i) calls.push_back([&order, i] { order.push_back(i); });
   std::vector<std::atomic<bool>> returned(calls.size());
   const std::vector<BodyThread*> workers = QueueInOrder(calls, returned);
-  EXPECT_TRUE(CallsPosted());
+  EXPECT_TRUE(ThreadFacility().CallsPosted);
   EXPECT_TRUE(order.empty());
   EXPECT_TRUE(CheckSynchronize());
   EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3}));
-  EXPECT_FALSE(CallsPosted());
+  EXPECT_FALSE(ThreadFacility().CallsPosted);
   EXPECT_FALSE(CheckSynchronize());
   EndAll(workers);
 }
@@ -142,10 +144,12 @@ TEST_F(HandOver, AWorkerWhoseCallHasRunReturnsOnlyAfterTheWholeDrain) {
 
 TEST_F(HandOver, LostWakeUpIsServedOnTheNextIdlePass) {
   RemoveWakeHook();
+  QCoreApplication::sendPostedEvents();
   std::atomic<bool> ran{false};
   auto* thread = QueueCallSetting(ran);
   ASSERT_TRUE(Eventually([] { return QueuedCallCount() == 1; }));
-  EXPECT_EQ(PendingMessageCount(Application->Handle()), 0);
+  QCoreApplication::sendPostedEvents();
+  EXPECT_FALSE(ran.load());
   EXPECT_TRUE(RunUntil([&] { return ran.load(); }, 10000));
   delete thread;
 }
@@ -222,7 +226,7 @@ TEST_F(HandOver, EmptyQueueCheckTakesNoLock) {
   std::atomic<bool> release{false};
   std::atomic<bool> gaveUp{false};
   std::thread holder([&] {
-    CriticalSectionGuard guard(SyncLock());
+    CriticalSectionGuard guard(ThreadFacility().SyncLock);
     holding = true;
     // Bounded, so that a check that does take the lock fails the test instead of hanging it.
     if (!Eventually([&] { return release.load(); })) gaveUp = true;

@@ -56,8 +56,8 @@ int main(int argc, char** argv) {
     // The loop has ended; the worker queues its next call and blocks in it for good.
     while (true) {
       {
-        CriticalSectionGuard guard(SyncLock());
-        if (PendingCalls() && !PendingCalls()->empty()) break;
+        CriticalSectionGuard guard(ThreadFacility().SyncLock);
+        if (ThreadFacility().PendingCalls && !ThreadFacility().PendingCalls->empty()) break;
       }
       Sleep(1);
     }

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "platform/ThreadPrimitives.h"
+#include "tests/support/LiveThreads.h"
 #include "thread/Thread.h"
 
 // Runs the given body, a member of its own.
@@ -56,6 +57,7 @@ inline bool Eventually(const std::function<bool()>& condition) {
 }
 
 inline size_t QueuedCallCount() {
-  CriticalSectionGuard guard(SyncLock());
-  return PendingCalls() ? PendingCalls()->size() : 0;
+  TThreadFacility& facility = ThreadFacility();
+  CriticalSectionGuard guard(facility.SyncLock);
+  return facility.PendingCalls ? facility.PendingCalls->size() : 0;
 }

@@ -175,7 +175,7 @@ TEST_F(ThreadLifecycle, CountReturnsToZeroAndTheQueueIsCreatedOnce) {
   EXPECT_EQ(LiveThreadCount(), 0);
   auto* first = TThread::Create<PlainThread>(false, runs);
   EXPECT_EQ(LiveThreadCount(), 1);
-  const auto* queue = PendingCalls();
+  const auto* queue = ThreadFacility().PendingCalls;
   ASSERT_NE(queue, nullptr);
   auto* second = TThread::Create<PlainThread>(false, runs);
   EXPECT_EQ(LiveThreadCount(), 2);
@@ -184,18 +184,18 @@ TEST_F(ThreadLifecycle, CountReturnsToZeroAndTheQueueIsCreatedOnce) {
   delete first;
   delete second;
   EXPECT_EQ(LiveThreadCount(), 0);
-  EXPECT_EQ(PendingCalls(), queue);
+  EXPECT_EQ(ThreadFacility().PendingCalls, queue);
   EXPECT_EQ(runs.load(), 2);
   // Registering again after the count fell back to 0 keeps the list, which still serves.
   std::atomic<bool> handedOver{false};
   auto* third = QueueCallSetting(handedOver);
   EXPECT_EQ(LiveThreadCount(), 1);
-  EXPECT_EQ(PendingCalls(), queue);
+  EXPECT_EQ(ThreadFacility().PendingCalls, queue);
   third->WaitUntilFinished();
   EXPECT_TRUE(handedOver);
   delete third;
   EXPECT_EQ(LiveThreadCount(), 0);
-  EXPECT_EQ(PendingCalls(), queue);
+  EXPECT_EQ(ThreadFacility().PendingCalls, queue);
 }
 
 TEST_F(ThreadLifecycle, WithPrivilegesTheLevelsSpanTheWholeNiceRange) {
