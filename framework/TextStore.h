@@ -65,7 +65,6 @@ class TTextStore {
   size_t RemoveLeadingLines(size_t count);
 
   // The "\r\n" view of the text.
-  size_t CrLfLength() const { return Length() + LineCount() - 1; }
   size_t ToCrLf(size_t position) const { return position + LineOf(position); }
   // A position between the '\r' and the '\n' of a break belongs to the end of its line; positions
   // past the end give the end.

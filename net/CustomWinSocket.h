@@ -69,8 +69,6 @@ class TCustomWinSocket : public TObject {
 
   bool IsConnected() const { return connected_; }
   WinSock::SOCKET SocketHandle() const { return handle_; }
-  const WinSock::sockaddr_in& SocketAddress() const { return address_; }
-  TResolveState ResolveState() const { return resolveState_; }
   HANDLE LookupTask() const { return lookupTask_; }
 
   // Every byte waiting now, as that many 8-bit characters; empty when nothing waits, when the
@@ -92,7 +90,6 @@ class TCustomWinSocket : public TObject {
   virtual void CloseEndpoint(WinSock::SOCKET handle);
   virtual void ReadReady(WinSock::SOCKET handle);
   virtual void WriteReady(WinSock::SOCKET handle);
-  void CloseNow() { CloseEndpoint(handle_); }
 
   TNotifyStyles NotifyStyles() const { return styles_; }
   void SetNotifyStyles(TNotifyStyles styles);

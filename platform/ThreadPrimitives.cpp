@@ -27,10 +27,8 @@ struct ThreadObject {
   bool ended = false;
   DWORD id = 0;
   DWORD exitCode = STILL_ACTIVE;
-  // The nice value the thread began with, which stands for normal priority, and the priority
-  // last set.
+  // The nice value the thread began with, which stands for normal priority.
   int baseNice = 0;
-  int priority = THREAD_PRIORITY_NORMAL;
   LPTHREAD_START_ROUTINE start = nullptr;
   void* parameter = nullptr;
   std::atomic<int> references{2};
@@ -269,14 +267,7 @@ BOOL SetThreadPriority(HTHREAD thread, int priority) {
     SetLastError(static_cast<DWORD>(errno));
     return FALSE;
   }
-  thread->priority = priority;
   return TRUE;
-}
-
-int GetThreadPriority(HTHREAD thread) {
-  if (!Present(thread)) return THREAD_PRIORITY_ERROR_RETURN;
-  std::lock_guard<std::mutex> guard(thread->lock);
-  return thread->priority;
 }
 
 BOOL CloseHandle(HTHREAD thread) {
@@ -308,13 +299,6 @@ BOOL SetEvent(HEVENT event) {
   return TRUE;
 }
 
-BOOL ResetEvent(HEVENT event) {
-  if (!Present(event)) return FALSE;
-  std::lock_guard<std::mutex> guard(event->lock);
-  event->signalled = false;
-  return TRUE;
-}
-
 BOOL CloseHandle(HEVENT event) {
   if (!Present(event)) return FALSE;
   delete event;
@@ -343,8 +327,6 @@ BOOL TryEnterCriticalSection(CRITICAL_SECTION* section) {
 void LeaveCriticalSection(CRITICAL_SECTION* section) {
   section->mutex.unlock();
 }
-
-void DeleteCriticalSection(CRITICAL_SECTION*) {}
 
 DWORD GetCurrentThreadId() {
   thread_local const DWORD id = static_cast<DWORD>(syscall(SYS_gettid));

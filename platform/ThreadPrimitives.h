@@ -45,15 +45,11 @@ HTHREAD CreateThread(void* security, size_t stackSize, LPTHREAD_START_ROUTINE st
 DWORD ResumeThread(HTHREAD thread);
 // STILL_ACTIVE until the thread has ended, then its exit code.
 BOOL GetExitCodeThread(HTHREAD thread, DWORD* exitCode);
-// GetThreadPriority's answer for a call that failed.
-constexpr int THREAD_PRIORITY_ERROR_RETURN = 0x7FFFFFFF;
 
 // One of the THREAD_PRIORITY_* values, mapped onto what the process may change of the
 // thread's scheduling (see ThreadPrimitives.cpp), so that an ordinary user can set every one
 // of them, in any order. EINVAL for any other value, ESRCH for a thread that has ended.
 BOOL SetThreadPriority(HTHREAD thread, int priority);
-// The THREAD_PRIORITY_* value last set, THREAD_PRIORITY_NORMAL before that.
-int GetThreadPriority(HTHREAD thread);
 // Where SetThreadPriority puts a thread that began at the nice value baseNice, in a process
 // that may set nice values as low as niceFloor (20 - RLIMIT_NICE, or -20 with CAP_SYS_NICE): a
 // scheduling policy (SCHED_OTHER, SCHED_BATCH or SCHED_IDLE) and a nice value. False for a
@@ -66,7 +62,6 @@ DWORD WaitForSingleObject(HTHREAD thread, DWORD milliseconds);
 
 HEVENT CreateEventA(void* security, BOOL manualReset, BOOL initialState, const char* name);
 BOOL SetEvent(HEVENT event);
-BOOL ResetEvent(HEVENT event);
 BOOL CloseHandle(HEVENT event);
 // An auto-reset event is reset by the wait that it ends.
 DWORD WaitForSingleObject(HEVENT event, DWORD milliseconds);
@@ -79,7 +74,6 @@ void InitializeCriticalSection(CRITICAL_SECTION* section);
 void EnterCriticalSection(CRITICAL_SECTION* section);
 BOOL TryEnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
-void DeleteCriticalSection(CRITICAL_SECTION* section);
 
 // Holds a critical section for the life of the guard.
 class CriticalSectionGuard {

@@ -1,8 +1,5 @@
 #include "thread/Thread.h"
 
-#include <algorithm>
-#include <iterator>
-
 #include "framework/Exceptions.h"
 
 namespace {
@@ -203,14 +200,6 @@ DWORD TThread::WaitUntilFinished() {
 
 void TThread::SetPriorityLevel(TThreadPriority level) {
   CheckThreadCall(SetThreadPriority(ThreadHandle, kPriorities[level]) != FALSE);
-}
-
-TThreadPriority TThread::GetPriorityLevel() {
-  const int priority = GetThreadPriority(ThreadHandle);
-  if (priority == THREAD_PRIORITY_ERROR_RETURN) RaiseThreadError(GetLastError());
-  const auto* level = std::find(std::begin(kPriorities), std::end(kPriorities), priority);
-  return level == std::end(kPriorities) ? plNormal
-                                        : static_cast<TThreadPriority>(level - kPriorities);
 }
 
 void TThread::RaiseThreadError(DWORD code) {

@@ -90,8 +90,6 @@ class TThread : public TObject {
   // Every level can be set by a user without privileges, in any order; see SetThreadPriority
   // for how the levels land on the scheduler.
   void SetPriorityLevel(TThreadPriority level);
-  // The level last set; plNormal before any.
-  TThreadPriority GetPriorityLevel();
   // What NotifyFinished hands to the main thread.
   void CallOnFinished();
 

@@ -16,11 +16,6 @@
 #include "tests/support/LiveThreads.h"
 #include "tests/support/MessageLoop.h"
 
-// Whether the program's serial port is open now.
-inline bool PortIsOpen() {
-  return PortHandle != nullptr && PortHandle != INVALID_HANDLE_VALUE;
-}
-
 class MainWindowTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -39,7 +34,7 @@ class MainWindowTest : public testing::Test {
     RunUntil([] { return LiveThreadCount() == 0; }, 10000);
     delete Form1;
     Form1 = nullptr;
-    if (PortIsOpen()) CloseHandle(PortHandle);
+    if (PortHandle != nullptr && PortHandle != INVALID_HANDLE_VALUE) CloseHandle(PortHandle);
     ResetSerialState();
     Application->OnException = nullptr;
     TForm1::Clock = DefaultClock;

@@ -16,7 +16,7 @@ TEST_F(StartupTest, WithTheAdapterPresentTheBoardIsGreetedAndTheStatusIsLime) {
   PseudoTerminal board;
   ASSERT_TRUE(board.CreateSymlink("/dev/ttyUSB0"));
   CreateMainWindow();
-  EXPECT_TRUE(PortIsOpen());
+  EXPECT_NE(PortHandle, INVALID_HANDLE_VALUE);
   EXPECT_EQ(Form1->Panel3->Color(), clLime);
   EXPECT_EQ(Form1->Label9->Color(), clLime);
   EXPECT_EQ(Form1->Label9->Caption(), "FTDI chip is found, Virtual Com Port is opened ");
@@ -71,7 +71,7 @@ TEST_F(StartupTest, APortNameFromTheCommandLineIsOpenedAndShownWhateverItsLength
   ASSERT_TRUE(board.CreateSymlink(name));
   StartOptions.port = name;
   CreateMainWindow();
-  EXPECT_TRUE(PortIsOpen());
+  EXPECT_NE(PortHandle, INVALID_HANDLE_VALUE);
   EXPECT_EQ(board.ReadAvailable(500), "?//");
   EXPECT_EQ(Form1->ComboBox1->GetText(), name);
   EXPECT_EQ(PortName, name);

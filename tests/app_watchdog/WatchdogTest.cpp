@@ -100,7 +100,7 @@ TEST_F(WatchdogTest, PulledAdapterTurnsTheStatusRedAndItsReturnTurnsItLimeWithou
   PlugIn(board);
   RunCycles(1);
   EXPECT_EQ(Form1->Panel3->Color(), clLime);
-  EXPECT_TRUE(PortIsOpen());
+  EXPECT_NE(PortHandle, INVALID_HANDLE_VALUE);
   EXPECT_EQ(Form1->Label9->Caption(), kPortFoundText);
   EXPECT_EQ(Form1->Label12->Caption(), " ");
   EXPECT_EQ(Form1->Label12->Color(), clLime);
@@ -112,7 +112,7 @@ TEST_F(WatchdogTest, PulledAdapterTurnsTheStatusRedAndItsReturnTurnsItLimeWithou
   // handle left open would keep the exclusive lock, and the next open would fail.
   RunCycles(2);
   EXPECT_EQ(board.ReadAvailable(300), "");
-  EXPECT_TRUE(PortIsOpen());
+  EXPECT_NE(PortHandle, INVALID_HANDLE_VALUE);
   EXPECT_EQ(Form1->Panel3->Color(), clLime);
   EXPECT_TRUE(exceptions.empty());
 }

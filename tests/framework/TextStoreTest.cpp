@@ -46,7 +46,6 @@ TEST(TextStoreTest, EveryKindOfLineEndBecomesOneBreak) {
   EXPECT_EQ(store.Text(0, store.Length()), "a\nb\nc\nd\n\ne\n\n");
   EXPECT_EQ(store.LineCount(), 8u);
   EXPECT_EQ(store.CrLfText(0, store.Length()), "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n\r\n");
-  EXPECT_EQ(store.CrLfLength(), store.CrLfText(0, store.Length()).size());
   // Pieces are converted on their own: a '\r' ending one piece and a '\n' starting the next are
   // two breaks.
   store.Assign("");

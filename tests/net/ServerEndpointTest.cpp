@@ -71,7 +71,7 @@ TEST_F(ServerEndpointTest, TakenPortFailsInBindThenListeningRaisesLookupAndListe
   Listen();
   EXPECT_TRUE(server->IsConnected());
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekListen}));
-  EXPECT_EQ(server->SocketAddress().sin_port, WinSock::htons(port));
+  EXPECT_TRUE(TcpClient().Connect(port));
   ExpectThrowWithMessage<ESocketError>([&] { Listen(); }, "Can't listen on an open socket");
   EXPECT_TRUE(server->IsConnected());
 }
@@ -98,7 +98,7 @@ TEST_F(ServerEndpointTest, AClosedEndpointAnswersEmptyWithoutExceptions) {
   Listen();
   auto client = Connect();
   TCustomWinSocket* endpoint = lastClient;
-  endpoint->CloseNow();
+  endpoint->CloseEndpoint(endpoint->SocketHandle());
   EXPECT_FALSE(endpoint->IsConnected());
   EXPECT_EQ(endpoint->ReceiveAllText(), "");
   EXPECT_EQ(endpoint->SendString("abc"), 0);
@@ -170,7 +170,7 @@ TEST_F(ServerEndpointTest, ClosingTheServerDropsItsClientsSilentlyLastAcceptedFi
   auto second = Connect();
   auto third = Connect();
   serverEvents.clear();
-  server->CloseNow();
+  server->CloseEndpoint(server->SocketHandle());
   EXPECT_EQ(connects - connectsBefore, 3);
   EXPECT_EQ(destroyed, (std::vector<int>{3, 2, 1}));
   EXPECT_EQ(server->ActiveConnections(), 0);
@@ -188,9 +188,9 @@ TEST_F(ServerEndpointTest, ClosingTheServerDropsItsClientsSilentlyLastAcceptedFi
 TEST_F(ServerEndpointTest, AFreeStillWaitingWhenTheServerClosesDestroysNothingTwice) {
   Listen();
   auto client = Connect();
-  lastClient->CloseNow();  // posts its free request
+  lastClient->CloseEndpoint(lastClient->SocketHandle());  // posts its free request
   EXPECT_EQ(server->ActiveConnections(), 1);
-  server->CloseNow();
+  server->CloseEndpoint(server->SocketHandle());
   EXPECT_EQ(server->ActiveConnections(), 0);
   RunFor(50);
   EXPECT_TRUE(exceptions.messages.empty());
@@ -291,7 +291,7 @@ TEST_F(ServerEndpointTest, AnExceptionInTheDisconnectHandlerStillClosesAndFreesT
 TEST_F(ServerEndpointTest, AnUnknownServiceEndsAsTheLookupErrorAndAKnownOneListensOnItsPort) {
   server->StartListening("", "", "no-such-service-tallyvane", 0, 5, false);
   EXPECT_FALSE(server->IsConnected());
-  EXPECT_EQ(server->ResolveState(), rsService);
+  EXPECT_TRUE(exceptions.messages.empty());
   ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
   EXPECT_EQ(exceptions.messages[0],
             "Windows socket error: Valid name, no data record of requested type (11004), on API "
@@ -306,7 +306,7 @@ TEST_F(ServerEndpointTest, AnUnknownServiceEndsAsTheLookupErrorAndAKnownOneListe
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup}));
   ASSERT_TRUE(RunUntil([&] { return server->IsConnected(); }));
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup, sekListen}));
-  EXPECT_EQ(server->SocketAddress().sin_port, WinSock::htons(4711));
+  EXPECT_TRUE(TcpClient().Connect(4711));
   EXPECT_TRUE(exceptions.messages.empty());
 }
 

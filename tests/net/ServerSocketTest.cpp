@@ -63,7 +63,7 @@ TEST_F(ServerSocketTest, OpeningListensAndRunsOnListenOnceWithTheComponentAsSend
   EXPECT_FALSE(component->Active());
   // The flag follows the endpoint when that closes by itself.
   component->OpenServer();
-  component->ListeningEndpoint()->CloseNow();
+  component->ListeningEndpoint()->CloseEndpoint(component->ListeningEndpoint()->SocketHandle());
   EXPECT_FALSE(component->Active());
   component->OpenServer();
   EXPECT_TRUE(component->Active());

@@ -15,7 +15,7 @@ void ExpectLevels(int niceLimit, const std::string& table) {
     GTEST_SKIP() << "RLIMIT_NICE " << niceLimit << " cannot be set here";
   }
   EXPECT_EQ(result.status, 0) << result.output;
-  // Every level from every other, none refused, each read back as set; then the table.
+  // Every level from every other, none refused, each in the state it has alone; then the table.
   EXPECT_EQ(result.output, table + "done\n");
 }
 
@@ -23,35 +23,35 @@ void ExpectLevels(int niceLimit, const std::string& table) {
 
 TEST(PriorityLevels, AUserWithoutNiceRoomGetsEveryLevelWithTheBatchPolicyBelowNormal) {
   ExpectLevels(0,
-               "plIdle batch 0 plIdle\n"
-               "plLowest batch 0 plLowest\n"
-               "plBelowNormal batch 0 plBelowNormal\n"
-               "plNormal normal 0 plNormal\n"
-               "plAboveNormal normal 0 plAboveNormal\n"
-               "plHighest normal 0 plHighest\n"
-               "plTimeCritical normal 0 plTimeCritical\n");
+               "plIdle batch 0\n"
+               "plLowest batch 0\n"
+               "plBelowNormal batch 0\n"
+               "plNormal normal 0\n"
+               "plAboveNormal normal 0\n"
+               "plHighest normal 0\n"
+               "plTimeCritical normal 0\n");
 }
 
 TEST(PriorityLevels, ARaisedNiceLimitKeepsTheOrderOfAllLevels) {
   // RLIMIT_NICE 30 lets the user go back down to nice -10.
   ExpectLevels(30,
-               "plIdle idle 19 plIdle\n"
-               "plLowest normal 10 plLowest\n"
-               "plBelowNormal normal 5 plBelowNormal\n"
-               "plNormal normal 0 plNormal\n"
-               "plAboveNormal normal -4 plAboveNormal\n"
-               "plHighest normal -7 plHighest\n"
-               "plTimeCritical normal -10 plTimeCritical\n");
+               "plIdle idle 19\n"
+               "plLowest normal 10\n"
+               "plBelowNormal normal 5\n"
+               "plNormal normal 0\n"
+               "plAboveNormal normal -4\n"
+               "plHighest normal -7\n"
+               "plTimeCritical normal -10\n");
 }
 
 TEST(PriorityLevels, ALimitThatReachesOnlyNormalKeepsTheLevelsBelowIt) {
   // RLIMIT_NICE 20: back down to nice 0 but not beyond.
   ExpectLevels(20,
-               "plIdle idle 19 plIdle\n"
-               "plLowest normal 10 plLowest\n"
-               "plBelowNormal normal 5 plBelowNormal\n"
-               "plNormal normal 0 plNormal\n"
-               "plAboveNormal normal 0 plAboveNormal\n"
-               "plHighest normal 0 plHighest\n"
-               "plTimeCritical normal 0 plTimeCritical\n");
+               "plIdle idle 19\n"
+               "plLowest normal 10\n"
+               "plBelowNormal normal 5\n"
+               "plNormal normal 0\n"
+               "plAboveNormal normal 0\n"
+               "plHighest normal 0\n"
+               "plTimeCritical normal 0\n");
 }
