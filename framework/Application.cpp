@@ -195,13 +195,8 @@ bool TApplication::RunIdleSteps() {
   if (inIdle_) return false;
   inIdle_ = true;
   bool foundWork = false;
-  for (size_t i = 0; i < idleSteps_.size(); ++i) {
-    try {
-      if (idleSteps_[i]()) foundWork = true;
-    } catch (...) {
-      HandleException(this);
-    }
-  }
+  for (size_t i = 0; i < idleSteps_.size(); ++i)
+    RunGuarded(this, [&] { foundWork = idleSteps_[i]() || foundWork; });
   inIdle_ = false;
   return foundWork;
 }

@@ -105,3 +105,17 @@ class TApplication : public TComponent {
 };
 
 extern TApplication* Application;
+
+// Runs code on behalf of sender where an exception must travel no further (an event handler
+// called from the toolkit or a message window): an exception is shown by the application.
+// False when one was thrown.
+template <class F>
+bool RunGuarded(TObject* sender, F&& action) {
+  try {
+    action();
+    return true;
+  } catch (...) {
+    if (Application) Application->HandleException(sender);
+    return false;
+  }
+}

@@ -130,28 +130,13 @@ class TCustomControlWidget : public QWidget {
     Guard([this, &message] { control_->Dispatch(message); });
   }
   void mousePressEvent(QMouseEvent* event) override {
-    TMouseButton button;
-    if (!control_ || !ButtonOf(event->button(), button)) return;
-    const int shift = ShiftOf(event->modifiers(), event->buttons());
-    const QPoint at = event->position().toPoint();
-    Guard([&] { control_->DoMouseDown(button, shift, at.x(), at.y()); });
+    MouseButtonEvent(event, &TCustomControl::DoMouseDown, 0);
   }
   void mouseReleaseEvent(QMouseEvent* event) override {
-    TMouseButton button;
-    if (!control_ || !ButtonOf(event->button(), button)) return;
-    const int shift = ShiftOf(event->modifiers(), event->buttons());
-    const QPoint at = event->position().toPoint();
-    Guard([&] { control_->DoMouseUp(button, shift, at.x(), at.y()); });
+    MouseButtonEvent(event, &TCustomControl::DoMouseUp, 0);
   }
   void mouseDoubleClickEvent(QMouseEvent* event) override {
-    TMouseButton button;
-    if (!control_ || !ButtonOf(event->button(), button)) return;
-    const int shift = ShiftOf(event->modifiers(), event->buttons()) | ssDouble;
-    const QPoint at = event->position().toPoint();
-    Guard([&] {
-      control_->DoMouseDown(button, shift, at.x(), at.y());
-      if (control_ && button == mbLeft) control_->DoDblClick();
-    });
+    MouseButtonEvent(event, &TCustomControl::DoMouseDown, ssDouble);
   }
   void mouseMoveEvent(QMouseEvent* event) override {
     if (!control_) return;
@@ -194,11 +179,22 @@ class TCustomControlWidget : public QWidget {
  private:
   template <class F>
   void Guard(F&& action) {
-    try {
-      action();
-    } catch (...) {
-      if (Application) Application->HandleException(control_);
-    }
+    RunGuarded(control_, std::forward<F>(action));
+  }
+
+  // A press (the second one of a double click with ssDouble, which is also the double click of
+  // the left button) or a release of a button that the control knows.
+  void MouseButtonEvent(QMouseEvent* event,
+                        void (TCustomControl::*handle)(TMouseButton, int, int, int),
+                        int doubleClick) {
+    TMouseButton button;
+    if (!control_ || !ButtonOf(event->button(), button)) return;
+    const int shift = ShiftOf(event->modifiers(), event->buttons()) | doubleClick;
+    const QPoint at = event->position().toPoint();
+    Guard([&] {
+      (control_->*handle)(button, shift, at.x(), at.y());
+      if (control_ && doubleClick && button == mbLeft) control_->DoDblClick();
+    });
   }
 
   TCustomControl* control_ = nullptr;

@@ -41,25 +41,14 @@ TForm::TForm(TComponent* owner) : TWinControl(owner, new FormWidget(this)) {
 }
 
 TForm::~TForm() {
-  if (OnDestroy) {
-    try {
-      OnDestroy(this);
-    } catch (...) {
-      if (Application) Application->HandleException(this);
-    }
-  }
+  if (OnDestroy) RunGuarded(this, [this] { OnDestroy(this); });
   static_cast<FormWidget*>(Widget())->Detach();
   // Owned controls go first: they sit on this form's widget.
   DestroyComponents();
 }
 
 void TForm::AfterConstruction() {
-  if (!OnCreate) return;
-  try {
-    OnCreate(this);
-  } catch (...) {
-    if (Application) Application->HandleException(this);
-  }
+  if (OnCreate) RunGuarded(this, [this] { OnCreate(this); });
 }
 
 void TForm::ReadDescription(const std::string& text) {
@@ -88,14 +77,7 @@ bool TForm::CloseRequestedByWindow() {
 
 void TForm::Close() {
   TCloseAction action = TCloseAction::caHide;
-  if (OnClose) {
-    try {
-      OnClose(this, action);
-    } catch (...) {
-      if (Application) Application->HandleException(this);
-      return;
-    }
-  }
+  if (OnClose && !RunGuarded(this, [this, &action] { OnClose(this, action); })) return;
   if (action == TCloseAction::caNone) return;
   if (Application && Application->MainForm() == this) {
     Application->Terminate();

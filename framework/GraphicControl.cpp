@@ -21,14 +21,8 @@ class GraphicControlWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     if (!control_) return;
-    if (control_->pending_) {
-      // Exceptions must not travel through the toolkit's event delivery.
-      try {
-        control_->PaintSurface();
-      } catch (...) {
-        if (Application) Application->HandleException(control_);
-      }
-    }
+    // Exceptions must not travel through the toolkit's event delivery.
+    if (control_->pending_) RunGuarded(control_, [this] { control_->PaintSurface(); });
     const TPixelBuffer& surface = control_->surface_;
     if (surface.Width() == 0 || surface.Height() == 0) return;
     const QImage image(reinterpret_cast<const uchar*>(surface.Data()), surface.Width(),

@@ -7,14 +7,9 @@
 #include "framework/Types.h"
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner), timer_(std::make_unique<QTimer>()) {
-  QObject::connect(timer_.get(), &QTimer::timeout, [this] {
-    // An exception from the handler is shown, and the timer goes on.
-    try {
-      Timer();
-    } catch (...) {
-      if (Application) Application->HandleException(this);
-    }
-  });
+  // An exception from the handler is shown, and the timer goes on.
+  QObject::connect(timer_.get(), &QTimer::timeout,
+                   [this] { RunGuarded(this, [this] { Timer(); }); });
   UpdateTimer();
 }
 
