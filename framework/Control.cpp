@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QWidget>
 #include <algorithm>
+#include <utility>
 
 #include "framework/FramePacer.h"
 
@@ -108,12 +109,10 @@ void TControl::ParentColorChanged() {
 void TControl::ParentFontChanged() {
   if (!parent_ || !parentFont_) return;
   if (font_ == parent_->Font()) return;
-  font_.OnChange = nullptr;
+  // Taking the parent's font is not a font of the control's own.
+  auto ownFontChanged = std::exchange(font_.OnChange, nullptr);
   font_.Assign(parent_->Font());
-  font_.OnChange = [this] {
-    parentFont_ = false;
-    FontChanged();
-  };
+  font_.OnChange = std::move(ownFontChanged);
   FontChanged();
 }
 

@@ -102,7 +102,6 @@ void TForm::SetClientHeight(int height) {
 }
 
 TRect TForm::ClientRect() const {
-  if (clientWidth_ > 0 || clientHeight_ > 0) return Rect(0, 0, clientWidth_, clientHeight_);
   return Rect(0, 0, std::max(Width() - kFrameWidth, 0), std::max(Height() - kFrameHeight, 0));
 }
 
@@ -125,10 +124,8 @@ void TForm::Loaded() {
 }
 
 void TForm::BoundsChanged() {
-  clientWidth_ = std::max(Width() - kFrameWidth, 0);
-  clientHeight_ = std::max(Height() - kFrameHeight, 0);
   Widget()->move(Left(), Top());
-  Widget()->resize(clientWidth_, clientHeight_);
+  Widget()->resize(ClientWidth(), ClientHeight());
 }
 
 void TForm::TextChanged() {

@@ -74,6 +74,4 @@ class TForm : public TWinControl, public TDescriptionRoot {
   TMethodTable methods_;
   std::map<std::string, std::function<void(TComponent*)>> fields_;
   bool autoSize_ = false;
-  int clientWidth_ = 0;
-  int clientHeight_ = 0;
 };
