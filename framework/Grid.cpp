@@ -160,22 +160,6 @@ void TCustomGrid::SetFixed(TGridAxis& axis, int count) {
   Invalidate();
 }
 
-void TCustomGrid::SetColCount(int count) {
-  SetCount(cols_, count);
-}
-
-void TCustomGrid::SetRowCount(int count) {
-  SetCount(rows_, count);
-}
-
-void TCustomGrid::SetFixedCols(int count) {
-  SetFixed(cols_, count);
-}
-
-void TCustomGrid::SetFixedRows(int count) {
-  SetFixed(rows_, count);
-}
-
 void TCustomGrid::SetDefaultColWidth(int width) {
   if (SetIfChanged(cols_.size, std::max(width, 0))) Invalidate();
 }
@@ -396,24 +380,22 @@ void TCustomGrid::DrawGridLines(const TRect& clip) {
   canvas.Brush().SetStyle(bsSolid);
   const int gridRight = GridEnd(cols_, gridLineWidth_, clip.Right);
   const int gridBottom = GridEnd(rows_, gridLineWidth_, clip.Bottom);
-  for (int col = 0; col < cols_.count; ++col) {
-    const int left = CellStart(cols_, gridLineWidth_, col);
-    if (left < 0 || left >= clip.Right) continue;
-    const int x = left + cols_.size;
-    const bool fixed = col < cols_.fixed;
-    if (!options_.count(fixed ? goFixedVertLine : goVertLine)) continue;
-    canvas.Brush().SetColor(fixed ? clBtnShadow : clSilver);
-    canvas.FillRect(Rect(x, 0, x + gridLineWidth_, gridBottom));
-  }
-  for (int row = 0; row < rows_.count; ++row) {
-    const int top = CellStart(rows_, gridLineWidth_, row);
-    if (top < 0 || top >= clip.Bottom) continue;
-    const int y = top + rows_.size;
-    const bool fixed = row < rows_.fixed;
-    if (!options_.count(fixed ? goFixedHorzLine : goHorzLine)) continue;
-    canvas.Brush().SetColor(fixed ? clBtnShadow : clSilver);
-    canvas.FillRect(Rect(0, y, gridRight, y + gridLineWidth_));
-  }
+  // The lines behind the cells of one axis, each running across the other axis.
+  auto drawLines = [&](const TGridAxis& axis, int clipEnd, TGridOption fixedOption,
+                       TGridOption option, auto lineAt) {
+    for (int cell = 0; cell < axis.count; ++cell) {
+      const int start = CellStart(axis, gridLineWidth_, cell);
+      if (start < 0 || start >= clipEnd) continue;
+      const bool fixed = cell < axis.fixed;
+      if (!options_.count(fixed ? fixedOption : option)) continue;
+      canvas.Brush().SetColor(fixed ? clBtnShadow : clSilver);
+      canvas.FillRect(lineAt(start + axis.size));
+    }
+  };
+  drawLines(cols_, clip.Right, goFixedVertLine, goVertLine,
+            [&](int x) { return Rect(x, 0, x + gridLineWidth_, gridBottom); });
+  drawLines(rows_, clip.Bottom, goFixedHorzLine, goHorzLine,
+            [&](int y) { return Rect(0, y, gridRight, y + gridLineWidth_); });
 }
 
 void TCustomGrid::DrawRaisedEdge(const TRect& rect) {

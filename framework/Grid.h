@@ -59,13 +59,13 @@ class TCustomGrid : public TCustomControl {
   std::string ClassName() const override { return "TCustomGrid"; }
 
   int ColCount() const { return cols_.count; }
-  void SetColCount(int count);
+  void SetColCount(int count) { SetCount(cols_, count); }
   int RowCount() const { return rows_.count; }
-  void SetRowCount(int count);
+  void SetRowCount(int count) { SetCount(rows_, count); }
   int FixedCols() const { return cols_.fixed; }
-  void SetFixedCols(int count);
+  void SetFixedCols(int count) { SetFixed(cols_, count); }
   int FixedRows() const { return rows_.fixed; }
-  void SetFixedRows(int count);
+  void SetFixedRows(int count) { SetFixed(rows_, count); }
   int DefaultColWidth() const { return cols_.size; }
   void SetDefaultColWidth(int width);
   int DefaultRowHeight() const { return rows_.size; }
