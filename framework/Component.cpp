@@ -17,12 +17,6 @@ TComponent* TComponent::FindComponent(const std::string& name) const {
   return nullptr;
 }
 
-void TComponent::Loaded() {}
-
-void TComponent::InsertComponent(TComponent* component) {
-  components_.push_back(component);
-}
-
 void TComponent::RemoveComponent(TComponent* component) {
   auto it = std::find(components_.begin(), components_.end(), component);
   if (it != components_.end()) components_.erase(it);

@@ -193,10 +193,6 @@ void TCustomControl::HandleNeeded() {
   CreateWnd();
 }
 
-void TCustomControl::CreateWnd() {}
-
-void TCustomControl::Dispatch(TMessage&) {}
-
 void TCustomControl::PaintWindow() {
   const TRect client = ClientRect();
   if (buffer_.Width() != client.Width() || buffer_.Height() != client.Height()) {

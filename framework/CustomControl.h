@@ -41,7 +41,7 @@ class TCustomControl : public TWinControl {
   TCanvas& Canvas() { return *canvas_; }
 
   // Messages to the control's window. WM_SIZE arrives whenever the client area changes size.
-  virtual void Dispatch(TMessage& message);
+  virtual void Dispatch(TMessage&) {}
 
   // Creates the window, which otherwise comes when the control is first placed on a parent.
   void HandleNeeded();
@@ -73,7 +73,7 @@ class TCustomControl : public TWinControl {
 
  protected:
   // Runs once, when the window is created (when the control is first placed on a parent).
-  virtual void CreateWnd();
+  virtual void CreateWnd() {}
   virtual void Paint();
   virtual void MouseDown(TMouseButton button, int shift, int x, int y);
   virtual void MouseUp(TMouseButton button, int shift, int x, int y);

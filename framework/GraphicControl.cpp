@@ -53,15 +53,7 @@ TGraphicControl::~TGraphicControl() {
   static_cast<GraphicControlWidget*>(Widget())->SetControl(nullptr);
 }
 
-TCanvas* TGraphicControl::Canvas() {
-  return &canvas_;
-}
-
 void TGraphicControl::Paint() {}
-
-const TPixelBuffer& TGraphicControl::Surface() const {
-  return surface_;
-}
 
 TColor TGraphicControl::SurfacePixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= surface_.Width() || y >= surface_.Height()) return clBlack;
