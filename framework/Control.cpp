@@ -40,7 +40,7 @@ void TControl::SetParent(TWinControl* parent) {
   parent_ = parent;
   if (parent_) {
     parent_->InsertControl(this);
-    widget_->setParent(parent_->ClientWidget());
+    widget_->setParent(parent_->Widget());
     if (parentColor_) ParentColorChanged();
     if (parentFont_) ParentFontChanged();
     BoundsChanged();
@@ -172,21 +172,9 @@ TWinControl::~TWinControl() {
   while (!controls_.empty()) controls_.back()->SetParent(nullptr);
 }
 
-QWidget* TWinControl::ClientWidget() const {
-  return Widget();
-}
-
-void TWinControl::InsertControl(TControl* control) {
-  controls_.push_back(control);
-}
-
 void TWinControl::RemoveControl(TControl* control) {
   auto it = std::find(controls_.begin(), controls_.end(), control);
   if (it != controls_.end()) controls_.erase(it);
-}
-
-void TWinControl::SetTabOrder(int order) {
-  tabOrder_ = order;
 }
 
 void TWinControl::ApplyTabOrder() {

@@ -141,12 +141,9 @@ class TWinControl : public TControl {
   TControl* Controls(int index) const { return controls_.at(static_cast<size_t>(index)); }
 
   int TabOrder() const { return tabOrder_; }
-  void SetTabOrder(int order);
+  void SetTabOrder(int order) { tabOrder_ = order; }
   bool TabStop() const { return tabStop_; }
   void SetTabStop(bool tabStop) { tabStop_ = tabStop; }
-
-  // Where child widgets go; a notebook puts them on its page, a form on its client area.
-  virtual QWidget* ClientWidget() const;
 
   // Chains the keyboard focus through the children by their TabOrder, and so on down.
   void ApplyTabOrder();
@@ -161,7 +158,7 @@ class TWinControl : public TControl {
 
  private:
   friend class TControl;
-  void InsertControl(TControl* control);
+  void InsertControl(TControl* control) { controls_.push_back(control); }
   void RemoveControl(TControl* control);
 
   std::vector<TControl*> controls_;

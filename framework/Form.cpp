@@ -60,10 +60,6 @@ void TForm::BindField(const std::string& name, TComponent* component) {
   if (it != fields_.end()) it->second(component);
 }
 
-QWidget* TForm::ClientWidget() const {
-  return Widget();
-}
-
 void TForm::Show() {
   SetVisible(true);
   Widget()->show();
