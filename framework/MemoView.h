@@ -51,7 +51,7 @@ class TMemoView : public QWidget {
   void SetMaxLines(size_t maxLines);
 
   bool ReadOnly() const { return readOnly_; }
-  void SetReadOnly(bool readOnly);
+  void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
   void SetWordWrap(bool wordWrap);
   void SetVerticalScrollBar(bool shown);
 
@@ -121,9 +121,11 @@ class TMemoView : public QWidget {
   // Whether the row `rowsAbove` rows below the top row `top` ends inside the view.
   bool RowFits(const TRow& top, int rowsAbove) const;
   int ScrollBarWidth() const;
+  void PlaceScrollBar();
   int TextWidth() const;
   int FullRows() const;
-  qreal TopOffset() const;
+  // The room above a top row: the margin sits above the first line of the text only.
+  static int TopOffset(const TRow& top) { return top == TRow{} ? kMargin : 0; }
   void KeepVisible(size_t position);
   size_t PositionAt(QPointF point);
   void ScrollRows(int rows);
@@ -133,6 +135,9 @@ class TMemoView : public QWidget {
   size_t Moved(TMove move);
   bool HandleEditKey(QKeyEvent* event);
   void Repaint();
+  QString SelectedText() const {
+    return QString::fromLatin1(store_.Text(SelectionStart(), SelectionEnd()));
+  }
   // Just before the frame: asks for the drawing the changes since the last paint need.
   void PrepareFrame();
 
