@@ -14,13 +14,6 @@
 
 TApplication* Application = nullptr;
 
-namespace {
-
-// The newest messages kept while an exception dialog is open.
-constexpr size_t kMaxWaitingMessages = 100;
-
-}  // namespace
-
 std::string TApplication::TitleOf(const char* path) {
   std::string name = path ? path : "";
   const size_t slash = name.find_last_of('/');
@@ -33,6 +26,9 @@ std::string TApplication::TitleOf(const char* path) {
 }
 
 namespace {
+
+// The newest messages kept while an exception dialog is open.
+constexpr size_t kMaxWaitingMessages = 100;
 
 QPointer<QMessageBox>& OpenDialog() {
   static QPointer<QMessageBox> dialog;
