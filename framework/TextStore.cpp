@@ -103,12 +103,8 @@ bool TTextStore::Equals(std::string_view text) const {
 }
 
 std::string TTextStore::CrLfText(size_t from, size_t to) const {
-  to = std::min(to, Length());
   std::string result;
-  if (from >= to) return result;
-  result.reserve(to - from + 16);
-  for (size_t position = from; position < to; ++position) {
-    const char c = At(position);
+  for (const char c : Text(from, to)) {
     if (c == '\n') result += '\r';
     result += c;
   }
