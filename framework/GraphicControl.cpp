@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QWidget>
 
 #include "framework/Application.h"
@@ -62,11 +63,7 @@ TColor TGraphicControl::SurfacePixel(int x, int y) const {
 
 void TGraphicControl::PaintSurface() {
   surface_.Resize(Width(), Height());
-  struct PaintingFlag {
-    bool& flag;
-    explicit PaintingFlag(bool& f) : flag(f) { flag = true; }
-    ~PaintingFlag() { flag = false; }
-  } painting(painting_);
+  const QScopedValueRollback<bool> painting(painting_, true);
   Paint();
   pending_ = false;
 }
