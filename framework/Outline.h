@@ -56,8 +56,8 @@ class TOutlineNode : public TObject {
   // Indexes of children; -1 when there is none.
   int GetFirstChild() const { return children_.empty() ? -1 : children_.front()->Index(); }
   int GetLastChild() const { return children_.empty() ? -1 : children_.back()->Index(); }
-  int GetNextChild(int childIndex) const;
-  int GetPrevChild(int childIndex) const;
+  int GetNextChild(int childIndex) const { return ChildBeside(childIndex, 1); }
+  int GetPrevChild(int childIndex) const { return ChildBeside(childIndex, -1); }
   int ChildCount() const { return static_cast<int>(children_.size()); }
   TOutlineNode* Child(int position) const { return children_.at(position).get(); }
 
@@ -69,6 +69,8 @@ class TOutlineNode : public TObject {
   bool Holds(const TOutlineNode* node) const;
   // The position among the children of the child with that index; -1 when it is none of them.
   int ChildPosition(int childIndex) const;
+  // The index of the child `step` places from the child with that index; -1 when there is none.
+  int ChildBeside(int childIndex, int step) const;
 
   TCustomOutline* outline_;
   TOutlineNode* parent_;
