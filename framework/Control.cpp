@@ -116,10 +116,6 @@ void TControl::ParentFontChanged() {
   FontChanged();
 }
 
-void TControl::SetText(const std::string& text) {
-  if (SetIfChanged(text_, text)) TextChanged();
-}
-
 void TControl::TextChanged() {}
 
 void TControl::ColorChanged() {

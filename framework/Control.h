@@ -72,7 +72,9 @@ class TControl : public TComponent {
   const std::string& Caption() const { return text_; }
   void SetCaption(const std::string& text) { SetText(text); }
   const std::string& Text() const { return text_; }
-  virtual void SetText(const std::string& text);
+  virtual void SetText(const std::string& text) {
+    if (SetIfChanged(text_, text)) TextChanged();
+  }
 
   std::string Hint() const { return hint_; }
   void SetHint(const std::string& hint) { hint_ = hint; }

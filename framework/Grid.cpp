@@ -160,22 +160,6 @@ void TCustomGrid::SetFixed(TGridAxis& axis, int count) {
   Invalidate();
 }
 
-void TCustomGrid::SetDefaultColWidth(int width) {
-  if (SetIfChanged(cols_.size, std::max(width, 0))) Invalidate();
-}
-
-void TCustomGrid::SetDefaultRowHeight(int height) {
-  if (SetIfChanged(rows_.size, std::max(height, 0))) Invalidate();
-}
-
-void TCustomGrid::SetGridLineWidth(int width) {
-  if (SetIfChanged(gridLineWidth_, std::max(width, 0))) Invalidate();
-}
-
-void TCustomGrid::SetScrollBars(TScrollStyle scrollBars) {
-  if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
-}
-
 void TCustomGrid::SetOptions(const TGridOptions& options) {
   if (options == options_) return;
   options_ = options;
@@ -219,14 +203,6 @@ int TCustomGrid::VisibleColCount() const {
 
 int TCustomGrid::VisibleRowCount() const {
   return VisibleCount(rows_, gridLineWidth_, ClientHeight());
-}
-
-void TCustomGrid::SetLeftCol(int col) {
-  if (SetIfChanged(cols_.first, std::clamp(col, cols_.fixed, cols_.count - 1))) Invalidate();
-}
-
-void TCustomGrid::SetTopRow(int row) {
-  if (SetIfChanged(rows_.first, std::clamp(row, rows_.fixed, rows_.count - 1))) Invalidate();
 }
 
 void TCustomGrid::ScrollInView(int col, int row) {

@@ -3,6 +3,7 @@
 // current cell that the user moves with the mouse and the arrow keys, and cells that a derived
 // class draws itself through DrawCell.
 
+#include <algorithm>
 #include <set>
 
 #include "framework/CustomControl.h"
@@ -67,13 +68,21 @@ class TCustomGrid : public TCustomControl {
   int FixedRows() const { return rows_.fixed; }
   void SetFixedRows(int count) { SetFixed(rows_, count); }
   int DefaultColWidth() const { return cols_.size; }
-  void SetDefaultColWidth(int width);
+  void SetDefaultColWidth(int width) {
+    if (SetIfChanged(cols_.size, std::max(width, 0))) Invalidate();
+  }
   int DefaultRowHeight() const { return rows_.size; }
-  void SetDefaultRowHeight(int height);
+  void SetDefaultRowHeight(int height) {
+    if (SetIfChanged(rows_.size, std::max(height, 0))) Invalidate();
+  }
   int GridLineWidth() const { return gridLineWidth_; }
-  void SetGridLineWidth(int width);
+  void SetGridLineWidth(int width) {
+    if (SetIfChanged(gridLineWidth_, std::max(width, 0))) Invalidate();
+  }
   TScrollStyle ScrollBars() const { return scrollBars_; }
-  void SetScrollBars(TScrollStyle scrollBars);
+  void SetScrollBars(TScrollStyle scrollBars) {
+    if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
+  }
 
   // The options may be changed in place; that repaints nothing. SetOptions repaints.
   TGridOptions& Options() { return options_; }
@@ -86,9 +95,13 @@ class TCustomGrid : public TCustomControl {
   TGridRect Selection() const;
   // The first scrollable column and row shown.
   int LeftCol() const { return cols_.first; }
-  void SetLeftCol(int col);
+  void SetLeftCol(int col) {
+    if (SetIfChanged(cols_.first, std::clamp(col, cols_.fixed, cols_.count - 1))) Invalidate();
+  }
   int TopRow() const { return rows_.first; }
-  void SetTopRow(int row);
+  void SetTopRow(int row) {
+    if (SetIfChanged(rows_.first, std::clamp(row, rows_.fixed, rows_.count - 1))) Invalidate();
+  }
   int VisibleColCount() const;
   int VisibleRowCount() const;
 

@@ -95,10 +95,6 @@ void TCustomOutline::Click() {
   TCustomControl::Click();
 }
 
-void TCustomOutline::SetScrollBars(TScrollStyle scrollBars) {
-  if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
-}
-
 void TCustomOutline::Invalidate() {
   UpdateScrollBar();
   TCustomControl::Invalidate();
@@ -126,18 +122,6 @@ void TCustomOutline::UpdateScrollBar() {
     verticalBar_->hide();
   }
   updatingBar_ = false;
-}
-
-void TCustomOutline::SetStyle(TOutlineStyle style) {
-  if (SetIfChanged(style_, style)) Invalidate();
-}
-
-void TCustomOutline::SetOptions(const TOutlineOptions& options) {
-  if (SetIfChanged(options_, options)) Invalidate();
-}
-
-void TCustomOutline::SetItemHeight(int height) {
-  if (SetIfChanged(itemHeight_, std::max(height, 1))) Invalidate();
 }
 
 // --- TCustomOutline: rows and input ---------------------------------------------------------

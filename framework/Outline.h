@@ -4,6 +4,7 @@
 // from. An item is opened (expanded) by the user or by code; the outline tells a derived class
 // through Expand before it looks at the item's children, so that they can be filled in then.
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <set>
@@ -144,14 +145,22 @@ class TCustomOutline : public TCustomControl {
   void SetItemSeparator(const std::string& separator) { itemSeparator_ = separator; }
 
   TOutlineStyle Style() const { return style_; }
-  void SetStyle(TOutlineStyle style);
+  void SetStyle(TOutlineStyle style) {
+    if (SetIfChanged(style_, style)) Invalidate();
+  }
   TOutlineOptions& Options() { return options_; }
   const TOutlineOptions& Options() const { return options_; }
-  void SetOptions(const TOutlineOptions& options);
+  void SetOptions(const TOutlineOptions& options) {
+    if (SetIfChanged(options_, options)) Invalidate();
+  }
   int ItemHeight() const { return itemHeight_; }
-  void SetItemHeight(int height);
+  void SetItemHeight(int height) {
+    if (SetIfChanged(itemHeight_, std::max(height, 1))) Invalidate();
+  }
   TScrollStyle ScrollBars() const { return scrollBars_; }
-  void SetScrollBars(TScrollStyle scrollBars);
+  void SetScrollBars(TScrollStyle scrollBars) {
+    if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
+  }
 
   // The pictures of open items, closed items with children and items without children. Setting
   // one copies the picture.

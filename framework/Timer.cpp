@@ -1,10 +1,8 @@
 #include "framework/Timer.h"
 
 #include <QTimer>
-#include <algorithm>
 
 #include "framework/Application.h"
-#include "framework/Types.h"
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner), timer_(std::make_unique<QTimer>()) {
   // An exception from the handler is shown, and the timer goes on.
@@ -15,14 +13,6 @@ TTimer::TTimer(TComponent* owner) : TComponent(owner), timer_(std::make_unique<Q
 
 TTimer::~TTimer() {
   timer_->stop();
-}
-
-void TTimer::SetEnabled(bool enabled) {
-  if (SetIfChanged(enabled_, enabled)) UpdateTimer();
-}
-
-void TTimer::SetInterval(int interval) {
-  if (SetIfChanged(interval_, std::max(interval, 0))) UpdateTimer();
 }
 
 void TTimer::UpdateTimer() {
