@@ -175,10 +175,6 @@ void TApplication::ShowDialog(const std::string& text) {
   OpenDialog() = nullptr;
 }
 
-void TApplication::PostWakeMessage() {
-  window_->Post(WM_NULL, 0, 0);
-}
-
 void TApplication::SetWakeHandler(std::function<void()> handler) {
   wakeHandler_ = std::move(handler);
 }

@@ -64,7 +64,7 @@ class TApplication : public TComponent {
   THiddenWindow& Window() { return *window_; }
   // Posts the wake-up message (WM_NULL) to the application's window; safe from any thread and
   // never blocks.
-  void PostWakeMessage();
+  void PostWakeMessage() { window_->Post(WM_NULL, 0, 0); }
   // What the application's window does with a wake-up, besides waking the loop.
   void SetWakeHandler(std::function<void()> handler);
 

@@ -116,12 +116,6 @@ void TControl::ParentFontChanged() {
   FontChanged();
 }
 
-void TControl::TextChanged() {}
-
-void TControl::ColorChanged() {
-  ApplyPalette();
-}
-
 void TControl::FontChanged() {
   widget_->setFont(font_.ToQFont());
   ApplyPalette();

@@ -102,9 +102,9 @@ class TControl : public TComponent {
 
  protected:
   // Hooks for the toolkit side of derived controls.
-  virtual void ColorChanged();
+  virtual void ColorChanged() { ApplyPalette(); }
   virtual void FontChanged();
-  virtual void TextChanged();
+  virtual void TextChanged() {}
   virtual void BoundsChanged();
   virtual void Click();
 

@@ -232,10 +232,6 @@ void TCustomControl::DoMouseMove(int shift, int x, int y) {
   if (OnMouseMove) OnMouseMove(this, shift, x, y);
 }
 
-void TCustomControl::DoDblClick() {
-  DblClick();
-}
-
 void TCustomControl::DoKeyDown(WORD key, int shift) {
   // The event sees the key first and may swallow it by setting it to 0.
   if (OnKeyDown) OnKeyDown(this, key, shift);
@@ -250,10 +246,6 @@ void TCustomControl::DoKeyUp(WORD key, int shift) {
 void TCustomControl::DoKeyPress(char key) {
   if (OnKeyPress) OnKeyPress(this, key);
   if (key != 0) KeyPress(key);
-}
-
-void TCustomControl::DoWheel(int steps) {
-  MouseWheel(steps);
 }
 
 void TCustomControl::DoFocusChanged(bool focused) {

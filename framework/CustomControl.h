@@ -64,11 +64,11 @@ class TCustomControl : public TWinControl {
   void DoMouseDown(TMouseButton button, int shift, int x, int y);
   void DoMouseUp(TMouseButton button, int shift, int x, int y);
   void DoMouseMove(int shift, int x, int y);
-  void DoDblClick();
+  void DoDblClick() { DblClick(); }
   void DoKeyDown(WORD key, int shift);
   void DoKeyUp(WORD key, int shift);
   void DoKeyPress(char key);
-  void DoWheel(int steps);
+  void DoWheel(int steps) { MouseWheel(steps); }
   void DoFocusChanged(bool focused);
 
  protected:

@@ -211,12 +211,6 @@ void TCustomGrid::ScrollInView(int col, int row) {
   SetTopRow(FirstShowing(rows_, gridLineWidth_, row, ClientHeight()));
 }
 
-bool TCustomGrid::SelectCell(int, int) {
-  return true;
-}
-
-void TCustomGrid::DrawCell(int, int, const TRect&, int) {}
-
 bool TCustomGrid::MoveCurrent(int col, int row, bool moveAnchor, bool show) {
   if (col < cols_.fixed || col >= cols_.count || row < rows_.fixed || row >= rows_.count)
     return false;

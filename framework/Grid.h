@@ -122,9 +122,9 @@ class TCustomGrid : public TCustomControl {
  protected:
   // Draws one cell. The canvas is prepared for the cell (brush and font for its state) and the
   // cell's rectangle is already filled with the brush.
-  virtual void DrawCell(int col, int row, const TRect& rect, int state);
+  virtual void DrawCell(int /*col*/, int /*row*/, const TRect& /*rect*/, int /*state*/) {}
   // May refuse to make a cell current.
-  virtual bool SelectCell(int col, int row);
+  virtual bool SelectCell(int /*col*/, int /*row*/) { return true; }
   // Makes a cell current after asking SelectCell; with moveAnchor the selection becomes that one
   // cell (always so without range selection), and with show it is scrolled into view. False
   // when the cell was refused or is outside the grid.

@@ -61,10 +61,6 @@ void TMemoView::SetText(std::string_view text) {
   KeepLineBound();
 }
 
-void TMemoView::ReplaceSelection(std::string_view text) {
-  Edit(SelectionStart(), SelectionEnd(), text);
-}
-
 void TMemoView::Edit(size_t from, size_t to, std::string_view text) {
   to = std::min(to, store_.Length());
   from = std::min(from, to);

@@ -44,7 +44,7 @@ class TMemoView : public QWidget {
   // Replaces the whole text; the caret goes to the start and the view to the top.
   void SetText(std::string_view text);
   // Puts the text in place of the selection; the caret ends behind it.
-  void ReplaceSelection(std::string_view text);
+  void ReplaceSelection(std::string_view text) { Edit(SelectionStart(), SelectionEnd(), text); }
 
   // At most this many lines are kept (0: no bound); the oldest leave the top.
   size_t MaxLines() const { return maxLines_; }

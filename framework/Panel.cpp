@@ -52,7 +52,3 @@ void TPanel::SetBevelWidth(int width) {
   bevelWidth_ = width;
   Invalidate();
 }
-
-void TPanel::TextChanged() {
-  Invalidate();
-}

@@ -22,7 +22,7 @@ class TPanel : public TWinControl {
   void SetBevelWidth(int width);
 
  protected:
-  void TextChanged() override;
+  void TextChanged() override { Invalidate(); }
 
  private:
   friend class PanelWidget;

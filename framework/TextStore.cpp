@@ -45,10 +45,6 @@ size_t LastLineWhere(size_t lineCount, Test holds) {
 
 }  // namespace
 
-TTextStore::TTextStore() {
-  Assign({});
-}
-
 TTextStore::~TTextStore() {
   Release();
 }
