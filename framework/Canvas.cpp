@@ -252,19 +252,13 @@ void TCanvas::PaintRegion(const TRect& box, const std::vector<uint8_t>& mask) {
   }
 }
 
-namespace {
-
-// The part of a bounding box that painting a region in it can touch or look at.
-TRect RegionBox(const TRect& bounds, int bufferWidth, int bufferHeight, int reach) {
-  return Intersect(bounds, Rect(-reach, -reach, bufferWidth + reach, bufferHeight + reach));
-}
-
-}  // namespace
-
 template <class Keep>
 void TCanvas::PaintEllipse(const TRect& bounds, Keep keep) {
   if (bounds.Width() == 0 || bounds.Height() == 0) return;
-  const TRect box = RegionBox(bounds, buffer_->Width(), buffer_->Height(), pen_.Width());
+  // The part of the bounding box that painting the region can touch or look at.
+  const int reach = pen_.Width();
+  const TRect box =
+      Intersect(bounds, Rect(-reach, -reach, buffer_->Width() + reach, buffer_->Height() + reach));
   if (box.Width() == 0 || box.Height() == 0) return;
   const double cx = (static_cast<double>(bounds.Left) + bounds.Right) / 2;
   const double cy = (static_cast<double>(bounds.Top) + bounds.Bottom) / 2;

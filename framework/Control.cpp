@@ -162,11 +162,6 @@ TWinControl::~TWinControl() {
   while (!controls_.empty()) controls_.back()->SetParent(nullptr);
 }
 
-void TWinControl::RemoveControl(TControl* control) {
-  auto it = std::find(controls_.begin(), controls_.end(), control);
-  if (it != controls_.end()) controls_.erase(it);
-}
-
 void TWinControl::ApplyTabOrder() {
   std::vector<TWinControl*> stops;
   for (TControl* control : controls_) {

@@ -161,7 +161,7 @@ class TWinControl : public TControl {
  private:
   friend class TControl;
   void InsertControl(TControl* control) { controls_.push_back(control); }
-  void RemoveControl(TControl* control);
+  void RemoveControl(TControl* control) { std::erase(controls_, control); }
 
   std::vector<TControl*> controls_;
   int tabOrder_ = -1;
