@@ -74,6 +74,7 @@ class TCustomControl : public TWinControl {
  protected:
   // Runs once, when the window is created (when the control is first placed on a parent).
   virtual void CreateWnd() {}
+  // Fills the client area with the control's colour, the brush it starts with.
   virtual void Paint();
   virtual void MouseDown(TMouseButton button, int shift, int x, int y);
   virtual void MouseUp(TMouseButton button, int shift, int x, int y);

@@ -296,11 +296,9 @@ void TCustomGrid::MouseWheel(int steps) {
 }
 
 void TCustomGrid::Paint() {
+  TCustomControl::Paint();
   TCanvas& canvas = Canvas();
   const TRect client = ClientRect();
-  canvas.Brush().SetStyle(bsSolid);
-  canvas.Brush().SetColor(Color());
-  canvas.FillRect(client);
   const TGridRect selection = Selection();
   const bool focused = Focused();
   for (int row = 0; row < rows_.count; ++row) {

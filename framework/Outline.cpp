@@ -301,10 +301,8 @@ void TCustomOutline::DrawTreeLines(TOutlineNode& node, int top) {
 }
 
 void TCustomOutline::Paint() {
+  TCustomControl::Paint();
   TCanvas& canvas = Canvas();
-  canvas.Brush().SetStyle(bsSolid);
-  canvas.Brush().SetColor(Color());
-  canvas.FillRect(ClientRect());
   CollectRows();
   const bool tree = style_ == osTreeText || style_ == osTreePictureText;
   const bool plusMinus = style_ == osPlusMinusText || style_ == osPlusMinusPictureText;
