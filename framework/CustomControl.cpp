@@ -254,16 +254,6 @@ void TCustomControl::DoFocusChanged(bool focused) {
   if (!focused && OnExit) OnExit(this);
 }
 
-void TCustomControl::MouseDown(TMouseButton, int, int, int) {}
-void TCustomControl::MouseUp(TMouseButton, int, int, int) {}
-void TCustomControl::MouseMove(int, int, int) {}
 void TCustomControl::DblClick() {
   if (OnDblClick) OnDblClick(this);
-}
-void TCustomControl::KeyDown(WORD&, int) {}
-void TCustomControl::KeyUp(WORD&, int) {}
-void TCustomControl::KeyPress(char&) {}
-void TCustomControl::MouseWheel(int) {}
-void TCustomControl::FocusChanged(bool) {
-  Invalidate();
 }

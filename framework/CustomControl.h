@@ -76,16 +76,17 @@ class TCustomControl : public TWinControl {
   virtual void CreateWnd() {}
   // Fills the client area with the control's colour, the brush it starts with.
   virtual void Paint();
-  virtual void MouseDown(TMouseButton button, int shift, int x, int y);
-  virtual void MouseUp(TMouseButton button, int shift, int x, int y);
-  virtual void MouseMove(int shift, int x, int y);
+  virtual void MouseDown(TMouseButton /*button*/, int /*shift*/, int /*x*/, int /*y*/) {}
+  virtual void MouseUp(TMouseButton /*button*/, int /*shift*/, int /*x*/, int /*y*/) {}
+  virtual void MouseMove(int /*shift*/, int /*x*/, int /*y*/) {}
   virtual void DblClick();
-  virtual void KeyDown(WORD& key, int shift);
-  virtual void KeyUp(WORD& key, int shift);
-  virtual void KeyPress(char& key);
+  virtual void KeyDown(WORD& /*key*/, int /*shift*/) {}
+  virtual void KeyUp(WORD& /*key*/, int /*shift*/) {}
+  virtual void KeyPress(char& /*key*/) {}
   // Wheel turns, positive away from the user.
-  virtual void MouseWheel(int steps);
-  virtual void FocusChanged(bool focused);
+  virtual void MouseWheel(int /*steps*/) {}
+  // Repaints by default, for controls that show the focus.
+  virtual void FocusChanged(bool /*focused*/) { Invalidate(); }
 
   // A scroll bar on the control's window, hidden and without focus, that hands each new
   // position to moved. Its calls end when the control goes.
