@@ -73,9 +73,7 @@ void TControl::BoundsChanged() {
 }
 
 void TControl::SetVisible(bool visible) {
-  if (visible == visible_) return;
-  visible_ = visible;
-  if (parent_ || !visible) widget_->setVisible(visible);
+  if (SetIfChanged(visible_, visible) && (parent_ || !visible)) widget_->setVisible(visible);
 }
 
 void TControl::SetEnabled(bool enabled) {
@@ -88,15 +86,11 @@ void TControl::SetColor(TColor color) {
 }
 
 void TControl::SetParentColor(bool parentColor) {
-  if (parentColor == parentColor_) return;
-  parentColor_ = parentColor;
-  if (parentColor_) ParentColorChanged();
+  if (SetIfChanged(parentColor_, parentColor) && parentColor_) ParentColorChanged();
 }
 
 void TControl::SetParentFont(bool parentFont) {
-  if (parentFont == parentFont_) return;
-  parentFont_ = parentFont;
-  if (parentFont_) ParentFontChanged();
+  if (SetIfChanged(parentFont_, parentFont) && parentFont_) ParentFontChanged();
 }
 
 void TControl::ParentColorChanged() {

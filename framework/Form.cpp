@@ -84,9 +84,7 @@ void TForm::Close() {
 }
 
 void TForm::SetAutoSize(bool autoSize) {
-  if (autoSize == autoSize_) return;
-  autoSize_ = autoSize;
-  if (autoSize_ && !IsLoading()) FitToControls();
+  if (SetIfChanged(autoSize_, autoSize) && autoSize_ && !IsLoading()) FitToControls();
 }
 
 void TForm::SetClientWidth(int width) {

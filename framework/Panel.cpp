@@ -48,7 +48,5 @@ TPanel::TPanel(TComponent* owner) : TWinControl(owner, new PanelWidget(this)) {
 }
 
 void TPanel::SetBevelWidth(int width) {
-  if (width == bevelWidth_ || width < 1) return;
-  bevelWidth_ = width;
-  Invalidate();
+  if (width >= 1 && SetIfChanged(bevelWidth_, width)) Invalidate();
 }
