@@ -218,9 +218,7 @@ void TTextStore::Assign(std::string_view text) {
   lineCapacity_ = breaks + 1 + kMinimumLineGap;
   text_ = Reallocate<char>(nullptr, capacity_);
   starts_ = Reallocate<uint64_t>(nullptr, lineCapacity_);
-  gapBegin_ = 0;
   gapEnd_ = capacity_;
-  lineGapBegin_ = 0;
   lineGapEnd_ = lineCapacity_;
   starts_[lineGapBegin_++] = 0;
   Replace(0, 0, text);
