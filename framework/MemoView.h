@@ -35,8 +35,6 @@ class TMemoView : public QWidget {
   const TTextStore& Store() const { return store_; }
 
   // Positions count the stored characters (one per line break).
-  size_t Anchor() const { return anchor_; }
-  size_t Caret() const { return caret_; }
   size_t SelectionStart() const { return anchor_ < caret_ ? anchor_ : caret_; }
   size_t SelectionEnd() const { return anchor_ < caret_ ? caret_ : anchor_; }
   // Selects from anchor to caret (clamped to the text) and keeps the caret in view.
@@ -50,7 +48,6 @@ class TMemoView : public QWidget {
   size_t MaxLines() const { return maxLines_; }
   void SetMaxLines(size_t maxLines);
 
-  bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
   void SetWordWrap(bool wordWrap);
   void SetVerticalScrollBar(bool shown);
