@@ -14,13 +14,6 @@
 
 TApplication* Application = nullptr;
 
-namespace {
-
-// The newest messages kept while an exception dialog is open.
-constexpr size_t kMaxWaitingMessages = 100;
-
-}  // namespace
-
 std::string TApplication::TitleOf(const char* path) {
   std::string name = path ? path : "";
   const size_t slash = name.find_last_of('/');
@@ -33,6 +26,9 @@ std::string TApplication::TitleOf(const char* path) {
 }
 
 namespace {
+
+// The newest messages kept while an exception dialog is open.
+constexpr size_t kMaxWaitingMessages = 100;
 
 QPointer<QMessageBox>& OpenDialog() {
   static QPointer<QMessageBox> dialog;
@@ -179,10 +175,6 @@ void TApplication::ShowDialog(const std::string& text) {
   OpenDialog() = nullptr;
 }
 
-void TApplication::PostWakeMessage() {
-  window_->Post(WM_NULL, 0, 0);
-}
-
 void TApplication::SetWakeHandler(std::function<void()> handler) {
   wakeHandler_ = std::move(handler);
 }
@@ -195,13 +187,8 @@ bool TApplication::RunIdleSteps() {
   if (inIdle_) return false;
   inIdle_ = true;
   bool foundWork = false;
-  for (size_t i = 0; i < idleSteps_.size(); ++i) {
-    try {
-      if (idleSteps_[i]()) foundWork = true;
-    } catch (...) {
-      HandleException(this);
-    }
-  }
+  for (size_t i = 0; i < idleSteps_.size(); ++i)
+    RunGuarded(this, [&] { foundWork = idleSteps_[i]() || foundWork; });
   inIdle_ = false;
   return foundWork;
 }

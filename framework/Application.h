@@ -68,7 +68,7 @@ class TApplication : public TComponent {
   THiddenWindow& Window() { return *window_; }
   // Posts the wake-up message (WM_NULL) to the application's window; safe from any thread and
   // never blocks.
-  void PostWakeMessage();
+  void PostWakeMessage() { window_->Post(WM_NULL, 0, 0); }
   // What the application's window does with a wake-up, besides waking the loop.
   void SetWakeHandler(std::function<void()> handler);
 
@@ -109,3 +109,17 @@ class TApplication : public TComponent {
 };
 
 extern TApplication* Application;
+
+// Runs code on behalf of sender where an exception must travel no further (an event handler
+// called from the toolkit or a message window): an exception is shown by the application.
+// False when one was thrown.
+template <class F>
+bool RunGuarded(TObject* sender, F&& action) {
+  try {
+    action();
+    return true;
+  } catch (...) {
+    if (Application) Application->HandleException(sender);
+    return false;
+  }
+}

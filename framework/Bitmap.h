@@ -6,20 +6,19 @@
 
 class TBitmap : public TObject {
  public:
-  TBitmap();
-  ~TBitmap() override;
+  TBitmap() : canvas_(&buffer_) {}
 
-  int Width() const;
-  int Height() const;
+  int Width() const { return buffer_.Width(); }
+  int Height() const { return buffer_.Height(); }
   // Resizing keeps the pixels the old and new size share; new pixels are black.
-  void SetWidth(int width);
-  void SetHeight(int height);
-  void SetSize(int width, int height);
+  void SetWidth(int width) { buffer_.Resize(width, buffer_.Height()); }
+  void SetHeight(int height) { buffer_.Resize(buffer_.Width(), height); }
+  void SetSize(int width, int height) { buffer_.Resize(width, height); }
 
-  TCanvas* Canvas();
-  const TCanvas* Canvas() const;
+  TCanvas* Canvas() { return &canvas_; }
+  const TCanvas* Canvas() const { return &canvas_; }
   // The colour of one pixel; clBlack outside the picture.
-  TColor Pixels(int x, int y) const;
+  TColor Pixels(int x, int y) const { return canvas_.Pixels(x, y); }
 
  private:
   TPixelBuffer buffer_;

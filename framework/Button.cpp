@@ -10,10 +10,6 @@ TButton::TButton(TComponent* owner) : TWinControl(owner, new QPushButton) {
                    [this] { TControl::Click(); });
 }
 
-void TButton::Click() {
-  TControl::Click();
-}
-
 void TButton::TextChanged() {
   static_cast<QPushButton*>(Widget())->setText(QString::fromLatin1(Caption()));
 }

@@ -8,7 +8,7 @@ class TButton : public TWinControl {
   explicit TButton(TComponent* owner);
   std::string ClassName() const override { return "TButton"; }
   // Acts as a user's click.
-  void Click() override;
+  using TControl::Click;
 
  protected:
   void TextChanged() override;

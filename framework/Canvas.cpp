@@ -123,9 +123,13 @@ void TCanvas::PutPenDot(int x, int y, uint32_t pixel) {
     return;
   }
   const int first = -(width - 1) / 2;
-  const TRect dot = ClipToBuffer(Rect(x + first, y + first, x + first + width, y + first + width));
-  for (int row = dot.Top; row < dot.Bottom; ++row)
-    std::fill(buffer_->Row(row) + dot.Left, buffer_->Row(row) + dot.Right, pixel);
+  FillArea(Rect(x + first, y + first, x + first + width, y + first + width), pixel);
+}
+
+void TCanvas::FillArea(const TRect& rect, uint32_t pixel) {
+  const TRect area = ClipToBuffer(rect);
+  for (int y = area.Top; y < area.Bottom; ++y)
+    std::fill(buffer_->Row(y) + area.Left, buffer_->Row(y) + area.Right, pixel);
 }
 
 void TCanvas::LineTo(int x, int y) {
@@ -186,11 +190,7 @@ void TCanvas::LineTo(int x, int y) {
 }
 
 void TCanvas::FillRect(const TRect& rect) {
-  if (brush_.Style() == bsClear) return;
-  const TRect area = ClipToBuffer(rect);
-  const uint32_t pixel = PixelOf(brush_.Color());
-  for (int y = area.Top; y < area.Bottom; ++y)
-    std::fill(buffer_->Row(y) + area.Left, buffer_->Row(y) + area.Right, pixel);
+  if (brush_.Style() != bsClear) FillArea(rect, PixelOf(brush_.Color()));
 }
 
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
@@ -205,11 +205,7 @@ void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
       Rect(box.Left, box.Top, box.Left + width, box.Bottom),
       Rect(box.Right - width, box.Top, box.Right, box.Bottom),
   };
-  for (const TRect& frame : frames) {
-    const TRect area = ClipToBuffer(frame);
-    for (int y = area.Top; y < area.Bottom; ++y)
-      std::fill(buffer_->Row(y) + area.Left, buffer_->Row(y) + area.Right, pen);
-  }
+  for (const TRect& frame : frames) FillArea(frame, pen);
 }
 
 void TCanvas::PaintRegion(const TRect& box, const std::vector<uint8_t>& mask) {
@@ -256,19 +252,13 @@ void TCanvas::PaintRegion(const TRect& box, const std::vector<uint8_t>& mask) {
   }
 }
 
-namespace {
-
-// The part of a bounding box that painting a region in it can touch or look at.
-TRect RegionBox(const TRect& bounds, int bufferWidth, int bufferHeight, int reach) {
-  return Intersect(bounds, Rect(-reach, -reach, bufferWidth + reach, bufferHeight + reach));
-}
-
-}  // namespace
-
 template <class Keep>
 void TCanvas::PaintEllipse(const TRect& bounds, Keep keep) {
   if (bounds.Width() == 0 || bounds.Height() == 0) return;
-  const TRect box = RegionBox(bounds, buffer_->Width(), buffer_->Height(), pen_.Width());
+  // The part of the bounding box that painting the region can touch or look at.
+  const int reach = pen_.Width();
+  const TRect box =
+      Intersect(bounds, Rect(-reach, -reach, buffer_->Width() + reach, buffer_->Height() + reach));
   if (box.Width() == 0 || box.Height() == 0) return;
   const double cx = (static_cast<double>(bounds.Left) + bounds.Right) / 2;
   const double cy = (static_cast<double>(bounds.Top) + bounds.Bottom) / 2;
@@ -328,9 +318,7 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& so
 
   if (copyMode_ == BLACKNESS || copyMode_ == WHITENESS) {
     // These ignore the source and cover the whole destination.
-    const uint32_t pixel = copyMode_ == BLACKNESS ? kOpaque : 0xFFFFFFFFu;
-    for (int y = target.Top; y < target.Bottom; ++y)
-      std::fill(buffer_->Row(y) + target.Left, buffer_->Row(y) + target.Right, pixel);
+    FillArea(target, copyMode_ == BLACKNESS ? kOpaque : 0xFFFFFFFFu);
     return;
   }
 
@@ -341,11 +329,10 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& so
     const TRect area =
         Intersect(target, Rect(-shiftX, -shiftY, from.Width() - shiftX, from.Height() - shiftY));
     if (area.Width() == 0 || area.Height() == 0) return;
-    const bool sameBuffer = &from == buffer_;
     if (copyMode_ == SRCCOPY) {
       const size_t bytes = static_cast<size_t>(area.Width()) * sizeof(uint32_t);
       // Within one buffer the rows go in the order that never reads a row already written.
-      if (sameBuffer && shiftY < 0) {
+      if (&from == buffer_ && shiftY < 0) {
         for (int y = area.Bottom - 1; y >= area.Top; --y)
           std::memmove(buffer_->Row(y) + area.Left, from.Row(y + shiftY) + area.Left + shiftX,
                        bytes);
@@ -356,25 +343,10 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& so
       }
       return;
     }
-    std::vector<uint32_t> copy;
-    const uint32_t* rows = nullptr;
-    size_t stride = static_cast<size_t>(from.Width());
-    if (sameBuffer) {
-      copy.assign(from.Data(), from.Data() + static_cast<size_t>(from.Width()) * from.Height());
-      rows = copy.data();
-    } else {
-      rows = from.Data();
-    }
-    for (int y = area.Top; y < area.Bottom; ++y) {
-      uint32_t* out = buffer_->Row(y);
-      const uint32_t* in = rows + static_cast<size_t>(y + shiftY) * stride + shiftX;
-      for (int x = area.Left; x < area.Right; ++x)
-        out[x] = ApplyRop(copyMode_, in[x], out[x], pattern);
-    }
-    return;
   }
 
-  // Stretching: each destination pixel takes the source pixel its position maps onto.
+  // Each destination pixel takes the source pixel its position maps onto (stretching when the
+  // sizes differ) and combines with it by the copy mode.
   std::vector<uint32_t> copy;
   const uint32_t* rows = from.Data();
   if (&from == buffer_) {

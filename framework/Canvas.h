@@ -130,6 +130,8 @@ class TCanvas {
   }
   TRect ClipToBuffer(const TRect& rect) const;
   void PutPenDot(int x, int y, uint32_t pixel);
+  // Sets the pixels of the rectangle's part inside the buffer.
+  void FillArea(const TRect& rect, uint32_t pixel);
   // Paints a region given as a mask over a box: brush on its members, pen on the members
   // next to a non-member.
   void PaintRegion(const TRect& box, const std::vector<uint8_t>& mask);

@@ -10,19 +10,9 @@ std::map<std::string, TComponentClass>& Classes() {
 }
 
 const char* KindName(TPropertyValue::Kind kind) {
-  switch (kind) {
-    case TPropertyValue::Kind::Integer:
-      return "an integer";
-    case TPropertyValue::Kind::String:
-      return "a string";
-    case TPropertyValue::Kind::Identifier:
-      return "an identifier";
-    case TPropertyValue::Kind::List:
-      return "a list";
-    case TPropertyValue::Kind::Set:
-      return "a set";
-  }
-  return "a value";
+  static const char* const kNames[] = {"an integer", "a string", "an identifier", "a list",
+                                       "a set"};
+  return kNames[static_cast<int>(kind)];
 }
 
 }  // namespace

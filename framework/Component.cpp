@@ -1,7 +1,5 @@
 #include "framework/Component.h"
 
-#include <algorithm>
-
 TComponent::TComponent(TComponent* owner) : owner_(owner) {
   if (owner_) owner_->InsertComponent(this);
 }
@@ -17,15 +15,8 @@ TComponent* TComponent::FindComponent(const std::string& name) const {
   return nullptr;
 }
 
-void TComponent::Loaded() {}
-
-void TComponent::InsertComponent(TComponent* component) {
-  components_.push_back(component);
-}
-
 void TComponent::RemoveComponent(TComponent* component) {
-  auto it = std::find(components_.begin(), components_.end(), component);
-  if (it != components_.end()) components_.erase(it);
+  std::erase(components_, component);
   if (component->owner_ == this) component->owner_ = nullptr;
 }
 

@@ -38,7 +38,7 @@ class TComponent : public TObject {
   void SetLoading(bool loading) { loading_ = loading; }
 
   // Runs once after a form description has set all of this component's properties.
-  virtual void Loaded();
+  virtual void Loaded() {}
 
   // The class name under which the component is known to form descriptions.
   virtual std::string ClassName() const { return "TComponent"; }
@@ -52,7 +52,7 @@ class TComponent : public TObject {
   void DestroyComponents();
 
  private:
-  void InsertComponent(TComponent* component);
+  void InsertComponent(TComponent* component) { components_.push_back(component); }
 
   TComponent* owner_ = nullptr;
   std::string name_;

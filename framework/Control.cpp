@@ -5,6 +5,7 @@
 #include <QRect>
 #include <QWidget>
 #include <algorithm>
+#include <utility>
 
 #include "framework/FramePacer.h"
 
@@ -39,7 +40,7 @@ void TControl::SetParent(TWinControl* parent) {
   parent_ = parent;
   if (parent_) {
     parent_->InsertControl(this);
-    widget_->setParent(parent_->ClientWidget());
+    widget_->setParent(parent_->Widget());
     if (parentColor_) ParentColorChanged();
     if (parentFont_) ParentFontChanged();
     BoundsChanged();
@@ -72,9 +73,7 @@ void TControl::BoundsChanged() {
 }
 
 void TControl::SetVisible(bool visible) {
-  if (visible == visible_) return;
-  visible_ = visible;
-  if (parent_ || !visible) widget_->setVisible(visible);
+  if (SetIfChanged(visible_, visible) && (parent_ || !visible)) widget_->setVisible(visible);
 }
 
 void TControl::SetEnabled(bool enabled) {
@@ -87,15 +86,11 @@ void TControl::SetColor(TColor color) {
 }
 
 void TControl::SetParentColor(bool parentColor) {
-  if (parentColor == parentColor_) return;
-  parentColor_ = parentColor;
-  if (parentColor_) ParentColorChanged();
+  if (SetIfChanged(parentColor_, parentColor) && parentColor_) ParentColorChanged();
 }
 
 void TControl::SetParentFont(bool parentFont) {
-  if (parentFont == parentFont_) return;
-  parentFont_ = parentFont;
-  if (parentFont_) ParentFontChanged();
+  if (SetIfChanged(parentFont_, parentFont) && parentFont_) ParentFontChanged();
 }
 
 void TControl::ParentColorChanged() {
@@ -108,23 +103,11 @@ void TControl::ParentColorChanged() {
 void TControl::ParentFontChanged() {
   if (!parent_ || !parentFont_) return;
   if (font_ == parent_->Font()) return;
-  font_.OnChange = nullptr;
+  // Taking the parent's font is not a font of the control's own.
+  auto ownFontChanged = std::exchange(font_.OnChange, nullptr);
   font_.Assign(parent_->Font());
-  font_.OnChange = [this] {
-    parentFont_ = false;
-    FontChanged();
-  };
+  font_.OnChange = std::move(ownFontChanged);
   FontChanged();
-}
-
-void TControl::SetText(const std::string& text) {
-  if (SetIfChanged(text_, text)) TextChanged();
-}
-
-void TControl::TextChanged() {}
-
-void TControl::ColorChanged() {
-  ApplyPalette();
 }
 
 void TControl::FontChanged() {
@@ -171,23 +154,6 @@ TWinControl::TWinControl(TComponent* owner, QWidget* widget) : TControl(owner, w
 TWinControl::~TWinControl() {
   // Children that are not owned by this control outlive it; they lose their parent.
   while (!controls_.empty()) controls_.back()->SetParent(nullptr);
-}
-
-QWidget* TWinControl::ClientWidget() const {
-  return Widget();
-}
-
-void TWinControl::InsertControl(TControl* control) {
-  controls_.push_back(control);
-}
-
-void TWinControl::RemoveControl(TControl* control) {
-  auto it = std::find(controls_.begin(), controls_.end(), control);
-  if (it != controls_.end()) controls_.erase(it);
-}
-
-void TWinControl::SetTabOrder(int order) {
-  tabOrder_ = order;
 }
 
 void TWinControl::ApplyTabOrder() {

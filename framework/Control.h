@@ -72,7 +72,9 @@ class TControl : public TComponent {
   const std::string& Caption() const { return text_; }
   void SetCaption(const std::string& text) { SetText(text); }
   const std::string& Text() const { return text_; }
-  virtual void SetText(const std::string& text);
+  virtual void SetText(const std::string& text) {
+    if (SetIfChanged(text_, text)) TextChanged();
+  }
 
   std::string Hint() const { return hint_; }
   void SetHint(const std::string& hint) { hint_ = hint; }
@@ -100,9 +102,9 @@ class TControl : public TComponent {
 
  protected:
   // Hooks for the toolkit side of derived controls.
-  virtual void ColorChanged();
+  virtual void ColorChanged() { ApplyPalette(); }
   virtual void FontChanged();
-  virtual void TextChanged();
+  virtual void TextChanged() {}
   virtual void BoundsChanged();
   virtual void Click();
 
@@ -141,12 +143,9 @@ class TWinControl : public TControl {
   TControl* Controls(int index) const { return controls_.at(static_cast<size_t>(index)); }
 
   int TabOrder() const { return tabOrder_; }
-  void SetTabOrder(int order);
+  void SetTabOrder(int order) { tabOrder_ = order; }
   bool TabStop() const { return tabStop_; }
   void SetTabStop(bool tabStop) { tabStop_ = tabStop; }
-
-  // Where child widgets go; a notebook puts them on its page, a form on its client area.
-  virtual QWidget* ClientWidget() const;
 
   // Chains the keyboard focus through the children by their TabOrder, and so on down.
   void ApplyTabOrder();
@@ -161,8 +160,8 @@ class TWinControl : public TControl {
 
  private:
   friend class TControl;
-  void InsertControl(TControl* control);
-  void RemoveControl(TControl* control);
+  void InsertControl(TControl* control) { controls_.push_back(control); }
+  void RemoveControl(TControl* control) { std::erase(controls_, control); }
 
   std::vector<TControl*> controls_;
   int tabOrder_ = -1;

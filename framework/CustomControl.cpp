@@ -8,6 +8,7 @@
 #include <QWheelEvent>
 #include <QWidget>
 #include <algorithm>
+#include <map>
 
 #include "framework/Application.h"
 
@@ -25,69 +26,29 @@ int ShiftOf(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons) {
 }
 
 bool ButtonOf(Qt::MouseButton qtButton, TMouseButton& button) {
-  switch (qtButton) {
-    case Qt::LeftButton:
-      button = mbLeft;
-      return true;
-    case Qt::RightButton:
-      button = mbRight;
-      return true;
-    case Qt::MiddleButton:
-      button = mbMiddle;
-      return true;
-    default:
-      return false;
-  }
+  if (qtButton == Qt::LeftButton)
+    button = mbLeft;
+  else if (qtButton == Qt::RightButton)
+    button = mbRight;
+  else if (qtButton == Qt::MiddleButton)
+    button = mbMiddle;
+  else
+    return false;
+  return true;
 }
 
 WORD VirtualKeyOf(int qtKey) {
-  switch (qtKey) {
-    case Qt::Key_Backspace:
-      return VK_BACK;
-    case Qt::Key_Tab:
-      return VK_TAB;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-      return VK_RETURN;
-    case Qt::Key_Escape:
-      return VK_ESCAPE;
-    case Qt::Key_Space:
-      return VK_SPACE;
-    case Qt::Key_PageUp:
-      return VK_PRIOR;
-    case Qt::Key_PageDown:
-      return VK_NEXT;
-    case Qt::Key_End:
-      return VK_END;
-    case Qt::Key_Home:
-      return VK_HOME;
-    case Qt::Key_Left:
-      return VK_LEFT;
-    case Qt::Key_Up:
-      return VK_UP;
-    case Qt::Key_Right:
-      return VK_RIGHT;
-    case Qt::Key_Down:
-      return VK_DOWN;
-    case Qt::Key_Insert:
-      return VK_INSERT;
-    case Qt::Key_Delete:
-      return VK_DELETE;
-    case Qt::Key_Asterisk:
-      return VK_MULTIPLY;
-    case Qt::Key_Plus:
-      return VK_ADD;
-    case Qt::Key_Minus:
-      return VK_SUBTRACT;
-    case Qt::Key_Shift:
-      return VK_SHIFT;
-    case Qt::Key_Control:
-      return VK_CONTROL;
-    case Qt::Key_Alt:
-      return VK_MENU;
-    default:
-      break;
-  }
+  static const std::map<int, WORD> kKeys = {
+      {Qt::Key_Backspace, VK_BACK}, {Qt::Key_Tab, VK_TAB},           {Qt::Key_Return, VK_RETURN},
+      {Qt::Key_Enter, VK_RETURN},   {Qt::Key_Escape, VK_ESCAPE},     {Qt::Key_Space, VK_SPACE},
+      {Qt::Key_PageUp, VK_PRIOR},   {Qt::Key_PageDown, VK_NEXT},     {Qt::Key_End, VK_END},
+      {Qt::Key_Home, VK_HOME},      {Qt::Key_Left, VK_LEFT},         {Qt::Key_Up, VK_UP},
+      {Qt::Key_Right, VK_RIGHT},    {Qt::Key_Down, VK_DOWN},         {Qt::Key_Insert, VK_INSERT},
+      {Qt::Key_Delete, VK_DELETE},  {Qt::Key_Asterisk, VK_MULTIPLY}, {Qt::Key_Plus, VK_ADD},
+      {Qt::Key_Minus, VK_SUBTRACT}, {Qt::Key_Shift, VK_SHIFT},       {Qt::Key_Control, VK_CONTROL},
+      {Qt::Key_Alt, VK_MENU}};
+  if (auto it = kKeys.find(qtKey); it != kKeys.end()) return it->second;
+  // Letters and digits have the same codes in both.
   if ((qtKey >= Qt::Key_A && qtKey <= Qt::Key_Z) || (qtKey >= Qt::Key_0 && qtKey <= Qt::Key_9)) {
     return static_cast<WORD>(qtKey);
   }
@@ -130,28 +91,13 @@ class TCustomControlWidget : public QWidget {
     Guard([this, &message] { control_->Dispatch(message); });
   }
   void mousePressEvent(QMouseEvent* event) override {
-    TMouseButton button;
-    if (!control_ || !ButtonOf(event->button(), button)) return;
-    const int shift = ShiftOf(event->modifiers(), event->buttons());
-    const QPoint at = event->position().toPoint();
-    Guard([&] { control_->DoMouseDown(button, shift, at.x(), at.y()); });
+    MouseButtonEvent(event, &TCustomControl::DoMouseDown, 0);
   }
   void mouseReleaseEvent(QMouseEvent* event) override {
-    TMouseButton button;
-    if (!control_ || !ButtonOf(event->button(), button)) return;
-    const int shift = ShiftOf(event->modifiers(), event->buttons());
-    const QPoint at = event->position().toPoint();
-    Guard([&] { control_->DoMouseUp(button, shift, at.x(), at.y()); });
+    MouseButtonEvent(event, &TCustomControl::DoMouseUp, 0);
   }
   void mouseDoubleClickEvent(QMouseEvent* event) override {
-    TMouseButton button;
-    if (!control_ || !ButtonOf(event->button(), button)) return;
-    const int shift = ShiftOf(event->modifiers(), event->buttons()) | ssDouble;
-    const QPoint at = event->position().toPoint();
-    Guard([&] {
-      control_->DoMouseDown(button, shift, at.x(), at.y());
-      if (control_ && button == mbLeft) control_->DoDblClick();
-    });
+    MouseButtonEvent(event, &TCustomControl::DoMouseDown, ssDouble);
   }
   void mouseMoveEvent(QMouseEvent* event) override {
     if (!control_) return;
@@ -194,11 +140,22 @@ class TCustomControlWidget : public QWidget {
  private:
   template <class F>
   void Guard(F&& action) {
-    try {
-      action();
-    } catch (...) {
-      if (Application) Application->HandleException(control_);
-    }
+    RunGuarded(control_, std::forward<F>(action));
+  }
+
+  // A press (the second one of a double click with ssDouble, which is also the double click of
+  // the left button) or a release of a button that the control knows.
+  void MouseButtonEvent(QMouseEvent* event,
+                        void (TCustomControl::*handle)(TMouseButton, int, int, int),
+                        int doubleClick) {
+    TMouseButton button;
+    if (!control_ || !ButtonOf(event->button(), button)) return;
+    const int shift = ShiftOf(event->modifiers(), event->buttons()) | doubleClick;
+    const QPoint at = event->position().toPoint();
+    Guard([&] {
+      (control_->*handle)(button, shift, at.x(), at.y());
+      if (control_ && doubleClick && button == mbLeft) control_->DoDblClick();
+    });
   }
 
   TCustomControl* control_ = nullptr;
@@ -235,10 +192,6 @@ void TCustomControl::HandleNeeded() {
   windowCreated_ = true;
   CreateWnd();
 }
-
-void TCustomControl::CreateWnd() {}
-
-void TCustomControl::Dispatch(TMessage&) {}
 
 void TCustomControl::PaintWindow() {
   const TRect client = ClientRect();
@@ -279,10 +232,6 @@ void TCustomControl::DoMouseMove(int shift, int x, int y) {
   if (OnMouseMove) OnMouseMove(this, shift, x, y);
 }
 
-void TCustomControl::DoDblClick() {
-  DblClick();
-}
-
 void TCustomControl::DoKeyDown(WORD key, int shift) {
   // The event sees the key first and may swallow it by setting it to 0.
   if (OnKeyDown) OnKeyDown(this, key, shift);
@@ -299,26 +248,12 @@ void TCustomControl::DoKeyPress(char key) {
   if (key != 0) KeyPress(key);
 }
 
-void TCustomControl::DoWheel(int steps) {
-  MouseWheel(steps);
-}
-
 void TCustomControl::DoFocusChanged(bool focused) {
   FocusChanged(focused);
   if (focused && OnEnter) OnEnter(this);
   if (!focused && OnExit) OnExit(this);
 }
 
-void TCustomControl::MouseDown(TMouseButton, int, int, int) {}
-void TCustomControl::MouseUp(TMouseButton, int, int, int) {}
-void TCustomControl::MouseMove(int, int, int) {}
 void TCustomControl::DblClick() {
   if (OnDblClick) OnDblClick(this);
-}
-void TCustomControl::KeyDown(WORD&, int) {}
-void TCustomControl::KeyUp(WORD&, int) {}
-void TCustomControl::KeyPress(char&) {}
-void TCustomControl::MouseWheel(int) {}
-void TCustomControl::FocusChanged(bool) {
-  Invalidate();
 }

@@ -41,7 +41,7 @@ class TCustomControl : public TWinControl {
   TCanvas& Canvas() { return *canvas_; }
 
   // Messages to the control's window. WM_SIZE arrives whenever the client area changes size.
-  virtual void Dispatch(TMessage& message);
+  virtual void Dispatch(TMessage&) {}
 
   // Creates the window, which otherwise comes when the control is first placed on a parent.
   void HandleNeeded();
@@ -64,27 +64,29 @@ class TCustomControl : public TWinControl {
   void DoMouseDown(TMouseButton button, int shift, int x, int y);
   void DoMouseUp(TMouseButton button, int shift, int x, int y);
   void DoMouseMove(int shift, int x, int y);
-  void DoDblClick();
+  void DoDblClick() { DblClick(); }
   void DoKeyDown(WORD key, int shift);
   void DoKeyUp(WORD key, int shift);
   void DoKeyPress(char key);
-  void DoWheel(int steps);
+  void DoWheel(int steps) { MouseWheel(steps); }
   void DoFocusChanged(bool focused);
 
  protected:
   // Runs once, when the window is created (when the control is first placed on a parent).
-  virtual void CreateWnd();
+  virtual void CreateWnd() {}
+  // Fills the client area with the control's colour, the brush it starts with.
   virtual void Paint();
-  virtual void MouseDown(TMouseButton button, int shift, int x, int y);
-  virtual void MouseUp(TMouseButton button, int shift, int x, int y);
-  virtual void MouseMove(int shift, int x, int y);
+  virtual void MouseDown(TMouseButton /*button*/, int /*shift*/, int /*x*/, int /*y*/) {}
+  virtual void MouseUp(TMouseButton /*button*/, int /*shift*/, int /*x*/, int /*y*/) {}
+  virtual void MouseMove(int /*shift*/, int /*x*/, int /*y*/) {}
   virtual void DblClick();
-  virtual void KeyDown(WORD& key, int shift);
-  virtual void KeyUp(WORD& key, int shift);
-  virtual void KeyPress(char& key);
+  virtual void KeyDown(WORD& /*key*/, int /*shift*/) {}
+  virtual void KeyUp(WORD& /*key*/, int /*shift*/) {}
+  virtual void KeyPress(char& /*key*/) {}
   // Wheel turns, positive away from the user.
-  virtual void MouseWheel(int steps);
-  virtual void FocusChanged(bool focused);
+  virtual void MouseWheel(int /*steps*/) {}
+  // Repaints by default, for controls that show the focus.
+  virtual void FocusChanged(bool /*focused*/) { Invalidate(); }
 
   // A scroll bar on the control's window, hidden and without focus, that hands each new
   // position to moved. Its calls end when the control goes.

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
@@ -14,29 +15,6 @@ namespace {
 constexpr int64_t kEpochShift = -25569;
 
 const int kDaysPerMonth[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-
-// Days since 1 January 1970 of a proleptic Gregorian date (after H. Hinnant's algorithm).
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d) {
-  y -= m <= 2 ? 1 : 0;
-  const int64_t era = (y >= 0 ? y : y - 399) / 400;
-  const int64_t yearOfEra = y - era * 400;
-  const int64_t dayOfYear = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-  const int64_t dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + dayOfEra - 719468;
-}
-
-void CivilFromDays(int64_t z, int& year, int& month, int& day) {
-  z += 719468;
-  const int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const int64_t dayOfEra = z - era * 146097;
-  const int64_t yearOfEra =
-      (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
-  const int64_t dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
-  const int64_t mp = (5 * dayOfYear + 2) / 153;
-  day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
-  month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  year = static_cast<int>(yearOfEra + era * 400 + (month <= 2 ? 1 : 0));
-}
 
 }  // namespace
 
@@ -52,7 +30,8 @@ int DaysInMonth(int year, int month) {
 bool TryEncodeDate(int year, int month, int day, TDateTime& date) {
   if (year < 1 || year > 9999 || month < 1 || month > 12) return false;
   if (day < 1 || day > DaysInMonth(year, month)) return false;
-  date = static_cast<TDateTime>(DaysFromCivil(year, month, day) - kEpochShift);
+  const std::chrono::sys_days days = std::chrono::year(year) / month / day;
+  date = static_cast<TDateTime>(days.time_since_epoch().count() - kEpochShift);
   return true;
 }
 
@@ -77,7 +56,11 @@ void DecodeDate(TDateTime date, int& year, int& month, int& day) {
     year = month = day = 0;
     return;
   }
-  CivilFromDays(static_cast<int64_t>(std::trunc(date)) + kEpochShift, year, month, day);
+  const std::chrono::year_month_day civil{std::chrono::sys_days(
+      std::chrono::days(static_cast<int64_t>(std::trunc(date)) + kEpochShift))};
+  year = static_cast<int>(civil.year());
+  month = static_cast<int>(static_cast<unsigned>(civil.month()));
+  day = static_cast<int>(static_cast<unsigned>(civil.day()));
 }
 
 int DayOfWeek(TDateTime date) {

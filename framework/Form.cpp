@@ -41,25 +41,14 @@ TForm::TForm(TComponent* owner) : TWinControl(owner, new FormWidget(this)) {
 }
 
 TForm::~TForm() {
-  if (OnDestroy) {
-    try {
-      OnDestroy(this);
-    } catch (...) {
-      if (Application) Application->HandleException(this);
-    }
-  }
+  if (OnDestroy) RunGuarded(this, [this] { OnDestroy(this); });
   static_cast<FormWidget*>(Widget())->Detach();
   // Owned controls go first: they sit on this form's widget.
   DestroyComponents();
 }
 
 void TForm::AfterConstruction() {
-  if (!OnCreate) return;
-  try {
-    OnCreate(this);
-  } catch (...) {
-    if (Application) Application->HandleException(this);
-  }
+  if (OnCreate) RunGuarded(this, [this] { OnCreate(this); });
 }
 
 void TForm::ReadDescription(const std::string& text) {
@@ -69,10 +58,6 @@ void TForm::ReadDescription(const std::string& text) {
 void TForm::BindField(const std::string& name, TComponent* component) {
   auto it = fields_.find(name);
   if (it != fields_.end()) it->second(component);
-}
-
-QWidget* TForm::ClientWidget() const {
-  return Widget();
 }
 
 void TForm::Show() {
@@ -88,14 +73,7 @@ bool TForm::CloseRequestedByWindow() {
 
 void TForm::Close() {
   TCloseAction action = TCloseAction::caHide;
-  if (OnClose) {
-    try {
-      OnClose(this, action);
-    } catch (...) {
-      if (Application) Application->HandleException(this);
-      return;
-    }
-  }
+  if (OnClose && !RunGuarded(this, [this, &action] { OnClose(this, action); })) return;
   if (action == TCloseAction::caNone) return;
   if (Application && Application->MainForm() == this) {
     Application->Terminate();
@@ -106,9 +84,7 @@ void TForm::Close() {
 }
 
 void TForm::SetAutoSize(bool autoSize) {
-  if (autoSize == autoSize_) return;
-  autoSize_ = autoSize;
-  if (autoSize_ && !IsLoading()) FitToControls();
+  if (SetIfChanged(autoSize_, autoSize) && autoSize_ && !IsLoading()) FitToControls();
 }
 
 void TForm::SetClientWidth(int width) {
@@ -120,7 +96,6 @@ void TForm::SetClientHeight(int height) {
 }
 
 TRect TForm::ClientRect() const {
-  if (clientWidth_ > 0 || clientHeight_ > 0) return Rect(0, 0, clientWidth_, clientHeight_);
   return Rect(0, 0, std::max(Width() - kFrameWidth, 0), std::max(Height() - kFrameHeight, 0));
 }
 
@@ -143,10 +118,8 @@ void TForm::Loaded() {
 }
 
 void TForm::BoundsChanged() {
-  clientWidth_ = std::max(Width() - kFrameWidth, 0);
-  clientHeight_ = std::max(Height() - kFrameHeight, 0);
   Widget()->move(Left(), Top());
-  Widget()->resize(clientWidth_, clientHeight_);
+  Widget()->resize(ClientWidth(), ClientHeight());
 }
 
 void TForm::TextChanged() {

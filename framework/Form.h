@@ -44,8 +44,6 @@ class TForm : public TWinControl, public TDescriptionRoot {
   const TMethodTable& Methods() const override { return methods_; }
   void BindField(const std::string& name, TComponent* component) override;
 
-  QWidget* ClientWidget() const override;
-
  protected:
   // Reads a form description into this form (the root object of the description).
   void ReadDescription(const std::string& text);
@@ -74,6 +72,4 @@ class TForm : public TWinControl, public TDescriptionRoot {
   TMethodTable methods_;
   std::map<std::string, std::function<void(TComponent*)>> fields_;
   bool autoSize_ = false;
-  int clientWidth_ = 0;
-  int clientHeight_ = 0;
 };

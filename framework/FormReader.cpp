@@ -182,19 +182,13 @@ class Parser {
       const long long magnitude = std::stoll(text_.substr(digits, pos_ - digits), nullptr, base);
       value.kind = TPropertyValue::Kind::Integer;
       value.integer = text_[start] == '-' ? -magnitude : magnitude;
-    } else if (c == '(') {
+    } else if (c == '(' || c == '[') {
+      // A list of strings or a set of identifiers.
+      const bool list = c == '(';
       ++pos_;
-      value.kind = TPropertyValue::Kind::List;
-      while (!Peek(')')) {
-        value.items.push_back(String());
-        if (Peek(',')) ++pos_;
-      }
-      ++pos_;
-    } else if (c == '[') {
-      ++pos_;
-      value.kind = TPropertyValue::Kind::Set;
-      while (!Peek(']')) {
-        value.items.push_back(Identifier());
+      value.kind = list ? TPropertyValue::Kind::List : TPropertyValue::Kind::Set;
+      while (!Peek(list ? ')' : ']')) {
+        value.items.push_back(list ? String() : Identifier());
         if (Peek(',')) ++pos_;
       }
       ++pos_;

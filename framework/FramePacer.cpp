@@ -56,9 +56,7 @@ class FramePacer : public QObject {
   }
 
   void Forget(QWidget* widget) {
-    moves_.erase(std::remove_if(moves_.begin(), moves_.end(),
-                                [widget](const TMove& move) { return move.widget == widget; }),
-                 moves_.end());
+    std::erase_if(moves_, [widget](const TMove& move) { return move.widget == widget; });
   }
 
   bool Prepare(QWidget* widget, std::function<void()> step) {

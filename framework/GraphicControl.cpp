@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QWidget>
 
 #include "framework/Application.h"
@@ -21,14 +22,8 @@ class GraphicControlWidget : public QWidget {
  protected:
   void paintEvent(QPaintEvent*) override {
     if (!control_) return;
-    if (control_->pending_) {
-      // Exceptions must not travel through the toolkit's event delivery.
-      try {
-        control_->PaintSurface();
-      } catch (...) {
-        if (Application) Application->HandleException(control_);
-      }
-    }
+    // Exceptions must not travel through the toolkit's event delivery.
+    if (control_->pending_) RunGuarded(control_, [this] { control_->PaintSurface(); });
     const TPixelBuffer& surface = control_->surface_;
     if (surface.Width() == 0 || surface.Height() == 0) return;
     const QImage image(reinterpret_cast<const uchar*>(surface.Data()), surface.Width(),
@@ -59,15 +54,7 @@ TGraphicControl::~TGraphicControl() {
   static_cast<GraphicControlWidget*>(Widget())->SetControl(nullptr);
 }
 
-TCanvas* TGraphicControl::Canvas() {
-  return &canvas_;
-}
-
 void TGraphicControl::Paint() {}
-
-const TPixelBuffer& TGraphicControl::Surface() const {
-  return surface_;
-}
 
 TColor TGraphicControl::SurfacePixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= surface_.Width() || y >= surface_.Height()) return clBlack;
@@ -76,11 +63,7 @@ TColor TGraphicControl::SurfacePixel(int x, int y) const {
 
 void TGraphicControl::PaintSurface() {
   surface_.Resize(Width(), Height());
-  struct PaintingFlag {
-    bool& flag;
-    explicit PaintingFlag(bool& f) : flag(f) { flag = true; }
-    ~PaintingFlag() { flag = false; }
-  } painting(painting_);
+  const QScopedValueRollback<bool> painting(painting_, true);
   Paint();
   pending_ = false;
 }

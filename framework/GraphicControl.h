@@ -12,12 +12,12 @@ class TGraphicControl : public TControl {
   std::string ClassName() const override { return "TGraphicControl"; }
 
   // The control's own canvas; it draws into the control's pixels during Paint.
-  TCanvas* Canvas();
+  TCanvas* Canvas() { return &canvas_; }
   // Draws the control's picture on its canvas; the base draws nothing.
   virtual void Paint();
 
   // The pixels last painted, as the widget shows them.
-  const TPixelBuffer& Surface() const;
+  const TPixelBuffer& Surface() const { return surface_; }
   TColor SurfacePixel(int x, int y) const;
 
   void Invalidate() override;

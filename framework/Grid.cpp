@@ -16,6 +16,78 @@ TCustomGrid::TCustomGrid(TComponent* owner) : TCustomControl(owner) {
   SetBounds(0, 0, 320, 120);
 }
 
+namespace {
+
+// Where a cell starts along an axis with lines of that width between the cells; -1 when it is
+// not in the grid or scrolled out of view.
+int CellStart(const TGridAxis& axis, int line, int cell) {
+  if (cell < 0 || cell >= axis.count || (cell >= axis.fixed && cell < axis.first)) return -1;
+  const int before = cell < axis.fixed ? cell : axis.fixed + cell - axis.first;
+  return before * (axis.size + line);
+}
+
+// The cell (with the line behind it) at a place along an axis; -1 when there is none.
+int CellAt(const TGridAxis& axis, int line, int place) {
+  for (int cell = 0; cell < axis.count; ++cell) {
+    const int start = CellStart(axis, line, cell);
+    if (start >= 0 && place >= start && place < start + axis.size + line) return cell;
+  }
+  return -1;
+}
+
+// The scrollable cells shown whole in the extent from the first one on.
+int VisibleCount(const TGridAxis& axis, int line, int extent) {
+  int end = CellStart(axis, line, std::min(axis.first, axis.count - 1));
+  if (end < 0) return 0;
+  int count = 0;
+  for (int cell = axis.first; cell < axis.count; ++cell) {
+    end += axis.size;
+    if (end > extent) break;
+    end += line;
+    ++count;
+  }
+  return count;
+}
+
+// The last first cell that still fills the extent; the fixed count when all fit.
+int MaxFirst(const TGridAxis& axis, int line, int extent) {
+  extent -= axis.fixed * (axis.size + line);
+  int first = axis.count - 1;
+  int used = axis.size;
+  while (first > axis.fixed && used + line + axis.size <= extent) {
+    used += line + axis.size;
+    --first;
+  }
+  return first;
+}
+
+// The first cell to show so that the cell is in view, scrolling as little as it can.
+int FirstShowing(const TGridAxis& axis, int line, int cell, int extent) {
+  if (cell < axis.fixed) return axis.first;
+  if (cell < axis.first) return cell;
+  const int visible = std::max(VisibleCount(axis, line, extent), 1);
+  return cell >= axis.first + visible ? cell - visible + 1 : axis.first;
+}
+
+// Where the grid's cells and their lines end along an axis, within the extent.
+int GridEnd(const TGridAxis& axis, int line, int extent) {
+  int end = 0;
+  for (int cell = 0; cell < axis.count; ++cell) {
+    const int start = CellStart(axis, line, cell);
+    if (start >= 0 && start < extent) end = start + axis.size + line;
+  }
+  return end;
+}
+
+void PlaceBar(QScrollBar* bar, const TGridAxis& axis, int maxFirst, int x, int y, int w, int h) {
+  bar->setGeometry(x, y, w, h);
+  bar->setRange(axis.fixed, maxFirst);
+  bar->setPageStep(std::max(1, axis.count - maxFirst));
+  bar->setValue(axis.first);
+}
+
+}  // namespace
+
 bool TCustomGrid::VerticalScrollBarShown() const {
   return !verticalBar_->isHidden();
 }
@@ -33,64 +105,28 @@ TRect TCustomGrid::ClientRect() const {
   return rect;
 }
 
-int TCustomGrid::MaxTopRow(int height) const {
-  for (int r = 0; r < fixedRows_; ++r) height -= RowHeight(r) + gridLineWidth_;
-  int top = rowCount_ - 1;
-  int used = RowHeight(top);
-  if (used > height) return top;
-  while (top > fixedRows_ && used + gridLineWidth_ + RowHeight(top - 1) <= height) {
-    used += gridLineWidth_ + RowHeight(top - 1);
-    --top;
-  }
-  return top;
-}
-
-int TCustomGrid::MaxLeftCol(int width) const {
-  for (int c = 0; c < fixedCols_; ++c) width -= ColWidth(c) + gridLineWidth_;
-  int left = colCount_ - 1;
-  int used = ColWidth(left);
-  if (used > width) return left;
-  while (left > fixedCols_ && used + gridLineWidth_ + ColWidth(left - 1) <= width) {
-    used += gridLineWidth_ + ColWidth(left - 1);
-    --left;
-  }
-  return left;
-}
-
 void TCustomGrid::UpdateScrollBars() {
   if (!verticalBar_ || updatingBars_) return;
   updatingBars_ = true;
+  const int line = gridLineWidth_;
   const bool vertical =
       scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth;
   const bool horizontal =
       scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth;
   const int barWidth = verticalBar_->sizeHint().width();
   const int barHeight = horizontalBar_->sizeHint().height();
-  const int fullWidth = Width();
-  const int fullHeight = Height();
   // A bar takes room from the other direction, so the second look includes the first bar.
-  bool showVertical = vertical && MaxTopRow(fullHeight) > fixedRows_;
-  bool showHorizontal =
-      horizontal && MaxLeftCol(fullWidth - (showVertical ? barWidth : 0)) > fixedCols_;
-  if (vertical && !showVertical && showHorizontal) {
-    showVertical = MaxTopRow(fullHeight - barHeight) > fixedRows_;
-  }
-  const int width = fullWidth - (showVertical ? barWidth : 0);
-  const int height = fullHeight - (showHorizontal ? barHeight : 0);
-  if (showVertical) {
-    const int maxTop = MaxTopRow(height);
-    verticalBar_->setGeometry(width, 0, barWidth, height);
-    verticalBar_->setRange(fixedRows_, maxTop);
-    verticalBar_->setPageStep(std::max(1, rowCount_ - fixedRows_ - (maxTop - fixedRows_)));
-    verticalBar_->setValue(topRow_);
-  }
-  if (showHorizontal) {
-    const int maxLeft = MaxLeftCol(width);
-    horizontalBar_->setGeometry(0, height, width, barHeight);
-    horizontalBar_->setRange(fixedCols_, maxLeft);
-    horizontalBar_->setPageStep(std::max(1, colCount_ - fixedCols_ - (maxLeft - fixedCols_)));
-    horizontalBar_->setValue(leftCol_);
-  }
+  bool showVertical = vertical && MaxFirst(rows_, line, Height()) > rows_.fixed;
+  const bool showHorizontal =
+      horizontal && MaxFirst(cols_, line, Width() - (showVertical ? barWidth : 0)) > cols_.fixed;
+  if (vertical && !showVertical && showHorizontal)
+    showVertical = MaxFirst(rows_, line, Height() - barHeight) > rows_.fixed;
+  const int width = Width() - (showVertical ? barWidth : 0);
+  const int height = Height() - (showHorizontal ? barHeight : 0);
+  if (showVertical)
+    PlaceBar(verticalBar_, rows_, MaxFirst(rows_, line, height), width, 0, barWidth, height);
+  if (showHorizontal)
+    PlaceBar(horizontalBar_, cols_, MaxFirst(cols_, line, width), 0, height, width, barHeight);
   verticalBar_->setVisible(showVertical);
   horizontalBar_->setVisible(showHorizontal);
   updatingBars_ = false;
@@ -106,207 +142,84 @@ void TCustomGrid::Invalidate() {
   TCustomControl::Invalidate();
 }
 
-void TCustomGrid::SetColCount(int count) {
+void TCustomGrid::SetCount(TGridAxis& axis, int count) {
   count = std::max(count, 1);
-  if (count == colCount_) return;
-  colCount_ = count;
-  if (fixedCols_ >= colCount_) fixedCols_ = colCount_ - 1;
+  if (count == axis.count) return;
+  axis.count = count;
+  if (axis.fixed >= axis.count) axis.fixed = axis.count - 1;
   ClampCurrent();
   Invalidate();
 }
 
-void TCustomGrid::SetRowCount(int count) {
-  count = std::max(count, 1);
-  if (count == rowCount_) return;
-  rowCount_ = count;
-  if (fixedRows_ >= rowCount_) fixedRows_ = rowCount_ - 1;
+void TCustomGrid::SetFixed(TGridAxis& axis, int count) {
+  count = std::clamp(count, 0, axis.count - 1);
+  if (count == axis.fixed) return;
+  axis.fixed = count;
+  axis.first = count;
   ClampCurrent();
   Invalidate();
-}
-
-void TCustomGrid::SetFixedCols(int count) {
-  count = std::clamp(count, 0, colCount_ - 1);
-  if (count == fixedCols_) return;
-  fixedCols_ = count;
-  leftCol_ = fixedCols_;
-  ClampCurrent();
-  Invalidate();
-}
-
-void TCustomGrid::SetFixedRows(int count) {
-  count = std::clamp(count, 0, rowCount_ - 1);
-  if (count == fixedRows_) return;
-  fixedRows_ = count;
-  topRow_ = fixedRows_;
-  ClampCurrent();
-  Invalidate();
-}
-
-void TCustomGrid::SetDefaultColWidth(int width) {
-  if (SetIfChanged(defaultColWidth_, std::max(width, 0))) Invalidate();
-}
-
-void TCustomGrid::SetDefaultRowHeight(int height) {
-  if (SetIfChanged(defaultRowHeight_, std::max(height, 0))) Invalidate();
-}
-
-void TCustomGrid::SetGridLineWidth(int width) {
-  if (SetIfChanged(gridLineWidth_, std::max(width, 0))) Invalidate();
-}
-
-void TCustomGrid::SetScrollBars(TScrollStyle scrollBars) {
-  if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
 }
 
 void TCustomGrid::SetOptions(const TGridOptions& options) {
   if (options == options_) return;
   options_ = options;
   if (!options_.count(goRangeSelect)) {
-    anchorCol_ = col_;
-    anchorRow_ = row_;
+    cols_.anchor = cols_.current;
+    rows_.anchor = rows_.current;
   }
   Invalidate();
 }
 
 TGridRect TCustomGrid::Selection() const {
-  return TGridRect{std::min(col_, anchorCol_), std::min(row_, anchorRow_),
-                   std::max(col_, anchorCol_), std::max(row_, anchorRow_)};
+  return TGridRect{std::min(cols_.current, cols_.anchor), std::min(rows_.current, rows_.anchor),
+                   std::max(cols_.current, cols_.anchor), std::max(rows_.current, rows_.anchor)};
 }
 
 // Keeps the current cell, the anchor and the scroll position inside the scrollable area after
 // the counts changed.
 void TCustomGrid::ClampCurrent() {
-  const int lastCol = colCount_ - 1;
-  const int lastRow = rowCount_ - 1;
-  col_ = std::clamp(col_, fixedCols_, lastCol);
-  row_ = std::clamp(row_, fixedRows_, lastRow);
-  anchorCol_ = std::clamp(anchorCol_, fixedCols_, lastCol);
-  anchorRow_ = std::clamp(anchorRow_, fixedRows_, lastRow);
-  leftCol_ = std::clamp(leftCol_, fixedCols_, lastCol);
-  topRow_ = std::clamp(topRow_, fixedRows_, lastRow);
-}
-
-int TCustomGrid::ColWidth(int) const {
-  return defaultColWidth_;
-}
-
-int TCustomGrid::RowHeight(int) const {
-  return defaultRowHeight_;
-}
-
-int TCustomGrid::ColumnLeft(int col) const {
-  if (col < 0 || col >= colCount_) return -1;
-  int x = 0;
-  for (int c = 0; c < std::min(col, fixedCols_); ++c) x += ColWidth(c) + gridLineWidth_;
-  if (col < fixedCols_) return x;
-  if (col < leftCol_) return -1;
-  for (int c = leftCol_; c < col; ++c) x += ColWidth(c) + gridLineWidth_;
-  return x;
-}
-
-int TCustomGrid::RowTop(int row) const {
-  if (row < 0 || row >= rowCount_) return -1;
-  int y = 0;
-  for (int r = 0; r < std::min(row, fixedRows_); ++r) y += RowHeight(r) + gridLineWidth_;
-  if (row < fixedRows_) return y;
-  if (row < topRow_) return -1;
-  for (int r = topRow_; r < row; ++r) y += RowHeight(r) + gridLineWidth_;
-  return y;
+  for (TGridAxis* axis : {&cols_, &rows_}) {
+    for (int* cell : {&axis->current, &axis->anchor, &axis->first})
+      *cell = std::clamp(*cell, axis->fixed, axis->count - 1);
+  }
 }
 
 TRect TCustomGrid::CellRect(int col, int row) const {
-  const int x = ColumnLeft(col);
-  const int y = RowTop(row);
+  const int x = CellStart(cols_, gridLineWidth_, col);
+  const int y = CellStart(rows_, gridLineWidth_, row);
   if (x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight()) return TRect{};
-  return Rect(x, y, x + ColWidth(col), y + RowHeight(row));
+  return Rect(x, y, x + cols_.size, y + rows_.size);
 }
 
 bool TCustomGrid::MouseToCell(int x, int y, int& col, int& row) const {
-  col = row = -1;
-  for (int c = 0; c < colCount_; ++c) {
-    const int left = ColumnLeft(c);
-    if (left >= 0 && x >= left && x < left + ColWidth(c) + gridLineWidth_) {
-      col = c;
-      break;
-    }
-  }
-  for (int r = 0; r < rowCount_; ++r) {
-    const int top = RowTop(r);
-    if (top >= 0 && y >= top && y < top + RowHeight(r) + gridLineWidth_) {
-      row = r;
-      break;
-    }
-  }
+  col = CellAt(cols_, gridLineWidth_, x);
+  row = CellAt(rows_, gridLineWidth_, y);
   return col >= 0 && row >= 0;
 }
 
 int TCustomGrid::VisibleColCount() const {
-  int x = ColumnLeft(std::min(leftCol_, colCount_ - 1));
-  if (x < 0) return 0;
-  int count = 0;
-  for (int c = leftCol_; c < colCount_; ++c) {
-    x += ColWidth(c);
-    if (x > ClientWidth()) break;
-    x += gridLineWidth_;
-    ++count;
-  }
-  return count;
+  return VisibleCount(cols_, gridLineWidth_, ClientWidth());
 }
 
 int TCustomGrid::VisibleRowCount() const {
-  int y = RowTop(std::min(topRow_, rowCount_ - 1));
-  if (y < 0) return 0;
-  int count = 0;
-  for (int r = topRow_; r < rowCount_; ++r) {
-    y += RowHeight(r);
-    if (y > ClientHeight()) break;
-    y += gridLineWidth_;
-    ++count;
-  }
-  return count;
-}
-
-void TCustomGrid::SetLeftCol(int col) {
-  if (SetIfChanged(leftCol_, std::clamp(col, fixedCols_, colCount_ - 1))) Invalidate();
-}
-
-void TCustomGrid::SetTopRow(int row) {
-  if (SetIfChanged(topRow_, std::clamp(row, fixedRows_, rowCount_ - 1))) Invalidate();
+  return VisibleCount(rows_, gridLineWidth_, ClientHeight());
 }
 
 void TCustomGrid::ScrollInView(int col, int row) {
-  if (col >= fixedCols_) {
-    if (col < leftCol_) {
-      SetLeftCol(col);
-    } else {
-      const int visible = std::max(VisibleColCount(), 1);
-      if (col >= leftCol_ + visible) SetLeftCol(col - visible + 1);
-    }
-  }
-  if (row >= fixedRows_) {
-    if (row < topRow_) {
-      SetTopRow(row);
-    } else {
-      const int visible = std::max(VisibleRowCount(), 1);
-      if (row >= topRow_ + visible) SetTopRow(row - visible + 1);
-    }
-  }
+  // The columns first: their scroll bar may take room from the rows.
+  SetLeftCol(FirstShowing(cols_, gridLineWidth_, col, ClientWidth()));
+  SetTopRow(FirstShowing(rows_, gridLineWidth_, row, ClientHeight()));
 }
-
-bool TCustomGrid::SelectCell(int, int) {
-  return true;
-}
-
-void TCustomGrid::DrawCell(int, int, const TRect&, int) {}
 
 bool TCustomGrid::MoveCurrent(int col, int row, bool moveAnchor, bool show) {
-  if (col < fixedCols_ || col >= colCount_ || row < fixedRows_ || row >= rowCount_) return false;
+  if (col < cols_.fixed || col >= cols_.count || row < rows_.fixed || row >= rows_.count)
+    return false;
   if (!SelectCell(col, row)) return false;
-  col_ = col;
-  row_ = row;
+  cols_.current = col;
+  rows_.current = row;
   if (moveAnchor || !options_.count(goRangeSelect)) {
-    anchorCol_ = col;
-    anchorRow_ = row;
+    cols_.anchor = col;
+    rows_.anchor = row;
   }
   if (show) ScrollInView(col, row);
   Invalidate();
@@ -314,17 +227,17 @@ bool TCustomGrid::MoveCurrent(int col, int row, bool moveAnchor, bool show) {
 }
 
 void TCustomGrid::FocusCell(int col, int row, bool moveAnchor) {
-  const int oldCol = col_;
-  const int oldRow = row_;
+  const int oldCol = cols_.current;
+  const int oldRow = rows_.current;
   if (!MoveCurrent(col, row, moveAnchor, true)) return;
-  if (col_ != oldCol || row_ != oldRow) Click();
+  if (cols_.current != oldCol || rows_.current != oldRow) Click();
 }
 
 void TCustomGrid::Dispatch(TMessage& message) {
   if (message.Msg == WM_SIZE) {
     UpdateScrollBars();
     // The current cell stays in view when the window shrinks.
-    ScrollInView(col_, row_);
+    ScrollInView(cols_.current, rows_.current);
     Invalidate();
   }
 }
@@ -333,7 +246,7 @@ void TCustomGrid::MouseDown(TMouseButton button, int shift, int x, int y) {
   if (button != mbLeft) return;
   int col, row;
   if (!MouseToCell(x, y, col, row)) return;
-  if (col < fixedCols_ || row < fixedRows_) return;
+  if (col < cols_.fixed || row < rows_.fixed) return;
   const bool extend = (shift & ssShift) != 0 && options_.count(goRangeSelect);
   FocusCell(col, row, !extend);
 }
@@ -341,8 +254,8 @@ void TCustomGrid::MouseDown(TMouseButton button, int shift, int x, int y) {
 void TCustomGrid::KeyDown(WORD& key, int shift) {
   const bool extend = (shift & ssShift) != 0 && options_.count(goRangeSelect);
   const bool control = (shift & ssCtrl) != 0;
-  int col = col_;
-  int row = row_;
+  int col = cols_.current;
+  int row = rows_.current;
   const int page = std::max(VisibleRowCount() - 1, 1);
   switch (key) {
     case VK_LEFT:
@@ -358,49 +271,47 @@ void TCustomGrid::KeyDown(WORD& key, int shift) {
       row += 1;
       break;
     case VK_PRIOR:
-      row = std::max(row - page, fixedRows_);
+      row = std::max(row - page, rows_.fixed);
       break;
     case VK_NEXT:
-      row = std::min(row + page, rowCount_ - 1);
+      row = std::min(row + page, rows_.count - 1);
       break;
     case VK_HOME:
-      col = fixedCols_;
-      if (control) row = fixedRows_;
+      col = cols_.fixed;
+      if (control) row = rows_.fixed;
       break;
     case VK_END:
-      col = colCount_ - 1;
-      if (control) row = rowCount_ - 1;
+      col = cols_.count - 1;
+      if (control) row = rows_.count - 1;
       break;
     default:
       return;
   }
   key = 0;
-  if (col != col_ || row != row_) FocusCell(col, row, !extend);
+  if (col != cols_.current || row != rows_.current) FocusCell(col, row, !extend);
 }
 
 void TCustomGrid::MouseWheel(int steps) {
-  SetTopRow(topRow_ - steps);
+  SetTopRow(rows_.first - steps);
 }
 
 void TCustomGrid::Paint() {
+  TCustomControl::Paint();
   TCanvas& canvas = Canvas();
   const TRect client = ClientRect();
-  canvas.Brush().SetStyle(bsSolid);
-  canvas.Brush().SetColor(Color());
-  canvas.FillRect(client);
   const TGridRect selection = Selection();
   const bool focused = Focused();
-  for (int row = 0; row < rowCount_; ++row) {
-    const int top = RowTop(row);
+  for (int row = 0; row < rows_.count; ++row) {
+    const int top = CellStart(rows_, gridLineWidth_, row);
     if (top < 0) continue;
     if (top >= client.Bottom) break;
-    for (int col = 0; col < colCount_; ++col) {
-      const int left = ColumnLeft(col);
+    for (int col = 0; col < cols_.count; ++col) {
+      const int left = CellStart(cols_, gridLineWidth_, col);
       if (left < 0) continue;
       if (left >= client.Right) break;
-      const TRect rect = Rect(left, top, left + ColWidth(col), top + RowHeight(row));
-      const bool fixed = col < fixedCols_ || row < fixedRows_;
-      const bool current = col == col_ && row == row_;
+      const TRect rect = Rect(left, top, left + cols_.size, top + rows_.size);
+      const bool fixed = col < cols_.fixed || row < rows_.fixed;
+      const bool current = col == cols_.current && row == rows_.current;
       int state = 0;
       if (fixed) state |= gdFixed;
       if (!fixed && selection.Contains(col, row)) state |= gdSelected;
@@ -435,34 +346,24 @@ void TCustomGrid::DrawGridLines(const TRect& clip) {
   if (gridLineWidth_ <= 0) return;
   TCanvas& canvas = Canvas();
   canvas.Brush().SetStyle(bsSolid);
-  int gridRight = 0;
-  int gridBottom = 0;
-  for (int col = 0; col < colCount_; ++col) {
-    const int left = ColumnLeft(col);
-    if (left >= 0 && left < clip.Right) gridRight = left + ColWidth(col) + gridLineWidth_;
-  }
-  for (int row = 0; row < rowCount_; ++row) {
-    const int top = RowTop(row);
-    if (top >= 0 && top < clip.Bottom) gridBottom = top + RowHeight(row) + gridLineWidth_;
-  }
-  for (int col = 0; col < colCount_; ++col) {
-    const int left = ColumnLeft(col);
-    if (left < 0 || left >= clip.Right) continue;
-    const int x = left + ColWidth(col);
-    const bool fixed = col < fixedCols_;
-    if (!options_.count(fixed ? goFixedVertLine : goVertLine)) continue;
-    canvas.Brush().SetColor(fixed ? clBtnShadow : clSilver);
-    canvas.FillRect(Rect(x, 0, x + gridLineWidth_, gridBottom));
-  }
-  for (int row = 0; row < rowCount_; ++row) {
-    const int top = RowTop(row);
-    if (top < 0 || top >= clip.Bottom) continue;
-    const int y = top + RowHeight(row);
-    const bool fixed = row < fixedRows_;
-    if (!options_.count(fixed ? goFixedHorzLine : goHorzLine)) continue;
-    canvas.Brush().SetColor(fixed ? clBtnShadow : clSilver);
-    canvas.FillRect(Rect(0, y, gridRight, y + gridLineWidth_));
-  }
+  const int gridRight = GridEnd(cols_, gridLineWidth_, clip.Right);
+  const int gridBottom = GridEnd(rows_, gridLineWidth_, clip.Bottom);
+  // The lines behind the cells of one axis, each running across the other axis.
+  auto drawLines = [&](const TGridAxis& axis, int clipEnd, TGridOption fixedOption,
+                       TGridOption option, auto lineAt) {
+    for (int cell = 0; cell < axis.count; ++cell) {
+      const int start = CellStart(axis, gridLineWidth_, cell);
+      if (start < 0 || start >= clipEnd) continue;
+      const bool fixed = cell < axis.fixed;
+      if (!options_.count(fixed ? fixedOption : option)) continue;
+      canvas.Brush().SetColor(fixed ? clBtnShadow : clSilver);
+      canvas.FillRect(lineAt(start + axis.size));
+    }
+  };
+  drawLines(cols_, clip.Right, goFixedVertLine, goVertLine,
+            [&](int x) { return Rect(x, 0, x + gridLineWidth_, gridBottom); });
+  drawLines(rows_, clip.Bottom, goFixedHorzLine, goHorzLine,
+            [&](int y) { return Rect(0, y, gridRight, y + gridLineWidth_); });
 }
 
 void TCustomGrid::DrawRaisedEdge(const TRect& rect) {

@@ -3,6 +3,7 @@
 // current cell that the user moves with the mouse and the arrow keys, and cells that a derived
 // class draws itself through DrawCell.
 
+#include <algorithm>
 #include <set>
 
 #include "framework/CustomControl.h"
@@ -42,27 +43,46 @@ struct TGridRect {
   bool operator==(const TGridRect&) const = default;
 };
 
+// One direction of the grid: its cells (all of one size), the heading cells at its start,
+// the current cell, the anchor of the selection and the first scrollable cell shown.
+struct TGridAxis {
+  int count;
+  int fixed;
+  int size;
+  int current = 1;
+  int anchor = 1;
+  int first = 1;
+};
+
 class TCustomGrid : public TCustomControl {
  public:
   explicit TCustomGrid(TComponent* owner);
   std::string ClassName() const override { return "TCustomGrid"; }
 
-  int ColCount() const { return colCount_; }
-  void SetColCount(int count);
-  int RowCount() const { return rowCount_; }
-  void SetRowCount(int count);
-  int FixedCols() const { return fixedCols_; }
-  void SetFixedCols(int count);
-  int FixedRows() const { return fixedRows_; }
-  void SetFixedRows(int count);
-  int DefaultColWidth() const { return defaultColWidth_; }
-  void SetDefaultColWidth(int width);
-  int DefaultRowHeight() const { return defaultRowHeight_; }
-  void SetDefaultRowHeight(int height);
+  int ColCount() const { return cols_.count; }
+  void SetColCount(int count) { SetCount(cols_, count); }
+  int RowCount() const { return rows_.count; }
+  void SetRowCount(int count) { SetCount(rows_, count); }
+  int FixedCols() const { return cols_.fixed; }
+  void SetFixedCols(int count) { SetFixed(cols_, count); }
+  int FixedRows() const { return rows_.fixed; }
+  void SetFixedRows(int count) { SetFixed(rows_, count); }
+  int DefaultColWidth() const { return cols_.size; }
+  void SetDefaultColWidth(int width) {
+    if (SetIfChanged(cols_.size, std::max(width, 0))) Invalidate();
+  }
+  int DefaultRowHeight() const { return rows_.size; }
+  void SetDefaultRowHeight(int height) {
+    if (SetIfChanged(rows_.size, std::max(height, 0))) Invalidate();
+  }
   int GridLineWidth() const { return gridLineWidth_; }
-  void SetGridLineWidth(int width);
+  void SetGridLineWidth(int width) {
+    if (SetIfChanged(gridLineWidth_, std::max(width, 0))) Invalidate();
+  }
   TScrollStyle ScrollBars() const { return scrollBars_; }
-  void SetScrollBars(TScrollStyle scrollBars);
+  void SetScrollBars(TScrollStyle scrollBars) {
+    if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
+  }
 
   // The options may be changed in place; that repaints nothing. SetOptions repaints.
   TGridOptions& Options() { return options_; }
@@ -70,14 +90,18 @@ class TCustomGrid : public TCustomControl {
   void SetOptions(const TGridOptions& options);
 
   // The current cell.
-  int Col() const { return col_; }
-  int Row() const { return row_; }
+  int Col() const { return cols_.current; }
+  int Row() const { return rows_.current; }
   TGridRect Selection() const;
   // The first scrollable column and row shown.
-  int LeftCol() const { return leftCol_; }
-  void SetLeftCol(int col);
-  int TopRow() const { return topRow_; }
-  void SetTopRow(int row);
+  int LeftCol() const { return cols_.first; }
+  void SetLeftCol(int col) {
+    if (SetIfChanged(cols_.first, std::clamp(col, cols_.fixed, cols_.count - 1))) Invalidate();
+  }
+  int TopRow() const { return rows_.first; }
+  void SetTopRow(int row) {
+    if (SetIfChanged(rows_.first, std::clamp(row, rows_.fixed, rows_.count - 1))) Invalidate();
+  }
   int VisibleColCount() const;
   int VisibleRowCount() const;
 
@@ -98,9 +122,9 @@ class TCustomGrid : public TCustomControl {
  protected:
   // Draws one cell. The canvas is prepared for the cell (brush and font for its state) and the
   // cell's rectangle is already filled with the brush.
-  virtual void DrawCell(int col, int row, const TRect& rect, int state);
+  virtual void DrawCell(int /*col*/, int /*row*/, const TRect& /*rect*/, int /*state*/) {}
   // May refuse to make a cell current.
-  virtual bool SelectCell(int col, int row);
+  virtual bool SelectCell(int /*col*/, int /*row*/) { return true; }
   // Makes a cell current after asking SelectCell; with moveAnchor the selection becomes that one
   // cell (always so without range selection), and with show it is scrolled into view. False
   // when the cell was refused or is outside the grid.
@@ -115,36 +139,21 @@ class TCustomGrid : public TCustomControl {
   void MouseWheel(int steps) override;
 
  private:
-  int ColWidth(int col) const;
-  int RowHeight(int row) const;
-  int ColumnLeft(int col) const;  // -1 when scrolled out of view
-  int RowTop(int row) const;
+  void SetCount(TGridAxis& axis, int count);
+  void SetFixed(TGridAxis& axis, int count);
   void ClampCurrent();
   void ScrollInView(int col, int row);
   void DrawGridLines(const TRect& clip);
   // The light top and left, dark right and bottom border of a heading cell.
   void DrawRaisedEdge(const TRect& rect);
   void DrawFocusRect(const TRect& rect);
-  // The last first-row (first-column) that still fills the window; the fixed count when all fit.
-  int MaxTopRow(int height) const;
-  int MaxLeftCol(int width) const;
   void UpdateScrollBars();
 
-  int colCount_ = 5;
-  int rowCount_ = 5;
-  int fixedCols_ = 1;
-  int fixedRows_ = 1;
-  int defaultColWidth_ = 64;
-  int defaultRowHeight_ = 24;
+  TGridAxis cols_{5, 1, 64};
+  TGridAxis rows_{5, 1, 24};
   int gridLineWidth_ = 1;
   TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
   TGridOptions options_ = {goFixedVertLine, goFixedHorzLine, goVertLine, goHorzLine, goRangeSelect};
-  int col_ = 1;
-  int row_ = 1;
-  int anchorCol_ = 1;
-  int anchorRow_ = 1;
-  int leftCol_ = 1;
-  int topRow_ = 1;
   QScrollBar* verticalBar_ = nullptr;  // children of the control's widget
   QScrollBar* horizontalBar_ = nullptr;
   bool updatingBars_ = false;

@@ -11,7 +11,7 @@ THiddenWindow::~THiddenWindow() {
 }
 
 void THiddenWindow::Dispatch(TMessage& message) {
-  try {
+  RunGuarded(sender_, [this, &message] {
     auto it = handlers_.find(message.Msg);
     if (it != handlers_.end()) {
       // The handler may destroy this window (a deferred free); copy it first.
@@ -22,7 +22,5 @@ void THiddenWindow::Dispatch(TMessage& message) {
     } else {
       message.Result = DefWindowProc(handle_, message.Msg, message.WParam, message.LParam);
     }
-  } catch (...) {
-    if (Application) Application->HandleException(sender_);
-  }
+  });
 }

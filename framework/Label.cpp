@@ -21,10 +21,6 @@ TLabel::TLabel(TComponent* owner) : TControl(owner, new QLabel) {
   SetBounds(0, 0, 65, 17);
 }
 
-void TLabel::SetAutoSize(bool autoSize) {
-  if (SetIfChanged(autoSize_, autoSize)) AdjustSize();
-}
-
 void TLabel::SetTransparent(bool transparent) {
   if (SetIfChanged(transparent_, transparent))
     AsLabel(Widget())->setAutoFillBackground(!transparent_);

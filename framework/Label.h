@@ -12,7 +12,9 @@ class TLabel : public TControl {
   std::string ClassName() const override { return "TLabel"; }
 
   bool AutoSize() const { return autoSize_; }
-  void SetAutoSize(bool autoSize);
+  void SetAutoSize(bool autoSize) {
+    if (SetIfChanged(autoSize_, autoSize)) AdjustSize();
+  }
   bool Transparent() const { return transparent_; }
   void SetTransparent(bool transparent);
   TAlignment Alignment() const { return alignment_; }

@@ -24,11 +24,6 @@ int TMemoView::FullRows() const {
   return std::max(1, static_cast<int>(height() / rowHeight_));
 }
 
-qreal TMemoView::TopOffset() const {
-  // The margin sits above the first line of the text only, as on a page.
-  return top_ == TRow{} ? kMargin : 0;
-}
-
 void TMemoView::ForgetLayouts() {
   layouts_.clear();
   layoutsByText_.clear();
@@ -132,7 +127,7 @@ TMemoView::TRow TMemoView::RowOf(size_t position) {
 }
 
 bool TMemoView::RowFits(const TRow& top, int rowsAbove) const {
-  return (top == TRow{} ? kMargin : 0) + (rowsAbove + 1) * rowHeight_ <= height();
+  return TopOffset(top) + (rowsAbove + 1) * rowHeight_ <= height();
 }
 
 TMemoView::TRow TMemoView::LastTopRow() {
@@ -175,7 +170,7 @@ void TMemoView::KeepVisible(size_t position) {
 
 size_t TMemoView::PositionAt(QPointF point) {
   TRow row = top_;
-  const qreal y = point.y() - TopOffset();
+  const qreal y = point.y() - TopOffset(top_);
   if (point.y() < 0) {
     // Dragging above the view reaches the row above it.
     PreviousRow(row);

@@ -61,10 +61,6 @@ void TMemoView::SetText(std::string_view text) {
   KeepLineBound();
 }
 
-void TMemoView::ReplaceSelection(std::string_view text) {
-  Edit(SelectionStart(), SelectionEnd(), text);
-}
-
 void TMemoView::Edit(size_t from, size_t to, std::string_view text) {
   to = std::min(to, store_.Length());
   from = std::min(from, to);
@@ -177,23 +173,18 @@ void TMemoView::PrepareFrame() {
       return;
     }
   }
-  const auto offsetOf = [](const TRow& top) { return top == TRow{} ? kMargin : 0; };
   const int shift =
-      offsetOf(top_) - offsetOf(paintedTop_) - scrolled * static_cast<int>(rowHeight_);
+      TopOffset(top_) - TopOffset(paintedTop_) - scrolled * static_cast<int>(rowHeight_);
   const QRect text(0, 0, TextWidth(), height());
   if (shift != 0) scroll(0, shift, text);
   int editedY = 0;
   if (editedFrom > top_.line) {
     int rows = 0;
     for (TRow row = top_; row.line < editedFrom && rows <= fullRows && NextRow(row);) ++rows;
-    editedY = offsetOf(top_) + rows * static_cast<int>(rowHeight_);
+    editedY = TopOffset(top_) + rows * static_cast<int>(rowHeight_);
   }
   if (editedY < height()) update(QRect(0, editedY, text.width(), height() - editedY));
   if (caretRect_.isValid()) update(caretRect_.translated(0, shift));
-}
-
-void TMemoView::SetReadOnly(bool readOnly) {
-  readOnly_ = readOnly;
 }
 
 void TMemoView::SetWordWrap(bool wordWrap) {
@@ -206,15 +197,14 @@ void TMemoView::SetWordWrap(bool wordWrap) {
 
 void TMemoView::SetVerticalScrollBar(bool shown) {
   scrollBarShown_ = shown;
-  scrollBar_->setGeometry(width() - ScrollBarWidth(), 0, ScrollBarWidth(), height());
+  PlaceScrollBar();
   scrollBar_->setVisible(shown);
   update();
 }
 
 void TMemoView::Copy() const {
   if (anchor_ == caret_) return;
-  QGuiApplication::clipboard()->setText(
-      QString::fromLatin1(store_.Text(SelectionStart(), SelectionEnd())));
+  QGuiApplication::clipboard()->setText(SelectedText());
 }
 
 void TMemoView::Cut() {
@@ -285,7 +275,7 @@ void TMemoView::paintEvent(QPaintEvent* event) {
   const size_t selectionStart = SelectionStart(), selectionEnd = SelectionEnd();
 
   caretRect_ = QRect();
-  qreal y = TopOffset();
+  qreal y = TopOffset(top_);
   for (size_t line = top_.line; line < store_.LineCount() && y < height; ++line) {
     const QTextLayout& layout = LayoutOf(line);
     const int firstRow = line == top_.line ? top_.row : 0;
@@ -334,13 +324,16 @@ bool TMemoView::event(QEvent* event) {
 }
 
 void TMemoView::resizeEvent(QResizeEvent*) {
+  PlaceScrollBar();
+}
+
+void TMemoView::PlaceScrollBar() {
   scrollBar_->setGeometry(width() - ScrollBarWidth(), 0, ScrollBarWidth(), height());
 }
 
 void TMemoView::changeEvent(QEvent* event) {
   if (event->type() == QEvent::FontChange) layoutsStale_ = true;
-  if (event->type() == QEvent::StyleChange)
-    scrollBar_->setGeometry(width() - ScrollBarWidth(), 0, ScrollBarWidth(), height());
+  if (event->type() == QEvent::StyleChange) PlaceScrollBar();
   update();
   QWidget::changeEvent(event);
 }
@@ -436,8 +429,7 @@ void TMemoView::mouseReleaseEvent(QMouseEvent* event) {
   selecting_ = false;
   QClipboard* clipboard = QGuiApplication::clipboard();
   if (anchor_ != caret_ && clipboard->supportsSelection()) {
-    clipboard->setText(QString::fromLatin1(store_.Text(SelectionStart(), SelectionEnd())),
-                       QClipboard::Selection);
+    clipboard->setText(SelectedText(), QClipboard::Selection);
   }
 }
 

@@ -35,8 +35,6 @@ class TMemoView : public QWidget {
   const TTextStore& Store() const { return store_; }
 
   // Positions count the stored characters (one per line break).
-  size_t Anchor() const { return anchor_; }
-  size_t Caret() const { return caret_; }
   size_t SelectionStart() const { return anchor_ < caret_ ? anchor_ : caret_; }
   size_t SelectionEnd() const { return anchor_ < caret_ ? caret_ : anchor_; }
   // Selects from anchor to caret (clamped to the text) and keeps the caret in view.
@@ -44,14 +42,13 @@ class TMemoView : public QWidget {
   // Replaces the whole text; the caret goes to the start and the view to the top.
   void SetText(std::string_view text);
   // Puts the text in place of the selection; the caret ends behind it.
-  void ReplaceSelection(std::string_view text);
+  void ReplaceSelection(std::string_view text) { Edit(SelectionStart(), SelectionEnd(), text); }
 
   // At most this many lines are kept (0: no bound); the oldest leave the top.
   size_t MaxLines() const { return maxLines_; }
   void SetMaxLines(size_t maxLines);
 
-  bool ReadOnly() const { return readOnly_; }
-  void SetReadOnly(bool readOnly);
+  void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
   void SetWordWrap(bool wordWrap);
   void SetVerticalScrollBar(bool shown);
 
@@ -121,9 +118,11 @@ class TMemoView : public QWidget {
   // Whether the row `rowsAbove` rows below the top row `top` ends inside the view.
   bool RowFits(const TRow& top, int rowsAbove) const;
   int ScrollBarWidth() const;
+  void PlaceScrollBar();
   int TextWidth() const;
   int FullRows() const;
-  qreal TopOffset() const;
+  // The room above a top row: the margin sits above the first line of the text only.
+  static int TopOffset(const TRow& top) { return top == TRow{} ? kMargin : 0; }
   void KeepVisible(size_t position);
   size_t PositionAt(QPointF point);
   void ScrollRows(int rows);
@@ -133,6 +132,9 @@ class TMemoView : public QWidget {
   size_t Moved(TMove move);
   bool HandleEditKey(QKeyEvent* event);
   void Repaint();
+  QString SelectedText() const {
+    return QString::fromLatin1(store_.Text(SelectionStart(), SelectionEnd()));
+  }
   // Just before the frame: asks for the drawing the changes since the last paint need.
   void PrepareFrame();
 

@@ -95,10 +95,6 @@ void TCustomOutline::Click() {
   TCustomControl::Click();
 }
 
-void TCustomOutline::SetScrollBars(TScrollStyle scrollBars) {
-  if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
-}
-
 void TCustomOutline::Invalidate() {
   UpdateScrollBar();
   TCustomControl::Invalidate();
@@ -126,18 +122,6 @@ void TCustomOutline::UpdateScrollBar() {
     verticalBar_->hide();
   }
   updatingBar_ = false;
-}
-
-void TCustomOutline::SetStyle(TOutlineStyle style) {
-  if (SetIfChanged(style_, style)) Invalidate();
-}
-
-void TCustomOutline::SetOptions(const TOutlineOptions& options) {
-  if (SetIfChanged(options_, options)) Invalidate();
-}
-
-void TCustomOutline::SetItemHeight(int height) {
-  if (SetIfChanged(itemHeight_, std::max(height, 1))) Invalidate();
 }
 
 // --- TCustomOutline: rows and input ---------------------------------------------------------
@@ -317,10 +301,8 @@ void TCustomOutline::DrawTreeLines(TOutlineNode& node, int top) {
 }
 
 void TCustomOutline::Paint() {
+  TCustomControl::Paint();
   TCanvas& canvas = Canvas();
-  canvas.Brush().SetStyle(bsSolid);
-  canvas.Brush().SetColor(Color());
-  canvas.FillRect(ClientRect());
   CollectRows();
   const bool tree = style_ == osTreeText || style_ == osTreePictureText;
   const bool plusMinus = style_ == osPlusMinusText || style_ == osPlusMinusPictureText;

@@ -4,6 +4,7 @@
 // from. An item is opened (expanded) by the user or by code; the outline tells a derived class
 // through Expand before it looks at the item's children, so that they can be filled in then.
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <set>
@@ -56,8 +57,8 @@ class TOutlineNode : public TObject {
   // Indexes of children; -1 when there is none.
   int GetFirstChild() const { return children_.empty() ? -1 : children_.front()->Index(); }
   int GetLastChild() const { return children_.empty() ? -1 : children_.back()->Index(); }
-  int GetNextChild(int childIndex) const;
-  int GetPrevChild(int childIndex) const;
+  int GetNextChild(int childIndex) const { return ChildBeside(childIndex, 1); }
+  int GetPrevChild(int childIndex) const { return ChildBeside(childIndex, -1); }
   int ChildCount() const { return static_cast<int>(children_.size()); }
   TOutlineNode* Child(int position) const { return children_.at(position).get(); }
 
@@ -69,6 +70,8 @@ class TOutlineNode : public TObject {
   bool Holds(const TOutlineNode* node) const;
   // The position among the children of the child with that index; -1 when it is none of them.
   int ChildPosition(int childIndex) const;
+  // The index of the child `step` places from the child with that index; -1 when there is none.
+  int ChildBeside(int childIndex, int step) const;
 
   TCustomOutline* outline_;
   TOutlineNode* parent_;
@@ -142,14 +145,22 @@ class TCustomOutline : public TCustomControl {
   void SetItemSeparator(const std::string& separator) { itemSeparator_ = separator; }
 
   TOutlineStyle Style() const { return style_; }
-  void SetStyle(TOutlineStyle style);
+  void SetStyle(TOutlineStyle style) {
+    if (SetIfChanged(style_, style)) Invalidate();
+  }
   TOutlineOptions& Options() { return options_; }
   const TOutlineOptions& Options() const { return options_; }
-  void SetOptions(const TOutlineOptions& options);
+  void SetOptions(const TOutlineOptions& options) {
+    if (SetIfChanged(options_, options)) Invalidate();
+  }
   int ItemHeight() const { return itemHeight_; }
-  void SetItemHeight(int height);
+  void SetItemHeight(int height) {
+    if (SetIfChanged(itemHeight_, std::max(height, 1))) Invalidate();
+  }
   TScrollStyle ScrollBars() const { return scrollBars_; }
-  void SetScrollBars(TScrollStyle scrollBars);
+  void SetScrollBars(TScrollStyle scrollBars) {
+    if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
+  }
 
   // The pictures of open items, closed items with children and items without children. Setting
   // one copies the picture.

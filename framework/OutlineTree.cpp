@@ -69,16 +69,10 @@ int TOutlineNode::ChildPosition(int childIndex) const {
   return static_cast<int>(it - children_.begin());
 }
 
-int TOutlineNode::GetNextChild(int childIndex) const {
+int TOutlineNode::ChildBeside(int childIndex, int step) const {
   const int position = ChildPosition(childIndex);
-  if (position < 0 || position + 1 >= ChildCount()) return -1;
-  return children_[static_cast<size_t>(position) + 1]->index_;
-}
-
-int TOutlineNode::GetPrevChild(int childIndex) const {
-  const int position = ChildPosition(childIndex);
-  if (position <= 0) return -1;
-  return children_[static_cast<size_t>(position) - 1]->index_;
+  if (position < 0 || position + step < 0 || position + step >= ChildCount()) return -1;
+  return children_[static_cast<size_t>(position + step)]->index_;
 }
 
 int TOutlineNode::PositionInParent() const {

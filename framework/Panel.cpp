@@ -47,20 +47,6 @@ TPanel::TPanel(TComponent* owner) : TWinControl(owner, new PanelWidget(this)) {
   SetBounds(0, 0, 185, 41);
 }
 
-void TPanel::SetBevelOuter(TBevelCut bevel) {
-  if (SetIfChanged(bevelOuter_, bevel)) Invalidate();
-}
-
-void TPanel::SetBevelInner(TBevelCut bevel) {
-  if (SetIfChanged(bevelInner_, bevel)) Invalidate();
-}
-
 void TPanel::SetBevelWidth(int width) {
-  if (width == bevelWidth_ || width < 1) return;
-  bevelWidth_ = width;
-  Invalidate();
-}
-
-void TPanel::TextChanged() {
-  Invalidate();
+  if (width >= 1 && SetIfChanged(bevelWidth_, width)) Invalidate();
 }

@@ -11,14 +11,18 @@ class TPanel : public TWinControl {
   std::string ClassName() const override { return "TPanel"; }
 
   TBevelCut BevelOuter() const { return bevelOuter_; }
-  void SetBevelOuter(TBevelCut bevel);
+  void SetBevelOuter(TBevelCut bevel) {
+    if (SetIfChanged(bevelOuter_, bevel)) Invalidate();
+  }
   TBevelCut BevelInner() const { return bevelInner_; }
-  void SetBevelInner(TBevelCut bevel);
+  void SetBevelInner(TBevelCut bevel) {
+    if (SetIfChanged(bevelInner_, bevel)) Invalidate();
+  }
   int BevelWidth() const { return bevelWidth_; }
   void SetBevelWidth(int width);
 
  protected:
-  void TextChanged() override;
+  void TextChanged() override { Invalidate(); }
 
  private:
   friend class PanelWidget;

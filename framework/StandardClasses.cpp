@@ -1,5 +1,8 @@
 #include "framework/StandardClasses.h"
 
+#include <algorithm>
+#include <map>
+
 #include "framework/Button.h"
 #include "framework/ComboBox.h"
 #include "framework/Edit.h"
@@ -23,30 +26,25 @@ TPropertySetter Setter(std::function<void(T&, const TPropertyValue&)> apply) {
 
 int FontStyleFromSet(const TPropertyValue& value) {
   if (value.kind != TPropertyValue::Kind::Set) value.Fail("expected a set of font styles");
+  // The style bits in the order of their values, 1, 2, 4 and 8.
+  static const std::vector<std::string> kStyles = {"fsBold", "fsItalic", "fsUnderline",
+                                                   "fsStrikeOut"};
   int style = 0;
   for (const std::string& item : value.items) {
-    if (item == "fsBold")
-      style |= static_cast<int>(TFontStyle::fsBold);
-    else if (item == "fsItalic")
-      style |= static_cast<int>(TFontStyle::fsItalic);
-    else if (item == "fsUnderline")
-      style |= static_cast<int>(TFontStyle::fsUnderline);
-    else if (item == "fsStrikeOut")
-      style |= static_cast<int>(TFontStyle::fsStrikeOut);
-    else
-      value.Fail("unknown font style '" + item + "'");
+    auto it = std::find(kStyles.begin(), kStyles.end(), item);
+    if (it == kStyles.end()) value.Fail("unknown font style '" + item + "'");
+    style |= 1 << (it - kStyles.begin());
   }
   return style;
 }
 
 int CharsetFromValue(const TPropertyValue& value) {
   if (value.kind == TPropertyValue::Kind::Integer) return value.AsInt();
-  const std::string& name = value.AsIdent();
-  if (name == "ANSI_CHARSET") return 0;
-  if (name == "DEFAULT_CHARSET") return 1;
-  if (name == "SYMBOL_CHARSET") return 2;
-  if (name == "OEM_CHARSET") return 255;
-  value.Fail("unknown character set '" + name + "'");
+  static const std::map<std::string, int> kCharsets = {
+      {"ANSI_CHARSET", 0}, {"DEFAULT_CHARSET", 1}, {"SYMBOL_CHARSET", 2}, {"OEM_CHARSET", 255}};
+  auto it = kCharsets.find(value.AsIdent());
+  if (it == kCharsets.end()) value.Fail("unknown character set '" + value.text + "'");
+  return it->second;
 }
 
 std::vector<std::string> StringsOf(const TPropertyValue& value) {

@@ -51,10 +51,6 @@ TTabbedNotebook::~TTabbedNotebook() {
   delete parts_;
 }
 
-QWidget* TTabbedNotebook::ClientWidget() const {
-  return Widget();
-}
-
 void TTabbedNotebook::AddPage(TTabPage* page) {
   pages_.push_back(page);
   parts_->tabs->addTab(QString::fromLatin1(page->Caption()));

@@ -35,8 +35,6 @@ class TTabbedNotebook : public TWinControl {
   static constexpr int kPageLeft = 4;
   static constexpr int kPageTop = 24;
 
-  QWidget* ClientWidget() const override;
-
  protected:
   void BoundsChanged() override;
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <ranges>
 
 namespace {
 
@@ -18,16 +19,31 @@ T* Reallocate(T* block, size_t count) {
   return static_cast<T*>(grown);
 }
 
-// Grows by half: at most a third of the room is unused, and growing stays amortized O(1).
-size_t GrownCapacity(size_t capacity, size_t needed, size_t minimumGap) {
-  return std::max(capacity + capacity / 2, needed + minimumGap);
+// Grows a gap buffer so that it holds `needed` entries with a gap of at least `minimumGap`
+// left: by half, so at most a third of the room is unused and growing stays amortized O(1).
+template <class T>
+void GrowGap(T*& block, size_t& capacity, size_t gapBegin, size_t& gapEnd, size_t needed,
+             size_t minimumGap) {
+  const size_t grown = std::max(capacity + capacity / 2, needed + minimumGap);
+  const size_t tail = capacity - gapEnd;
+  block = Reallocate(block, grown);
+  std::memmove(block + grown - tail, block + gapEnd, tail * sizeof(T));
+  gapEnd = grown - tail;
+  capacity = grown;
+  // The new room is touched now, as part of growing, and not when the gap first moves across
+  // it: the page faults would otherwise all land on the one edit after a far move of the caret.
+  std::memset(block + gapBegin, 0, (gapEnd - gapBegin) * sizeof(T));
+}
+
+// The last line for which the test holds, found by bisection: it holds for line 0 and for the
+// lines up to some line, and not behind it.
+template <class Test>
+size_t LastLineWhere(size_t lineCount, Test holds) {
+  const auto later = std::views::iota(size_t{1}, lineCount);
+  return static_cast<size_t>(std::ranges::partition_point(later, holds) - later.begin());
 }
 
 }  // namespace
-
-TTextStore::TTextStore() {
-  Assign({});
-}
 
 TTextStore::~TTextStore() {
   Release();
@@ -48,30 +64,15 @@ size_t TTextStore::LineLength(size_t line) const {
 }
 
 size_t TTextStore::LineOf(size_t position) const {
-  // The last line that starts at or before the position.
-  size_t low = 0, high = LineCount() - 1;
-  while (low < high) {
-    const size_t middle = low + (high - low + 1) / 2;
-    if (LineStart(middle) <= position)
-      low = middle;
-    else
-      high = middle - 1;
-  }
-  return low;
+  return LastLineWhere(LineCount(), [&](size_t line) { return LineStart(line) <= position; });
 }
 
 size_t TTextStore::FromCrLf(size_t crlfPosition) const {
   // A line starts in the "\r\n" text at its own start plus one extra character per earlier line.
-  size_t low = 0, high = LineCount() - 1;
-  while (low < high) {
-    const size_t middle = low + (high - low + 1) / 2;
-    if (LineStart(middle) + middle <= crlfPosition)
-      low = middle;
-    else
-      high = middle - 1;
-  }
-  const size_t offset = crlfPosition - (LineStart(low) + low);
-  return LineStart(low) + std::min(offset, LineLength(low));
+  const size_t line = LastLineWhere(
+      LineCount(), [&](size_t later) { return LineStart(later) + later <= crlfPosition; });
+  const size_t offset = crlfPosition - (LineStart(line) + line);
+  return LineStart(line) + std::min(offset, LineLength(line));
 }
 
 std::string TTextStore::Text(size_t from, size_t to) const {
@@ -98,12 +99,8 @@ bool TTextStore::Equals(std::string_view text) const {
 }
 
 std::string TTextStore::CrLfText(size_t from, size_t to) const {
-  to = std::min(to, Length());
   std::string result;
-  if (from >= to) return result;
-  result.reserve(to - from + 16);
-  for (size_t position = from; position < to; ++position) {
-    const char c = At(position);
+  for (const char c : Text(from, to)) {
     if (c == '\n') result += '\r';
     result += c;
   }
@@ -153,16 +150,7 @@ void TTextStore::ReserveText(size_t extra) {
   // moving the text then happens once per half a text's worth of appends.
   const bool reuse = head_ >= Length() / 2 && gapEnd_ - gapBegin_ + head_ >= extra;
   CompactText();
-  if (reuse) return;
-  const size_t capacity = GrownCapacity(capacity_, Length() + extra, kMinimumTextGap);
-  const size_t tail = capacity_ - gapEnd_;
-  text_ = Reallocate(text_, capacity);
-  std::memmove(text_ + capacity - tail, text_ + gapEnd_, tail);
-  gapEnd_ = capacity - tail;
-  capacity_ = capacity;
-  // The new room is touched now, as part of growing, and not when the gap first moves across
-  // it: the page faults would otherwise all land on the one edit after a far move of the caret.
-  std::memset(text_ + gapBegin_, 0, gapEnd_ - gapBegin_);
+  if (!reuse) GrowGap(text_, capacity_, gapBegin_, gapEnd_, Length() + extra, kMinimumTextGap);
 }
 
 void TTextStore::ReserveLines(size_t extra) {
@@ -170,14 +158,9 @@ void TTextStore::ReserveLines(size_t extra) {
   const bool reuse =
       lineHead_ >= LineCount() / 2 && lineGapEnd_ - lineGapBegin_ + lineHead_ >= extra;
   CompactLines();
-  if (reuse) return;
-  const size_t capacity = GrownCapacity(lineCapacity_, LineCount() + extra, kMinimumLineGap);
-  const size_t tail = lineCapacity_ - lineGapEnd_;
-  starts_ = Reallocate(starts_, capacity);
-  std::memmove(starts_ + capacity - tail, starts_ + lineGapEnd_, tail * sizeof(uint64_t));
-  lineGapEnd_ = capacity - tail;
-  lineCapacity_ = capacity;
-  std::memset(starts_ + lineGapBegin_, 0, (lineGapEnd_ - lineGapBegin_) * sizeof(uint64_t));
+  if (!reuse)
+    GrowGap(starts_, lineCapacity_, lineGapBegin_, lineGapEnd_, LineCount() + extra,
+            kMinimumLineGap);
 }
 
 TTextChange TTextStore::Replace(size_t from, size_t to, std::string_view text) {
@@ -235,9 +218,7 @@ void TTextStore::Assign(std::string_view text) {
   lineCapacity_ = breaks + 1 + kMinimumLineGap;
   text_ = Reallocate<char>(nullptr, capacity_);
   starts_ = Reallocate<uint64_t>(nullptr, lineCapacity_);
-  gapBegin_ = 0;
   gapEnd_ = capacity_;
-  lineGapBegin_ = 0;
   lineGapEnd_ = lineCapacity_;
   starts_[lineGapBegin_++] = 0;
   Replace(0, 0, text);

@@ -28,7 +28,7 @@ struct TTextChange {
 
 class TTextStore {
  public:
-  TTextStore();
+  TTextStore() { Assign({}); }
   ~TTextStore();
   TTextStore(const TTextStore&) = delete;
   TTextStore& operator=(const TTextStore&) = delete;

@@ -1,33 +1,18 @@
 #include "framework/Timer.h"
 
 #include <QTimer>
-#include <algorithm>
 
 #include "framework/Application.h"
-#include "framework/Types.h"
 
 TTimer::TTimer(TComponent* owner) : TComponent(owner), timer_(std::make_unique<QTimer>()) {
-  QObject::connect(timer_.get(), &QTimer::timeout, [this] {
-    // An exception from the handler is shown, and the timer goes on.
-    try {
-      Timer();
-    } catch (...) {
-      if (Application) Application->HandleException(this);
-    }
-  });
+  // An exception from the handler is shown, and the timer goes on.
+  QObject::connect(timer_.get(), &QTimer::timeout,
+                   [this] { RunGuarded(this, [this] { Timer(); }); });
   UpdateTimer();
 }
 
 TTimer::~TTimer() {
   timer_->stop();
-}
-
-void TTimer::SetEnabled(bool enabled) {
-  if (SetIfChanged(enabled_, enabled)) UpdateTimer();
-}
-
-void TTimer::SetInterval(int interval) {
-  if (SetIfChanged(interval_, std::max(interval, 0))) UpdateTimer();
 }
 
 void TTimer::UpdateTimer() {

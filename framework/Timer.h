@@ -1,9 +1,11 @@
 #pragma once
 // A timer component: while enabled, OnTimer runs on the GUI thread every Interval milliseconds.
 
+#include <algorithm>
 #include <memory>
 
 #include "framework/Component.h"
+#include "framework/Types.h"
 
 class QTimer;
 
@@ -14,10 +16,14 @@ class TTimer : public TComponent {
   std::string ClassName() const override { return "TTimer"; }
 
   bool Enabled() const { return enabled_; }
-  void SetEnabled(bool enabled);
+  void SetEnabled(bool enabled) {
+    if (SetIfChanged(enabled_, enabled)) UpdateTimer();
+  }
   // Milliseconds between two events; 0 stops the timer as if it were disabled.
   int Interval() const { return interval_; }
-  void SetInterval(int interval);
+  void SetInterval(int interval) {
+    if (SetIfChanged(interval_, std::max(interval, 0))) UpdateTimer();
+  }
 
   TNotifyEvent OnTimer;
 
