@@ -57,6 +57,13 @@ class MainWindowTest : public testing::Test {
 
   std::string LogText() const { return Form1->Memo1->GetText(); }
 
+  // The port open or not, and the status line saying so.
+  static void ExpectPortShownAs(bool found) {
+    EXPECT_EQ(PortHandle != INVALID_HANDLE_VALUE, found);
+    EXPECT_EQ(Form1->Panel3->Color(), found ? clLime : clRed);
+    EXPECT_EQ(Form1->Label9->Caption(), found ? kPortFoundText : kPortNotFoundText);
+  }
+
   std::vector<std::string> exceptions;
   const std::function<TTimeOfDay()> DefaultClock = TForm1::Clock;
 };

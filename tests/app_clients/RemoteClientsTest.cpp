@@ -27,13 +27,6 @@ class RemoteClientsTest : public MainWindowTest {
     InstallMainThreadHandOver();
   }
 
-  void TearDown() override {
-    // Closing the window stops the watchdog, which ends after its current cycle.
-    if (Form1 && Read) Form1->Close();
-    RunUntil([] { return LiveThreadCount() == 0; }, 10000);
-    MainWindowTest::TearDown();
-  }
-
   // The window with the board attached, its greeting already read.
   void CreateWithBoard() {
     board = std::make_unique<PseudoTerminal>();

@@ -91,17 +91,13 @@ TEST_F(WatchdogTest, PulledAdapterTurnsTheStatusRedAndItsReturnTurnsItLimeWithou
   // Red at the first cycle that starts after the adapter went.
   Unplug(board);
   RunCycles(1);
-  EXPECT_EQ(Form1->Panel3->Color(), clRed);
-  EXPECT_EQ(PortHandle, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Form1->Label9->Caption(), kPortNotFoundText);
+  ExpectPortShownAs(false);
   EXPECT_EQ(Form1->Label12->Caption(), " ");
   EXPECT_EQ(Form1->Label9->Color(), clRed);
 
   PlugIn(board);
   RunCycles(1);
-  EXPECT_EQ(Form1->Panel3->Color(), clLime);
-  EXPECT_NE(PortHandle, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Form1->Label9->Caption(), kPortFoundText);
+  ExpectPortShownAs(true);
   EXPECT_EQ(Form1->Label12->Caption(), " ");
   EXPECT_EQ(Form1->Label12->Color(), clLime);
   // The reopened port is configured for the board again.
@@ -112,8 +108,7 @@ TEST_F(WatchdogTest, PulledAdapterTurnsTheStatusRedAndItsReturnTurnsItLimeWithou
   // handle left open would keep the exclusive lock, and the next open would fail.
   RunCycles(2);
   EXPECT_EQ(board.ReadAvailable(300), "");
-  EXPECT_NE(PortHandle, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Form1->Panel3->Color(), clLime);
+  ExpectPortShownAs(true);
   EXPECT_TRUE(exceptions.empty());
 }
 
@@ -128,8 +123,7 @@ TEST_F(WatchdogTest, NewPortNameTakesEffectAtTheNextCycle) {
   QTest::keyClick(combo, Qt::Key_Down);  // the user steps to "COM2"
   ASSERT_EQ(PortName, "COM2");
   RunCycles(1);
-  EXPECT_EQ(Form1->Panel3->Color(), clLime);
-  EXPECT_EQ(Form1->Label9->Caption(), kPortFoundText);
+  ExpectPortShownAs(true);
   EXPECT_EQ(board.ReadAvailable(300), "");  // no greeting
 
   // A name typed by hand that leads nowhere: red at the next cycle.
@@ -137,8 +131,7 @@ TEST_F(WatchdogTest, NewPortNameTakesEffectAtTheNextCycle) {
   QTest::keyClicks(combo->lineEdit(), "ttyACM0");
   ASSERT_EQ(PortName, "ttyACM0");
   RunCycles(1);
-  EXPECT_EQ(Form1->Panel3->Color(), clRed);
-  EXPECT_EQ(Form1->Label9->Caption(), kPortNotFoundText);
+  ExpectPortShownAs(false);
 }
 
 TEST_F(WatchdogTest, DeviceHeldByAnotherProgramStaysRedUntilItLetsGo) {
@@ -152,13 +145,11 @@ TEST_F(WatchdogTest, DeviceHeldByAnotherProgramStaysRedUntilItLetsGo) {
   ASSERT_EQ(flock(other, LOCK_EX | LOCK_NB), 0);
   PlugIn(board);
   RunCycles(2);
-  EXPECT_EQ(PortHandle, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(Form1->Panel3->Color(), clRed);
-  EXPECT_EQ(Form1->Label9->Caption(), kPortNotFoundText);
+  ExpectPortShownAs(false);
 
   close(other);
   RunCycles(1);
-  EXPECT_EQ(Form1->Panel3->Color(), clLime);
+  ExpectPortShownAs(true);
 }
 
 TEST_F(WatchdogTest, ClosingTheWindowStopsTheWorkerWhichDeletesItself) {
