@@ -18,44 +18,10 @@
 #include "platform/MessageWindow.h"
 #include "platform/WinTypes.h"
 
-// A file may have the POSIX headers already, whose macros of these names would garble the
-// declarations below; they are set aside here and restored at the end.
-#pragma push_macro("AF_INET")
-#undef AF_INET
-#pragma push_macro("INADDR_ANY")
-#undef INADDR_ANY
-#pragma push_macro("INADDR_LOOPBACK")
-#undef INADDR_LOOPBACK
-#pragma push_macro("FIONREAD")
-#undef FIONREAD
-#pragma push_macro("FIONBIO")
-#undef FIONBIO
-#pragma push_macro("SOL_SOCKET")
-#undef SOL_SOCKET
-#pragma push_macro("SO_ACCEPTCONN")
-#undef SO_ACCEPTCONN
-#pragma push_macro("SO_REUSEADDR")
-#undef SO_REUSEADDR
-#pragma push_macro("SO_KEEPALIVE")
-#undef SO_KEEPALIVE
-#pragma push_macro("SO_SNDBUF")
-#undef SO_SNDBUF
-#pragma push_macro("SO_RCVBUF")
-#undef SO_RCVBUF
-#pragma push_macro("SO_ERROR")
-#undef SO_ERROR
-#pragma push_macro("TCP_NODELAY")
-#undef TCP_NODELAY
-#pragma push_macro("TCP_KEEPINTVL")
-#undef TCP_KEEPINTVL
-#pragma push_macro("TCP_KEEPCNT")
-#undef TCP_KEEPCNT
-#pragma push_macro("TCP_KEEPIDLE")
-#undef TCP_KEEPIDLE
-#pragma push_macro("htons")
-#undef htons
-#pragma push_macro("htonl")
-#undef htonl
+// The rule above, checked: the POSIX macros of these names would garble the declarations.
+#if defined(AF_INET) || defined(FIONREAD) || defined(TCP_NODELAY)
+#error "platform/Sockets.h must come before the POSIX socket headers"
+#endif
 
 namespace WinSock {
 
@@ -223,22 +189,3 @@ int ErrorCodeFromErrno(int errnoValue);
 std::string SocketErrorText(int code);
 
 }  // namespace WinSock
-
-#pragma pop_macro("AF_INET")
-#pragma pop_macro("INADDR_ANY")
-#pragma pop_macro("INADDR_LOOPBACK")
-#pragma pop_macro("FIONREAD")
-#pragma pop_macro("FIONBIO")
-#pragma pop_macro("SOL_SOCKET")
-#pragma pop_macro("SO_ACCEPTCONN")
-#pragma pop_macro("SO_REUSEADDR")
-#pragma pop_macro("SO_KEEPALIVE")
-#pragma pop_macro("SO_SNDBUF")
-#pragma pop_macro("SO_RCVBUF")
-#pragma pop_macro("SO_ERROR")
-#pragma pop_macro("TCP_NODELAY")
-#pragma pop_macro("TCP_KEEPINTVL")
-#pragma pop_macro("TCP_KEEPCNT")
-#pragma pop_macro("TCP_KEEPIDLE")
-#pragma pop_macro("htons")
-#pragma pop_macro("htonl")
