@@ -36,18 +36,13 @@ constexpr int AF_INET = 2;
 constexpr int SOCK_STREAM = 1;
 constexpr int IPPROTO_TCP = 6;
 constexpr u_long INADDR_ANY = 0;
-constexpr u_long INADDR_LOOPBACK = 0x7F000001;
 
 constexpr long FIONREAD = 0x4004667F;
 constexpr long FIONBIO = static_cast<long>(0x8004667EL);
 
 constexpr int SOL_SOCKET = 0xFFFF;
-constexpr int SO_ACCEPTCONN = 0x0002;
 constexpr int SO_REUSEADDR = 0x0004;
 constexpr int SO_KEEPALIVE = 0x0008;
-constexpr int SO_SNDBUF = 0x1001;
-constexpr int SO_RCVBUF = 0x1002;
-constexpr int SO_ERROR = 0x1007;
 constexpr int TCP_NODELAY = 0x0001;
 // Keepalive timing of one connection, in seconds and probes.
 constexpr int TCP_KEEPIDLE = 3;
