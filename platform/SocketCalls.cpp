@@ -4,7 +4,6 @@
 #include "platform/SocketPosix.h"
 #include "platform/SocketWatcher.h"
 
-#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -169,15 +168,11 @@ char* inet_ntoa(in_addr address) {
 }
 
 u_short htons(u_short value) {
-  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap16(value);
-  return value;
+  return ::htons(value);
 }
 
 u_long htonl(u_long value) {
-  if constexpr (std::endian::native == std::endian::little) {
-    return __builtin_bswap32(static_cast<uint32_t>(value));
-  }
-  return value;
+  return ::htonl(value);
 }
 
 int WSAAsyncSelect(SOCKET s, HWND window, UINT msg, long events) {
