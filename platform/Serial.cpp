@@ -118,11 +118,6 @@ bool IsTerminalDevice(dev_t device) {
   return !error && subsystem.filename() == "tty";
 }
 
-BOOL Fail(int code) {
-  SetLastError(static_cast<DWORD>(code));
-  return FALSE;
-}
-
 // The open port of a handle, or null (with EBADF as last error) for anything else. The text
 // gathered for the port goes on first: every other call sees the port after it.
 OpenPort* FindPort(HANDLE port) {
@@ -249,7 +244,7 @@ BOOL GetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) {
   std::lock_guard<std::mutex> guard(TableLock());
   OpenPort* open = FindPort(port);
   if (open == nullptr) return FALSE;
-  if (timeouts == nullptr) return Fail(EINVAL);
+  if (timeouts == nullptr) return FailWith(EINVAL);
   *timeouts = open->timeouts;
   return TRUE;
 }
@@ -258,7 +253,7 @@ BOOL SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) {
   std::lock_guard<std::mutex> guard(TableLock());
   OpenPort* open = FindPort(port);
   if (open == nullptr) return FALSE;
-  if (timeouts == nullptr) return Fail(EINVAL);
+  if (timeouts == nullptr) return FailWith(EINVAL);
   open->timeouts = *timeouts;
   return TRUE;
 }
@@ -267,9 +262,9 @@ BOOL GetCommState(HANDLE port, DCB* dcb) {
   std::lock_guard<std::mutex> guard(TableLock());
   OpenPort* open = FindPort(port);
   if (open == nullptr) return FALSE;
-  if (dcb == nullptr) return Fail(EINVAL);
+  if (dcb == nullptr) return FailWith(EINVAL);
   termios2 settings;
-  if (ioctl(open->fd, TCGETS2, &settings) != 0) return Fail(errno);
+  if (ioctl(open->fd, TCGETS2, &settings) != 0) return FailWith(errno);
   // Not every terminal has modem lines (a pseudo-terminal has none); DTR and RTS then count as
   // on, as a port that has them starts out.
   int modemLines = TIOCM_DTR | TIOCM_RTS;
@@ -283,12 +278,12 @@ BOOL SetCommState(HANDLE port, DCB* dcb) {
   std::lock_guard<std::mutex> guard(TableLock());
   OpenPort* open = FindPort(port);
   if (open == nullptr) return FALSE;
-  if (dcb == nullptr || !LineSettingsValid(*dcb)) return Fail(EINVAL);
+  if (dcb == nullptr || !LineSettingsValid(*dcb)) return FailWith(EINVAL);
   termios2 settings;
-  if (ioctl(open->fd, TCGETS2, &settings) != 0) return Fail(errno);
+  if (ioctl(open->fd, TCGETS2, &settings) != 0) return FailWith(errno);
   WriteLineSettings(*dcb, settings);
   // Applied at once: waiting for the output to drain could hang on a stalled line.
-  if (ioctl(open->fd, TCSETS2, &settings) != 0) return Fail(errno);
+  if (ioctl(open->fd, TCSETS2, &settings) != 0) return FailWith(errno);
   open->output->ReadLineRate();
   // The modem lines the record holds steady; a handshake drives RTS itself. A terminal without
   // modem lines (a pseudo-terminal) refuses these, which changes nothing.
@@ -304,7 +299,7 @@ BOOL SetCommState(HANDLE port, DCB* dcb) {
 BOOL TransmitCommChar(HANDLE port, char character) {
   std::lock_guard<std::mutex> guard(TableLock());
   const auto found = Ports().find(reinterpret_cast<uintptr_t>(port));
-  if (found == Ports().end()) return Fail(EBADF);
+  if (found == Ports().end()) return FailWith(EBADF);
   SerialOutput& output = *found->second.output;
   if (HandlingMessage()) {
     output.Gather(character);
@@ -314,7 +309,7 @@ BOOL TransmitCommChar(HANDLE port, char character) {
   }
   output.EndText();
   // Terminals raise no SIGPIPE; a pulled adapter only makes the write fail (EIO, ENODEV, ENXIO).
-  if (!output.SendNow(character)) return Fail(errno);
+  if (!output.SendNow(character)) return FailWith(errno);
   return TRUE;
 }
 

@@ -71,11 +71,6 @@ bool ParseStopBits(const std::string& field, BYTE& stopBits) {
   return true;
 }
 
-BOOL FailWith(int code) {
-  SetLastError(static_cast<DWORD>(code));
-  return FALSE;
-}
-
 }  // namespace
 
 bool LineSettingsValid(const DCB& dcb) {

@@ -254,19 +254,12 @@ BOOL GetExitCodeThread(HTHREAD thread, DWORD* exitCode) {
 BOOL SetThreadPriority(HTHREAD thread, int priority) {
   if (!Present(thread)) return FALSE;
   std::lock_guard<std::mutex> guard(thread->lock);
-  if (thread->ended) {
-    SetLastError(ESRCH);
-    return FALSE;
-  }
+  if (thread->ended) return FailWith(ESRCH);
   SchedulingTarget target{};
   if (!SchedulingForPriority(priority, thread->baseNice, NiceFloor(), target.policy, target.nice)) {
-    SetLastError(EINVAL);
-    return FALSE;
+    return FailWith(EINVAL);
   }
-  if (!ApplyTarget(static_cast<pid_t>(thread->id), target)) {
-    SetLastError(static_cast<DWORD>(errno));
-    return FALSE;
-  }
+  if (!ApplyTarget(static_cast<pid_t>(thread->id), target)) return FailWith(errno);
   return TRUE;
 }
 
