@@ -313,10 +313,6 @@ void EnterCriticalSection(CRITICAL_SECTION* section) {
   section->mutex.lock();
 }
 
-BOOL TryEnterCriticalSection(CRITICAL_SECTION* section) {
-  return section->mutex.try_lock() ? TRUE : FALSE;
-}
-
 void LeaveCriticalSection(CRITICAL_SECTION* section) {
   section->mutex.unlock();
 }
