@@ -23,11 +23,6 @@ constexpr std::string_view kParityLetters = "NOEMS";
 // The stop-bit fields of a definition, by stop-bit value (ONESTOPBIT to TWOSTOPBITS).
 constexpr std::string_view kStopBitFields[] = {"1", "1.5", "2"};
 
-BYTE ByteSizeOf(tcflag_t cflag) {
-  const auto* size = std::find(std::begin(kSizeFlags), std::end(kSizeFlags), cflag & CSIZE);
-  return static_cast<BYTE>(5 + (size - kSizeFlags));
-}
-
 BYTE ParityOf(tcflag_t cflag) {
   if ((cflag & PARENB) == 0) return NOPARITY;
   const bool odd = (cflag & PARODD) != 0;
@@ -72,6 +67,11 @@ bool ParseStopBits(const std::string& field, BYTE& stopBits) {
 }
 
 }  // namespace
+
+BYTE ByteSizeOf(tcflag_t cflag) {
+  const auto* size = std::find(std::begin(kSizeFlags), std::end(kSizeFlags), cflag & CSIZE);
+  return static_cast<BYTE>(5 + (size - kSizeFlags));
+}
 
 bool LineSettingsValid(const DCB& dcb) {
   if (dcb.BaudRate == 0) return false;
