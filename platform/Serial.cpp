@@ -14,8 +14,8 @@
 
 #include <QAbstractEventDispatcher>
 #include <QPointer>
-#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -83,11 +83,9 @@ int ComPortNumber(const std::string& name) {
   if (name.size() < 4 || name.size() > 7 || strncasecmp(name.c_str(), "com", 3) != 0) return 0;
   if (name[3] == '0') return 0;
   int number = 0;
-  for (size_t i = 3; i < name.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
-    number = number * 10 + (name[i] - '0');
-  }
-  return number;
+  const char* end = name.data() + name.size();
+  const auto [stop, error] = std::from_chars(name.data() + 3, end, number);
+  return error == std::errc{} && stop == end && number > 0 ? number : 0;
 }
 
 // Unix98 pseudo-terminal slaves have these majors and no entry under /sys.

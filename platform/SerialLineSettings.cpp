@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -39,13 +40,11 @@ std::string Trimmed(const std::string& text) {
 }
 
 bool ParseBaudRate(const std::string& field, DWORD& rate) {
-  if (field.empty() || field.size() > 9) return false;
+  if (field.size() > 9) return false;
   DWORD value = 0;
-  for (char c : field) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    value = value * 10 + static_cast<DWORD>(c - '0');
-  }
-  if (value == 0) return false;
+  const char* end = field.data() + field.size();
+  const auto [stop, error] = std::from_chars(field.data(), end, value);
+  if (error != std::errc{} || stop != end || value == 0) return false;
   rate = value;
   return true;
 }
