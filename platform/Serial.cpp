@@ -138,7 +138,7 @@ int OpenFlags(DWORD access) {
 }
 
 // Opens the device and takes it exclusively; -1 with errno set on failure.
-int OpenExclusive(const std::string& path, int accessFlags) {
+int OpenExclusive(const std::string& path, int accessFlags, dev_t& device) {
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return -1;
   if (!S_ISCHR(status.st_mode) || IsPseudoTerminalMaster(status.st_rdev) ||
@@ -178,6 +178,7 @@ int OpenExclusive(const std::string& path, int accessFlags) {
   // input echoed back to the device, XON/XOFF obeyed), so the line is made raw at once.
   MakeRaw(settings);
   if (ioctl(fd, TCSETS2, &settings) != 0) return refuse(errno);
+  device = status.st_rdev;
   return fd;
 }
 
@@ -210,22 +211,18 @@ HANDLE CreateFileA(const char* fileName, DWORD access, DWORD /*shareMode*/, void
   if (accessFlags < 0 || creation != OPEN_EXISTING) return fail(EINVAL);
   const std::string path = SerialDevicePath(fileName);
   if (path.empty()) return fail(ENOENT);
-  const int fd = OpenExclusive(path, accessFlags);
-  struct stat status;
-  if (fd < 0 || fstat(fd, &status) != 0) {
-    const int code = errno;
-    if (fd >= 0) CloseDevice(fd);
-    return fail(code);
-  }
+  dev_t device = 0;
+  const int fd = OpenExclusive(path, accessFlags, device);
+  if (fd < 0) return fail(errno);
   const uintptr_t handle = nextHandleValue;
   nextHandleValue += 0x10;
-  auto output = std::make_unique<SerialOutput>(fd, path, status.st_rdev, [handle] {
+  auto output = std::make_unique<SerialOutput>(fd, path, device, [handle] {
     std::lock_guard<std::mutex> guard(TableLock());
     const auto found = Ports().find(handle);
     if (found != Ports().end()) found->second.output->Drain();
   });
   UnsentTexts& unsent = LeftOver();
-  if (unsent.devicePath == path && unsent.device == status.st_rdev) {
+  if (unsent.devicePath == path && unsent.device == device) {
     output->Adopt(std::move(unsent));
     unsent = UnsentTexts{};
   } else {
