@@ -319,16 +319,12 @@ std::string ExpandFileName(const std::string& name) {
   return result;
 }
 
-std::string AnsiLowerCase(const std::string& text) {
-  return QLocale::system().toLower(ToQString(text)).toStdString();
-}
-
 std::string AnsiUpperCase(const std::string& text) {
   return QLocale::system().toUpper(ToQString(text)).toStdString();
 }
 
 std::string AnsiLowerCaseFileName(const std::string& name) {
-  return AnsiLowerCase(name);
+  return QLocale::system().toLower(ToQString(name)).toStdString();
 }
 
 std::string AnsiUpperCaseFileName(const std::string& name) {
