@@ -195,12 +195,9 @@ bool ApplyTarget(pid_t tid, const SchedulingTarget& target) {
   return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), target.nice) == 0;
 }
 
-// Written during static initialisation, which runs on the thread that starts the program.
-std::atomic<DWORD> recordedMainThreadId{0};
-[[maybe_unused]] const bool mainThreadRecorded = [] {
-  MainThreadId();
-  return true;
-}();
+// The first call comes during static initialisation, which runs on the thread that starts the
+// program.
+[[maybe_unused]] const DWORD mainThreadRecorded = MainThreadId();
 
 // Whether a handle was given; a missing one sets EBADF as the last error.
 bool Present(const void* handle) {
@@ -323,12 +320,7 @@ DWORD GetCurrentThreadId() {
 }
 
 DWORD MainThreadId() {
-  DWORD id = recordedMainThreadId.load(std::memory_order_acquire);
-  if (id == 0) {
-    // Only reachable during static initialisation, which is single-threaded.
-    id = GetCurrentThreadId();
-    recordedMainThreadId.store(id, std::memory_order_release);
-  }
+  static const DWORD id = GetCurrentThreadId();
   return id;
 }
 
