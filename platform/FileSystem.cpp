@@ -74,9 +74,7 @@ std::vector<std::string> Normalize(const std::vector<std::string>& parts) {
 }
 
 std::string JoinDrivePath(char drive, const std::vector<std::string>& parts) {
-  std::string result;
-  result += drive;
-  result += ":\\";
+  std::string result = std::string(1, drive) + ":\\";
   for (size_t i = 0; i < parts.size(); ++i) {
     if (i > 0) result += '\\';
     result += parts[i];
