@@ -280,8 +280,6 @@ void TCustomWinSocket::HandleSocketNotify(TMessage& message) {
     case FD_WRITE:
       WriteReady(handle);
       break;
-    default:
-      break;
   }
 }
 

@@ -1,5 +1,7 @@
 #include "net/Networks.h"
 
+#include <charconv>
+
 namespace {
 
 // A decimal number of 1 to `maxDigits` digits without a leading zero, at most `limit`.
@@ -7,11 +9,9 @@ std::optional<uint32_t> ParseDecimal(std::string_view text, size_t maxDigits, ui
   if (text.empty() || text.size() > maxDigits) return std::nullopt;
   if (text.size() > 1 && text[0] == '0') return std::nullopt;
   uint32_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<uint32_t>(c - '0');
-  }
-  if (value > limit) return std::nullopt;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (error != std::errc{} || stop != end || value > limit) return std::nullopt;
   return value;
 }
 

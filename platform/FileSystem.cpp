@@ -74,9 +74,7 @@ std::vector<std::string> Normalize(const std::vector<std::string>& parts) {
 }
 
 std::string JoinDrivePath(char drive, const std::vector<std::string>& parts) {
-  std::string result;
-  result += drive;
-  result += ":\\";
+  std::string result = std::string(1, drive) + ":\\";
   for (size_t i = 0; i < parts.size(); ++i) {
     if (i > 0) result += '\\';
     result += parts[i];
@@ -158,18 +156,14 @@ int AttributesOf(const std::string& directory, const std::string& name, TFileIde
   if (!name.empty() && name[0] == '.') attr |= faHidden;
   // A name with a backslash cannot be written as a drive path.
   if (name.find('\\') != std::string::npos) attr |= faSysFile;
-  struct stat link {};
   struct stat info {};
-  if (lstat(posix.c_str(), &link) != 0) return attr | faSysFile;
-  if (stat(posix.c_str(), &info) != 0) return attr | faSysFile;  // a dangling link
+  if (stat(posix.c_str(), &info) != 0) return attr | faSysFile;  // gone, or a dangling link
   identity = IdentityOf(info);
-  if (!S_ISDIR(info.st_mode)) size = info.st_size;
   if (S_ISDIR(info.st_mode)) {
     attr |= faDirectory;
-  } else if (S_ISREG(info.st_mode)) {
-    attr |= faArchive;
   } else {
-    attr |= faSysFile;
+    size = info.st_size;
+    attr |= S_ISREG(info.st_mode) ? faArchive : faSysFile;
   }
   if ((info.st_mode & S_IWUSR) == 0) attr |= faReadOnly;
   return attr;
@@ -323,16 +317,12 @@ std::string ExpandFileName(const std::string& name) {
   return result;
 }
 
-std::string AnsiLowerCase(const std::string& text) {
-  return QLocale::system().toLower(ToQString(text)).toStdString();
-}
-
 std::string AnsiUpperCase(const std::string& text) {
   return QLocale::system().toUpper(ToQString(text)).toStdString();
 }
 
 std::string AnsiLowerCaseFileName(const std::string& name) {
-  return AnsiLowerCase(name);
+  return QLocale::system().toLower(ToQString(name)).toStdString();
 }
 
 std::string AnsiUpperCaseFileName(const std::string& name) {

@@ -87,6 +87,5 @@ std::string PosixToDrivePath(const std::string& posix);
 std::string AnsiLowerCaseFileName(const std::string& name);
 std::string AnsiUpperCaseFileName(const std::string& name);
 std::string AnsiUpperCase(const std::string& text);
-std::string AnsiLowerCase(const std::string& text);
 // Case-insensitive comparison in the user's locale: negative, zero or positive.
 int AnsiCompareText(const std::string& a, const std::string& b);

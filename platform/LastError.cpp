@@ -11,3 +11,8 @@ DWORD GetLastError() {
 void SetLastError(DWORD code) {
   lastError = code;
 }
+
+BOOL FailWith(int code) {
+  SetLastError(static_cast<DWORD>(code));
+  return FALSE;
+}

@@ -6,3 +6,5 @@
 
 DWORD GetLastError();
 void SetLastError(DWORD code);
+// Leaves the errno value code as the last error and returns FALSE, as a failed call does.
+BOOL FailWith(int code);

@@ -14,8 +14,8 @@
 
 #include <QAbstractEventDispatcher>
 #include <QPointer>
-#include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -83,11 +83,9 @@ int ComPortNumber(const std::string& name) {
   if (name.size() < 4 || name.size() > 7 || strncasecmp(name.c_str(), "com", 3) != 0) return 0;
   if (name[3] == '0') return 0;
   int number = 0;
-  for (size_t i = 3; i < name.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
-    number = number * 10 + (name[i] - '0');
-  }
-  return number;
+  const char* end = name.data() + name.size();
+  const auto [stop, error] = std::from_chars(name.data() + 3, end, number);
+  return error == std::errc{} && stop == end && number > 0 ? number : 0;
 }
 
 // Unix98 pseudo-terminal slaves have these majors and no entry under /sys.
@@ -118,11 +116,6 @@ bool IsTerminalDevice(dev_t device) {
   return !error && subsystem.filename() == "tty";
 }
 
-BOOL Fail(int code) {
-  SetLastError(static_cast<DWORD>(code));
-  return FALSE;
-}
-
 // The open port of a handle, or null (with EBADF as last error) for anything else. The text
 // gathered for the port goes on first: every other call sees the port after it.
 OpenPort* FindPort(HANDLE port) {
@@ -145,7 +138,7 @@ int OpenFlags(DWORD access) {
 }
 
 // Opens the device and takes it exclusively; -1 with errno set on failure.
-int OpenExclusive(const std::string& path, int accessFlags) {
+int OpenExclusive(const std::string& path, int accessFlags, dev_t& device) {
   struct stat status;
   if (stat(path.c_str(), &status) != 0) return -1;
   if (!S_ISCHR(status.st_mode) || IsPseudoTerminalMaster(status.st_rdev) ||
@@ -185,6 +178,7 @@ int OpenExclusive(const std::string& path, int accessFlags) {
   // input echoed back to the device, XON/XOFF obeyed), so the line is made raw at once.
   MakeRaw(settings);
   if (ioctl(fd, TCSETS2, &settings) != 0) return refuse(errno);
+  device = status.st_rdev;
   return fd;
 }
 
@@ -217,22 +211,18 @@ HANDLE CreateFileA(const char* fileName, DWORD access, DWORD /*shareMode*/, void
   if (accessFlags < 0 || creation != OPEN_EXISTING) return fail(EINVAL);
   const std::string path = SerialDevicePath(fileName);
   if (path.empty()) return fail(ENOENT);
-  const int fd = OpenExclusive(path, accessFlags);
-  struct stat status;
-  if (fd < 0 || fstat(fd, &status) != 0) {
-    const int code = errno;
-    if (fd >= 0) CloseDevice(fd);
-    return fail(code);
-  }
+  dev_t device = 0;
+  const int fd = OpenExclusive(path, accessFlags, device);
+  if (fd < 0) return fail(errno);
   const uintptr_t handle = nextHandleValue;
   nextHandleValue += 0x10;
-  auto output = std::make_unique<SerialOutput>(fd, path, status.st_rdev, [handle] {
+  auto output = std::make_unique<SerialOutput>(fd, path, device, [handle] {
     std::lock_guard<std::mutex> guard(TableLock());
     const auto found = Ports().find(handle);
     if (found != Ports().end()) found->second.output->Drain();
   });
   UnsentTexts& unsent = LeftOver();
-  if (unsent.devicePath == path && unsent.device == status.st_rdev) {
+  if (unsent.devicePath == path && unsent.device == device) {
     output->Adopt(std::move(unsent));
     unsent = UnsentTexts{};
   } else {
@@ -249,7 +239,7 @@ BOOL GetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) {
   std::lock_guard<std::mutex> guard(TableLock());
   OpenPort* open = FindPort(port);
   if (open == nullptr) return FALSE;
-  if (timeouts == nullptr) return Fail(EINVAL);
+  if (timeouts == nullptr) return FailWith(EINVAL);
   *timeouts = open->timeouts;
   return TRUE;
 }
@@ -258,7 +248,7 @@ BOOL SetCommTimeouts(HANDLE port, COMMTIMEOUTS* timeouts) {
   std::lock_guard<std::mutex> guard(TableLock());
   OpenPort* open = FindPort(port);
   if (open == nullptr) return FALSE;
-  if (timeouts == nullptr) return Fail(EINVAL);
+  if (timeouts == nullptr) return FailWith(EINVAL);
   open->timeouts = *timeouts;
   return TRUE;
 }
@@ -267,9 +257,9 @@ BOOL GetCommState(HANDLE port, DCB* dcb) {
   std::lock_guard<std::mutex> guard(TableLock());
   OpenPort* open = FindPort(port);
   if (open == nullptr) return FALSE;
-  if (dcb == nullptr) return Fail(EINVAL);
+  if (dcb == nullptr) return FailWith(EINVAL);
   termios2 settings;
-  if (ioctl(open->fd, TCGETS2, &settings) != 0) return Fail(errno);
+  if (ioctl(open->fd, TCGETS2, &settings) != 0) return FailWith(errno);
   // Not every terminal has modem lines (a pseudo-terminal has none); DTR and RTS then count as
   // on, as a port that has them starts out.
   int modemLines = TIOCM_DTR | TIOCM_RTS;
@@ -283,12 +273,12 @@ BOOL SetCommState(HANDLE port, DCB* dcb) {
   std::lock_guard<std::mutex> guard(TableLock());
   OpenPort* open = FindPort(port);
   if (open == nullptr) return FALSE;
-  if (dcb == nullptr || !LineSettingsValid(*dcb)) return Fail(EINVAL);
+  if (dcb == nullptr || !LineSettingsValid(*dcb)) return FailWith(EINVAL);
   termios2 settings;
-  if (ioctl(open->fd, TCGETS2, &settings) != 0) return Fail(errno);
+  if (ioctl(open->fd, TCGETS2, &settings) != 0) return FailWith(errno);
   WriteLineSettings(*dcb, settings);
   // Applied at once: waiting for the output to drain could hang on a stalled line.
-  if (ioctl(open->fd, TCSETS2, &settings) != 0) return Fail(errno);
+  if (ioctl(open->fd, TCSETS2, &settings) != 0) return FailWith(errno);
   open->output->ReadLineRate();
   // The modem lines the record holds steady; a handshake drives RTS itself. A terminal without
   // modem lines (a pseudo-terminal) refuses these, which changes nothing.
@@ -304,7 +294,7 @@ BOOL SetCommState(HANDLE port, DCB* dcb) {
 BOOL TransmitCommChar(HANDLE port, char character) {
   std::lock_guard<std::mutex> guard(TableLock());
   const auto found = Ports().find(reinterpret_cast<uintptr_t>(port));
-  if (found == Ports().end()) return Fail(EBADF);
+  if (found == Ports().end()) return FailWith(EBADF);
   SerialOutput& output = *found->second.output;
   if (HandlingMessage()) {
     output.Gather(character);
@@ -314,7 +304,7 @@ BOOL TransmitCommChar(HANDLE port, char character) {
   }
   output.EndText();
   // Terminals raise no SIGPIPE; a pulled adapter only makes the write fail (EIO, ENODEV, ENXIO).
-  if (!output.SendNow(character)) return Fail(errno);
+  if (!output.SendNow(character)) return FailWith(errno);
   return TRUE;
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <iterator>
 #include <string>
 #include <string_view>
@@ -23,11 +24,6 @@ constexpr std::string_view kParityLetters = "NOEMS";
 // The stop-bit fields of a definition, by stop-bit value (ONESTOPBIT to TWOSTOPBITS).
 constexpr std::string_view kStopBitFields[] = {"1", "1.5", "2"};
 
-BYTE ByteSizeOf(tcflag_t cflag) {
-  const auto* size = std::find(std::begin(kSizeFlags), std::end(kSizeFlags), cflag & CSIZE);
-  return static_cast<BYTE>(5 + (size - kSizeFlags));
-}
-
 BYTE ParityOf(tcflag_t cflag) {
   if ((cflag & PARENB) == 0) return NOPARITY;
   const bool odd = (cflag & PARODD) != 0;
@@ -44,13 +40,11 @@ std::string Trimmed(const std::string& text) {
 }
 
 bool ParseBaudRate(const std::string& field, DWORD& rate) {
-  if (field.empty() || field.size() > 9) return false;
+  if (field.size() > 9) return false;
   DWORD value = 0;
-  for (char c : field) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) return false;
-    value = value * 10 + static_cast<DWORD>(c - '0');
-  }
-  if (value == 0) return false;
+  const char* end = field.data() + field.size();
+  const auto [stop, error] = std::from_chars(field.data(), end, value);
+  if (error != std::errc{} || stop != end || value == 0) return false;
   rate = value;
   return true;
 }
@@ -71,12 +65,12 @@ bool ParseStopBits(const std::string& field, BYTE& stopBits) {
   return true;
 }
 
-BOOL FailWith(int code) {
-  SetLastError(static_cast<DWORD>(code));
-  return FALSE;
-}
-
 }  // namespace
+
+BYTE ByteSizeOf(tcflag_t cflag) {
+  const auto* size = std::find(std::begin(kSizeFlags), std::end(kSizeFlags), cflag & CSIZE);
+  return static_cast<BYTE>(5 + (size - kSizeFlags));
+}
 
 bool LineSettingsValid(const DCB& dcb) {
   if (dcb.BaudRate == 0) return false;

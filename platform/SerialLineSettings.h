@@ -12,6 +12,8 @@
 // asked (by a line record; an open asks for none); the hardware settings (rate, size, parity,
 // handshake) are left to the line record.
 void MakeRaw(termios2& settings, bool outputFlowControl = false, bool inputFlowControl = false);
+// The data bits of a character (5 to 8) by the terminal's size flags.
+BYTE ByteSizeOf(tcflag_t cflag);
 // Fills the record from the terminal's settings and its modem lines (TIOCM_DTR, TIOCM_RTS).
 void ReadLineSettings(const termios2& settings, int modemLines, DCB& dcb);
 // What the line can take, the rules of the record's own platform included.

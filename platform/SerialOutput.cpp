@@ -16,6 +16,8 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/SerialLineSettings.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -49,20 +51,7 @@ bool SerialOutput::CanQueue() const {
 void SerialOutput::ReadLineRate() {
   termios2 settings;
   if (ioctl(fd_, TCGETS2, &settings) != 0 || settings.c_ospeed == 0) return;
-  int bits = 1;  // the start bit
-  switch (settings.c_cflag & CSIZE) {
-    case CS5:
-      bits += 5;
-      break;
-    case CS6:
-      bits += 6;
-      break;
-    case CS7:
-      bits += 7;
-      break;
-    default:
-      bits += 8;
-  }
+  int bits = 1 + ByteSizeOf(settings.c_cflag);  // the start bit and the data bits
   if ((settings.c_cflag & PARENB) != 0) bits += 1;
   bits += (settings.c_cflag & CSTOPB) != 0 ? 2 : 1;
   bytesPerSecond_ = static_cast<double>(settings.c_ospeed) / bits;

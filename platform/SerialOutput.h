@@ -43,7 +43,6 @@ class SerialOutput {
 
   // Adds a character to the text being gathered.
   void Gather(char character) { gathered_ += character; }
-  bool HasGathered() const { return !gathered_.empty(); }
   // The gathered text goes on as one text.
   void EndText();
   // One character as a text of its own. False, with errno set, when it is lost at once.

@@ -4,12 +4,24 @@
 #include "platform/SocketPosix.h"
 #include "platform/SocketWatcher.h"
 
-#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 namespace WinSock {
+namespace {
+
+// A peer's POSIX address as the library's record.
+void StorePeer(const ::sockaddr_in& peer, sockaddr* name, int* nameLength) {
+  auto* out = reinterpret_cast<sockaddr_in*>(name);
+  std::memset(out, 0, sizeof *out);
+  out->sin_family = static_cast<int16_t>(kWsAfInet);
+  out->sin_port = peer.sin_port;
+  out->sin_addr.s_addr = peer.sin_addr.s_addr;
+  *nameLength = sizeof(sockaddr_in);
+}
+
+}  // namespace
 
 SOCKET socket(int af, int type, int protocol) {
   if (!LibraryStarted()) {
@@ -65,12 +77,7 @@ SOCKET accept(SOCKET s, sockaddr* address, int* addressLength) {
     return INVALID_SOCKET;
   }
   if (address && addressLength && *addressLength >= static_cast<int>(sizeof(sockaddr_in))) {
-    auto* out = reinterpret_cast<sockaddr_in*>(address);
-    std::memset(out, 0, sizeof *out);
-    out->sin_family = static_cast<int16_t>(kWsAfInet);
-    out->sin_port = peer.sin_port;
-    out->sin_addr.s_addr = peer.sin_addr.s_addr;
-    *addressLength = sizeof(sockaddr_in);
+    StorePeer(peer, address, addressLength);
   }
   return static_cast<SOCKET>(client);
 }
@@ -136,12 +143,7 @@ int getpeername(SOCKET s, sockaddr* name, int* nameLength) {
   if (::getpeername(static_cast<int>(s), reinterpret_cast<::sockaddr*>(&peer), &length) != 0) {
     return FailFromErrno();
   }
-  auto* out = reinterpret_cast<sockaddr_in*>(name);
-  std::memset(out, 0, sizeof *out);
-  out->sin_family = static_cast<int16_t>(kWsAfInet);
-  out->sin_port = peer.sin_port;
-  out->sin_addr.s_addr = peer.sin_addr.s_addr;
-  *nameLength = sizeof(sockaddr_in);
+  StorePeer(peer, name, nameLength);
   return 0;
 }
 
@@ -166,15 +168,11 @@ char* inet_ntoa(in_addr address) {
 }
 
 u_short htons(u_short value) {
-  if constexpr (std::endian::native == std::endian::little) return __builtin_bswap16(value);
-  return value;
+  return ::htons(value);
 }
 
 u_long htonl(u_long value) {
-  if constexpr (std::endian::native == std::endian::little) {
-    return __builtin_bswap32(static_cast<uint32_t>(value));
-  }
-  return value;
+  return ::htonl(value);
 }
 
 int WSAAsyncSelect(SOCKET s, HWND window, UINT msg, long events) {

@@ -89,12 +89,8 @@ struct OptionPair {
 };
 
 const OptionPair kOptions[] = {
-    {kWsSolSocket, kWsSoAcceptConn, SOL_SOCKET, SO_ACCEPTCONN},
     {kWsSolSocket, kWsSoReuseAddr, SOL_SOCKET, SO_REUSEADDR},
     {kWsSolSocket, kWsSoKeepAlive, SOL_SOCKET, SO_KEEPALIVE},
-    {kWsSolSocket, kWsSoSndBuf, SOL_SOCKET, SO_SNDBUF},
-    {kWsSolSocket, kWsSoRcvBuf, SOL_SOCKET, SO_RCVBUF},
-    {kWsSolSocket, kWsSoError, SOL_SOCKET, SO_ERROR},
     {kWsIpProtoTcp, kWsTcpNoDelay, ::IPPROTO_TCP, TCP_NODELAY},
     {kWsIpProtoTcp, kWsTcpKeepIdle, ::IPPROTO_TCP, TCP_KEEPIDLE},
     {kWsIpProtoTcp, kWsTcpKeepCount, ::IPPROTO_TCP, TCP_KEEPCNT},

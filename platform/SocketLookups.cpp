@@ -15,12 +15,12 @@ namespace WinSock {
 namespace {
 
 struct LookupTask {
+  HWND window;
+  UINT msg;
+  char* buffer;
+  int bufferLength;
   std::mutex lock;
   bool cancelled = false;
-  HWND window = nullptr;
-  UINT msg = 0;
-  char* buffer = nullptr;
-  int bufferLength = 0;
 };
 
 std::mutex tasksLock;
@@ -96,11 +96,7 @@ HANDLE WSAAsyncGetServByName(HWND window, UINT msg, const char* name, const char
     SetLastError(WSAEFAULT);
     return nullptr;
   }
-  auto task = std::make_shared<LookupTask>();
-  task->window = window;
-  task->msg = msg;
-  task->buffer = buffer;
-  task->bufferLength = bufferLength;
+  auto task = std::make_shared<LookupTask>(window, msg, buffer, bufferLength);
   uintptr_t id = 0;
   {
     std::lock_guard<std::mutex> guard(tasksLock);

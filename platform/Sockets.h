@@ -18,44 +18,10 @@
 #include "platform/MessageWindow.h"
 #include "platform/WinTypes.h"
 
-// A file may have the POSIX headers already, whose macros of these names would garble the
-// declarations below; they are set aside here and restored at the end.
-#pragma push_macro("AF_INET")
-#undef AF_INET
-#pragma push_macro("INADDR_ANY")
-#undef INADDR_ANY
-#pragma push_macro("INADDR_LOOPBACK")
-#undef INADDR_LOOPBACK
-#pragma push_macro("FIONREAD")
-#undef FIONREAD
-#pragma push_macro("FIONBIO")
-#undef FIONBIO
-#pragma push_macro("SOL_SOCKET")
-#undef SOL_SOCKET
-#pragma push_macro("SO_ACCEPTCONN")
-#undef SO_ACCEPTCONN
-#pragma push_macro("SO_REUSEADDR")
-#undef SO_REUSEADDR
-#pragma push_macro("SO_KEEPALIVE")
-#undef SO_KEEPALIVE
-#pragma push_macro("SO_SNDBUF")
-#undef SO_SNDBUF
-#pragma push_macro("SO_RCVBUF")
-#undef SO_RCVBUF
-#pragma push_macro("SO_ERROR")
-#undef SO_ERROR
-#pragma push_macro("TCP_NODELAY")
-#undef TCP_NODELAY
-#pragma push_macro("TCP_KEEPINTVL")
-#undef TCP_KEEPINTVL
-#pragma push_macro("TCP_KEEPCNT")
-#undef TCP_KEEPCNT
-#pragma push_macro("TCP_KEEPIDLE")
-#undef TCP_KEEPIDLE
-#pragma push_macro("htons")
-#undef htons
-#pragma push_macro("htonl")
-#undef htonl
+// The rule above, checked: the POSIX macros of these names would garble the declarations.
+#if defined(AF_INET) || defined(FIONREAD) || defined(TCP_NODELAY)
+#error "platform/Sockets.h must come before the POSIX socket headers"
+#endif
 
 namespace WinSock {
 
@@ -70,18 +36,13 @@ constexpr int AF_INET = 2;
 constexpr int SOCK_STREAM = 1;
 constexpr int IPPROTO_TCP = 6;
 constexpr u_long INADDR_ANY = 0;
-constexpr u_long INADDR_LOOPBACK = 0x7F000001;
 
 constexpr long FIONREAD = 0x4004667F;
 constexpr long FIONBIO = static_cast<long>(0x8004667EL);
 
 constexpr int SOL_SOCKET = 0xFFFF;
-constexpr int SO_ACCEPTCONN = 0x0002;
 constexpr int SO_REUSEADDR = 0x0004;
 constexpr int SO_KEEPALIVE = 0x0008;
-constexpr int SO_SNDBUF = 0x1001;
-constexpr int SO_RCVBUF = 0x1002;
-constexpr int SO_ERROR = 0x1007;
 constexpr int TCP_NODELAY = 0x0001;
 // Keepalive timing of one connection, in seconds and probes.
 constexpr int TCP_KEEPIDLE = 3;
@@ -223,22 +184,3 @@ int ErrorCodeFromErrno(int errnoValue);
 std::string SocketErrorText(int code);
 
 }  // namespace WinSock
-
-#pragma pop_macro("AF_INET")
-#pragma pop_macro("INADDR_ANY")
-#pragma pop_macro("INADDR_LOOPBACK")
-#pragma pop_macro("FIONREAD")
-#pragma pop_macro("FIONBIO")
-#pragma pop_macro("SOL_SOCKET")
-#pragma pop_macro("SO_ACCEPTCONN")
-#pragma pop_macro("SO_REUSEADDR")
-#pragma pop_macro("SO_KEEPALIVE")
-#pragma pop_macro("SO_SNDBUF")
-#pragma pop_macro("SO_RCVBUF")
-#pragma pop_macro("SO_ERROR")
-#pragma pop_macro("TCP_NODELAY")
-#pragma pop_macro("TCP_KEEPINTVL")
-#pragma pop_macro("TCP_KEEPCNT")
-#pragma pop_macro("TCP_KEEPIDLE")
-#pragma pop_macro("htons")
-#pragma pop_macro("htonl")

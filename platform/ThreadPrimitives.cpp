@@ -195,12 +195,9 @@ bool ApplyTarget(pid_t tid, const SchedulingTarget& target) {
   return setpriority(PRIO_PROCESS, static_cast<id_t>(tid), target.nice) == 0;
 }
 
-// Written during static initialisation, which runs on the thread that starts the program.
-std::atomic<DWORD> recordedMainThreadId{0};
-[[maybe_unused]] const bool mainThreadRecorded = [] {
-  MainThreadId();
-  return true;
-}();
+// The first call comes during static initialisation, which runs on the thread that starts the
+// program.
+[[maybe_unused]] const DWORD mainThreadRecorded = MainThreadId();
 
 // Whether a handle was given; a missing one sets EBADF as the last error.
 bool Present(const void* handle) {
@@ -254,19 +251,12 @@ BOOL GetExitCodeThread(HTHREAD thread, DWORD* exitCode) {
 BOOL SetThreadPriority(HTHREAD thread, int priority) {
   if (!Present(thread)) return FALSE;
   std::lock_guard<std::mutex> guard(thread->lock);
-  if (thread->ended) {
-    SetLastError(ESRCH);
-    return FALSE;
-  }
+  if (thread->ended) return FailWith(ESRCH);
   SchedulingTarget target{};
   if (!SchedulingForPriority(priority, thread->baseNice, NiceFloor(), target.policy, target.nice)) {
-    SetLastError(EINVAL);
-    return FALSE;
+    return FailWith(EINVAL);
   }
-  if (!ApplyTarget(static_cast<pid_t>(thread->id), target)) {
-    SetLastError(static_cast<DWORD>(errno));
-    return FALSE;
-  }
+  if (!ApplyTarget(static_cast<pid_t>(thread->id), target)) return FailWith(errno);
   return TRUE;
 }
 
@@ -320,10 +310,6 @@ void EnterCriticalSection(CRITICAL_SECTION* section) {
   section->mutex.lock();
 }
 
-BOOL TryEnterCriticalSection(CRITICAL_SECTION* section) {
-  return section->mutex.try_lock() ? TRUE : FALSE;
-}
-
 void LeaveCriticalSection(CRITICAL_SECTION* section) {
   section->mutex.unlock();
 }
@@ -334,12 +320,7 @@ DWORD GetCurrentThreadId() {
 }
 
 DWORD MainThreadId() {
-  DWORD id = recordedMainThreadId.load(std::memory_order_acquire);
-  if (id == 0) {
-    // Only reachable during static initialisation, which is single-threaded.
-    id = GetCurrentThreadId();
-    recordedMainThreadId.store(id, std::memory_order_release);
-  }
+  static const DWORD id = GetCurrentThreadId();
   return id;
 }
 

@@ -72,7 +72,6 @@ struct CRITICAL_SECTION {
 };
 void InitializeCriticalSection(CRITICAL_SECTION* section);
 void EnterCriticalSection(CRITICAL_SECTION* section);
-BOOL TryEnterCriticalSection(CRITICAL_SECTION* section);
 void LeaveCriticalSection(CRITICAL_SECTION* section);
 
 // Holds a critical section for the life of the guard.

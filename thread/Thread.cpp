@@ -64,7 +64,6 @@ TThread::~TThread() {
     }
   }
   if (ThreadHandle) CloseHandle(ThreadHandle);
-  ThreadHandle = nullptr;
   EscapedException = nullptr;
   UnregisterThread();
 }

@@ -70,30 +70,6 @@ TEST(ThreadPrimitives, ManualResetEventStaysSignalledAutoResetDoesNotAndANullEve
   EXPECT_FALSE(SetEvent(nullptr));
 }
 
-TEST(ThreadPrimitives, CriticalSectionIsReentrantForItsOwnerOnly) {
-  CRITICAL_SECTION section;
-  InitializeCriticalSection(&section);
-  EnterCriticalSection(&section);
-  EXPECT_TRUE(TryEnterCriticalSection(&section));
-  std::atomic<bool> otherGotIt{true};
-  std::pair<CRITICAL_SECTION*, std::atomic<bool>*> arguments(&section, &otherGotIt);
-  HTHREAD other = CreateThread(
-      nullptr, 0,
-      [](void* p) -> DWORD {
-        auto* s = static_cast<std::pair<CRITICAL_SECTION*, std::atomic<bool>*>*>(p);
-        *s->second = TryEnterCriticalSection(s->first) != FALSE;
-        if (*s->second) LeaveCriticalSection(s->first);
-        return 0;
-      },
-      &arguments, 0, nullptr);
-  ASSERT_NE(other, nullptr);
-  WaitForSingleObject(other, INFINITE);
-  EXPECT_FALSE(otherGotIt.load());
-  LeaveCriticalSection(&section);
-  LeaveCriticalSection(&section);
-  CloseHandle(other);
-}
-
 TEST(ThreadPrimitives, SystemTextHasNoTrailingStopOrBlanks) {
   EXPECT_EQ(SystemErrorText(ESRCH), "No such process");
   const std::string text = SystemErrorText(EAGAIN);
