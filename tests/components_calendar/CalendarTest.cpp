@@ -10,6 +10,7 @@
 #include "framework/Form.h"
 #include "support/ReferenceText.h"
 #include "tests/support/ExpectMessage.h"
+#include "tests/support/MessageLoop.h"
 
 namespace {
 
@@ -32,7 +33,7 @@ class CalendarTest : public testing::Test {
 
   void Resize(int width, int height) {
     calendar->SetBounds(0, 0, width, height);
-    Application->ProcessMessages();
+    HandleWaitingMessages();
   }
 
   void SetDate(int year, int month, int day) {
