@@ -27,15 +27,6 @@ TPerformanceGraph::TPerformanceGraph(TComponent* owner) : TGraphicControl(owner)
   // here ends a time step.
   ControlStyle().insert(csOpaque);
   ControlStyle().insert(csFramed);
-  kind_ = pgLine;
-  foreColor_ = clGreen;
-  backColor_ = clBlack;
-  gridSize_ = 15;
-  stepSize_ = 3;
-  gradient_ = 100;
-  gridlines_ = true;
-  penWidth_ = 2;
-  scale_ = 1000;
   SetWidth(100);
   SetHeight(100);
   Canvas()->Pen().SetWidth(penWidth_);
