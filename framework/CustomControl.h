@@ -47,9 +47,6 @@ class TCustomControl : public TWinControl {
   void HandleNeeded();
   void SetParent(TWinControl* parent) override;
 
-  // Draws the control as it is now into a fresh buffer, as a paint of the window would.
-  void PaintTo(TPixelBuffer& buffer);
-
   TNotifyEvent OnDblClick;
   TMouseEvent OnMouseDown;
   TMouseEvent OnMouseUp;

@@ -11,6 +11,7 @@
 #include "support/ReferenceText.h"
 #include "tests/support/ExpectMessage.h"
 #include "tests/support/MessageLoop.h"
+#include "tests/support/PixelChecks.h"
 
 namespace {
 
@@ -314,7 +315,7 @@ class CalendarPicture : public CalendarTest {
  protected:
   void Render() {
     SetDate(2024, 1, 17);
-    calendar->PaintTo(picture);
+    picture = ShownPixels(*calendar);
     ASSERT_EQ(picture.Width(), 300);
   }
 
