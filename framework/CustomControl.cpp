@@ -108,7 +108,7 @@ class TCustomControlWidget : public QWidget {
   void wheelEvent(QWheelEvent* event) override {
     if (!control_) return;
     const int steps = event->angleDelta().y() / 120;
-    if (steps != 0) Guard([&] { control_->DoWheel(steps); });
+    if (steps != 0) Guard([&] { control_->MouseWheel(steps); });
   }
   void keyPressEvent(QKeyEvent* event) override {
     if (!control_) return;

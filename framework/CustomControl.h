@@ -65,7 +65,6 @@ class TCustomControl : public TWinControl {
   void DoKeyDown(WORD key, int shift);
   void DoKeyUp(WORD key, int shift);
   void DoKeyPress(char key);
-  void DoWheel(int steps) { MouseWheel(steps); }
   void DoFocusChanged(bool focused);
 
  protected:
