@@ -11,7 +11,7 @@
 #include "support/ReferenceText.h"
 #include "tests/support/ExpectMessage.h"
 #include "tests/support/MessageLoop.h"
-#include "tests/support/PixelChecks.h"
+#include "tests/support/ShownPixels.h"
 
 namespace {
 

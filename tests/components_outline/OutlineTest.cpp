@@ -4,7 +4,7 @@
 
 #include "OutlineChildren.h"
 #include "framework/Outline.h"
-#include "tests/support/PixelChecks.h"
+#include "tests/support/ShownPixels.h"
 
 namespace {
 

@@ -1,12 +1,8 @@
 #pragma once
-// Single pixels of a picture, each checked against its colour, and the pixels a control's
-// window shows.
+// Single pixels of a picture, each checked against its colour.
 
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QWidget>
-#include <cstring>
 #include <initializer_list>
 #include <type_traits>
 
@@ -29,14 +25,4 @@ void ExpectPixels(const Picture& picture, const Pixels& expected) {
       EXPECT_EQ(picture.Pixels(e.x, e.y), e.color) << "at " << e.x << "," << e.y;
     }
   }
-}
-
-// The control's window painted afresh, as it would show on the screen.
-inline TPixelBuffer ShownPixels(TControl& control) {
-  const QImage image = control.Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  TPixelBuffer pixels;
-  pixels.Resize(image.width(), image.height());
-  for (int y = 0; y < image.height(); ++y)
-    std::memcpy(pixels.Row(y), image.constScanLine(y), image.width() * sizeof(uint32_t));
-  return pixels;
 }
