@@ -277,8 +277,7 @@ void TPerformanceGraph::ReallocHistory() {
   const int32_t n = GetBandCount() + 2;
   auto* history = new TGraphSlot[n];
   int32_t a = FirstY();
-  if (n < FSlotCount)
-    for (int32_t dropped = FSlotCount - n; dropped > 0; --dropped) a = NextY(a);
+  for (int32_t dropped = FSlotCount - n; dropped > 0; --dropped) a = NextY(a);
   int32_t j = 0;
   for (; a != -1 && j < n; a = NextY(a)) history[j++] = FHistory[a];
   delete[] FHistory;
