@@ -1,5 +1,7 @@
 #include "app/Options.h"
 
+#include <charconv>
+
 #include "framework/CommandLine.h"
 
 namespace {
@@ -9,13 +11,11 @@ constexpr int kWrongUsage = 2;
 constexpr size_t kMaxLogLines = 1000000000;
 
 std::optional<size_t> ParseLineCount(const std::string& text) {
-  if (text.empty() || text.size() > 10) return std::nullopt;
   size_t value = 0;
-  for (char c : text) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<size_t>(c - '0');
-  }
-  if (value > kMaxLogLines) return std::nullopt;
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  if (text.size() > 10 || error != std::errc() || stop != end || value > kMaxLogLines)
+    return std::nullopt;
   return value;
 }
 

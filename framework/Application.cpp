@@ -96,12 +96,6 @@ void TApplication::Terminate() {
   QCoreApplication::exit(0);
 }
 
-void TApplication::ProcessMessages() {
-  QCoreApplication::sendPostedEvents();
-  QCoreApplication::processEvents(QEventLoop::AllEvents);
-  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
 void TApplication::HandleException(TObject* sender) {
   try {
     throw;

@@ -40,8 +40,6 @@ class TApplication : public TComponent {
   void Run();
   // Ends the message loop once the current message has been handled.
   void Terminate();
-  // Handles every message waiting now, then returns.
-  void ProcessMessages();
 
   TForm* MainForm() const { return mainForm_; }
 

@@ -332,14 +332,10 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& so
     if (copyMode_ == SRCCOPY) {
       const size_t bytes = static_cast<size_t>(area.Width()) * sizeof(uint32_t);
       // Within one buffer the rows go in the order that never reads a row already written.
-      if (&from == buffer_ && shiftY < 0) {
-        for (int y = area.Bottom - 1; y >= area.Top; --y)
-          std::memmove(buffer_->Row(y) + area.Left, from.Row(y + shiftY) + area.Left + shiftX,
-                       bytes);
-      } else {
-        for (int y = area.Top; y < area.Bottom; ++y)
-          std::memmove(buffer_->Row(y) + area.Left, from.Row(y + shiftY) + area.Left + shiftX,
-                       bytes);
+      const bool bottomFirst = &from == buffer_ && shiftY < 0;
+      for (int i = 0; i < area.Height(); ++i) {
+        const int y = bottomFirst ? area.Bottom - 1 - i : area.Top + i;
+        std::memmove(buffer_->Row(y) + area.Left, from.Row(y + shiftY) + area.Left + shiftX, bytes);
       }
       return;
     }

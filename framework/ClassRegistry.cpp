@@ -60,6 +60,18 @@ int TPropertyValue::AsEnum(const std::vector<std::string>& enumerators) const {
   return static_cast<int>(it - enumerators.begin());
 }
 
+unsigned TPropertyValue::AsSet(const std::vector<std::string>& members,
+                               const std::string& what) const {
+  if (kind != Kind::Set) Fail("expected a set of " + what + "s");
+  unsigned bits = 0;
+  for (const std::string& item : items) {
+    auto it = std::find(members.begin(), members.end(), item);
+    if (it == members.end()) Fail("unknown " + what + " '" + item + "'");
+    bits |= 1u << (it - members.begin());
+  }
+  return bits;
+}
+
 void RegisterComponentClass(TComponentClass componentClass) {
   std::string name = componentClass.name;
   Classes()[name] = std::move(componentClass);

@@ -32,6 +32,9 @@ struct TPropertyValue {
   TColor AsColor() const;
   // An identifier from a fixed list of enumerators, mapped to its ordinal.
   int AsEnum(const std::vector<std::string>& enumerators) const;
+  // A set of identifiers from a fixed list, as bits by their place in the list; what names one
+  // member in the messages ("font style").
+  unsigned AsSet(const std::vector<std::string>& members, const std::string& what) const;
   // The method of the root that an event property names, as the event type E.
   template <class E>
   E AsEvent() const;

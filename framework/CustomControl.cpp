@@ -108,7 +108,7 @@ class TCustomControlWidget : public QWidget {
   void wheelEvent(QWheelEvent* event) override {
     if (!control_) return;
     const int steps = event->angleDelta().y() / 120;
-    if (steps != 0) Guard([&] { control_->DoWheel(steps); });
+    if (steps != 0) Guard([&] { control_->MouseWheel(steps); });
   }
   void keyPressEvent(QKeyEvent* event) override {
     if (!control_) return;
@@ -195,9 +195,7 @@ void TCustomControl::HandleNeeded() {
 
 void TCustomControl::PaintWindow() {
   const TRect client = ClientRect();
-  if (buffer_.Width() != client.Width() || buffer_.Height() != client.Height()) {
-    buffer_.Resize(std::max(client.Width(), 0), std::max(client.Height(), 0));
-  }
+  buffer_.Resize(client.Width(), client.Height());
   canvas_->Font().Assign(Font());
   canvas_->Brush().SetColor(Color());
   canvas_->Brush().SetStyle(bsSolid);
@@ -205,11 +203,6 @@ void TCustomControl::PaintWindow() {
   canvas_->Pen().SetWidth(1);
   canvas_->SetCopyMode(SRCCOPY);
   Paint();
-}
-
-void TCustomControl::PaintTo(TPixelBuffer& buffer) {
-  PaintWindow();
-  buffer = buffer_;
 }
 
 void TCustomControl::Paint() {

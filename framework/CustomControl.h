@@ -47,9 +47,6 @@ class TCustomControl : public TWinControl {
   void HandleNeeded();
   void SetParent(TWinControl* parent) override;
 
-  // Draws the control as it is now into a fresh buffer, as a paint of the window would.
-  void PaintTo(TPixelBuffer& buffer);
-
   TNotifyEvent OnDblClick;
   TMouseEvent OnMouseDown;
   TMouseEvent OnMouseUp;
@@ -68,7 +65,6 @@ class TCustomControl : public TWinControl {
   void DoKeyDown(WORD key, int shift);
   void DoKeyUp(WORD key, int shift);
   void DoKeyPress(char key);
-  void DoWheel(int steps) { MouseWheel(steps); }
   void DoFocusChanged(bool focused);
 
  protected:

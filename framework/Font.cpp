@@ -7,9 +7,6 @@ namespace {
 constexpr int kPixelsPerInch = 96;
 }
 
-TFont::TFont()
-    : name_("MS Sans Serif"), height_(-11), color_(clWindowText), charset_(1), style_(0) {}
-
 int TFont::Size() const {
   return static_cast<int>(std::lround(-height_ * 72.0 / kPixelsPerInch));
 }

@@ -14,8 +14,6 @@ enum class TFontStyle { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut =
 
 class TFont {
  public:
-  TFont();
-
   const std::string& Name() const { return name_; }
   void SetName(const std::string& name) {
     if (SetIfChanged(name_, name)) Changed();
@@ -53,11 +51,11 @@ class TFont {
  private:
   void Changed();
 
-  std::string name_;
-  int height_;
-  TColor color_;
-  int charset_;
-  int style_;
+  std::string name_ = "MS Sans Serif";
+  int height_ = -11;
+  TColor color_ = clWindowText;
+  int charset_ = 1;
+  int style_ = 0;
 };
 
 // The installed family used for a requested family name.

@@ -22,12 +22,15 @@ class FormWidget : public QWidget {
   void Detach() { form_ = nullptr; }
 
  protected:
+  // The user or the window system asks to close: the form decides, and its Close hides the
+  // widget itself when the action says so.
   void closeEvent(QCloseEvent* event) override {
-    if (form_ && !form_->CloseRequestedByWindow()) {
-      event->ignore();
+    if (!form_) {
+      event->accept();
       return;
     }
-    event->accept();
+    form_->Close();
+    event->ignore();
   }
 
  private:
@@ -63,12 +66,6 @@ void TForm::BindField(const std::string& name, TComponent* component) {
 void TForm::Show() {
   SetVisible(true);
   Widget()->show();
-}
-
-bool TForm::CloseRequestedByWindow() {
-  Close();
-  // The widget itself is hidden by Close when the action says so.
-  return false;
 }
 
 void TForm::Close() {

@@ -64,10 +64,7 @@ class TForm : public TWinControl, public TDescriptionRoot {
   void Loaded() override;
 
  private:
-  friend class FormWidget;
   void FitToControls();
-  // Called when the user (or the window system) asks the window to close.
-  bool CloseRequestedByWindow();
 
   TMethodTable methods_;
   std::map<std::string, std::function<void(TComponent*)>> fields_;

@@ -24,20 +24,6 @@ TPropertySetter Setter(std::function<void(T&, const TPropertyValue&)> apply) {
   return [apply](TComponent& c, const TPropertyValue& v) { apply(dynamic_cast<T&>(c), v); };
 }
 
-int FontStyleFromSet(const TPropertyValue& value) {
-  if (value.kind != TPropertyValue::Kind::Set) value.Fail("expected a set of font styles");
-  // The style bits in the order of their values, 1, 2, 4 and 8.
-  static const std::vector<std::string> kStyles = {"fsBold", "fsItalic", "fsUnderline",
-                                                   "fsStrikeOut"};
-  int style = 0;
-  for (const std::string& item : value.items) {
-    auto it = std::find(kStyles.begin(), kStyles.end(), item);
-    if (it == kStyles.end()) value.Fail("unknown font style '" + item + "'");
-    style |= 1 << (it - kStyles.begin());
-  }
-  return style;
-}
-
 int CharsetFromValue(const TPropertyValue& value) {
   if (value.kind == TPropertyValue::Kind::Integer) return value.AsInt();
   static const std::map<std::string, int> kCharsets = {
@@ -76,7 +62,9 @@ std::vector<TPublishedProperty> FontProperties(const std::string& prefix,
        "DEFAULT_CHARSET"},
       {prefix + ".Style",
        [fontOf](TComponent& c, const TPropertyValue& v) {
-         fontOf(c).SetStyle(FontStyleFromSet(v));
+         // The style bits in the order of their values, 1, 2, 4 and 8.
+         fontOf(c).SetStyle(
+             v.AsSet({"fsBold", "fsItalic", "fsUnderline", "fsStrikeOut"}, "font style"));
        },
        "[]"},
   };

@@ -1,7 +1,6 @@
 #include "components/Cdiroutl/Cdiroutl.h"
 
 #include <algorithm>
-#include <iterator>
 #include <map>
 #include <new>
 #include <vector>
@@ -364,15 +363,12 @@ void RegisterCdiroutl() {
            "osTreePictureText"},
           {"Options",
            [](TComponent& c, const TPropertyValue& v) {
-             if (v.kind != TPropertyValue::Kind::Set) v.Fail("a set of outline options expected");
              // In the order of the enumeration.
-             const std::string names[] = {"ooDrawTreeRoot", "ooDrawFocusRect", "ooStretchBitmaps"};
+             const unsigned bits = v.AsSet(
+                 {"ooDrawTreeRoot", "ooDrawFocusRect", "ooStretchBitmaps"}, "outline option");
              TOutlineOptions options;
-             for (const std::string& item : v.items) {
-               const auto* found = std::find(std::begin(names), std::end(names), item);
-               if (found == std::end(names)) v.Fail("unknown outline option '" + item + "'");
-               options.insert(static_cast<TOutlineOption>(found - names));
-             }
+             for (int option = 0; option < 3; ++option)
+               if (bits & (1u << option)) options.insert(static_cast<TOutlineOption>(option));
              dynamic_cast<D&>(c).SetOptions(options);
            },
            "[ooDrawFocusRect, ooStretchBitmaps]"},

@@ -42,14 +42,6 @@ void TBltBitmap::MatchSize(TBitmap* pattern) {
 TCGauge::TCGauge(TComponent* owner) : TGraphicControl(owner) {
   ControlStyle().insert(csOpaque);
   ControlStyle().insert(csFramed);
-  minValue_ = 0;
-  maxValue_ = 100;
-  progress_ = 0;
-  kind_ = gkHorizontalBar;
-  showText_ = true;
-  borderStyle_ = bsSingle;
-  foreColor_ = clBlack;
-  backColor_ = clWhite;
   SetWidth(100);
   SetHeight(100);
 }

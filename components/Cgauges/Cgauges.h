@@ -71,14 +71,14 @@ class TCGauge : public TGraphicControl {
   void PaintAsText(TBitmap* image, const TRect& area);
 
  private:
-  int32_t minValue_;
-  int32_t maxValue_;
-  int32_t progress_;
-  TCGaugeKind kind_;
-  bool showText_;
-  TFormBorderStyle borderStyle_;
-  TColor foreColor_;
-  TColor backColor_;
+  int32_t minValue_ = 0;
+  int32_t maxValue_ = 100;
+  int32_t progress_ = 0;
+  TCGaugeKind kind_ = gkHorizontalBar;
+  bool showText_ = true;
+  TFormBorderStyle borderStyle_ = bsSingle;
+  TColor foreColor_ = clBlack;
+  TColor backColor_ = clWhite;
 };
 
 // Registers TCGauge and its published properties for form descriptions.

@@ -27,15 +27,6 @@ TPerformanceGraph::TPerformanceGraph(TComponent* owner) : TGraphicControl(owner)
   // here ends a time step.
   ControlStyle().insert(csOpaque);
   ControlStyle().insert(csFramed);
-  kind_ = pgLine;
-  foreColor_ = clGreen;
-  backColor_ = clBlack;
-  gridSize_ = 15;
-  stepSize_ = 3;
-  gradient_ = 100;
-  gridlines_ = true;
-  penWidth_ = 2;
-  scale_ = 1000;
   SetWidth(100);
   SetHeight(100);
   Canvas()->Pen().SetWidth(penWidth_);
@@ -286,8 +277,7 @@ void TPerformanceGraph::ReallocHistory() {
   const int32_t n = GetBandCount() + 2;
   auto* history = new TGraphSlot[n];
   int32_t a = FirstY();
-  if (n < FSlotCount)
-    for (int32_t dropped = FSlotCount - n; dropped > 0; --dropped) a = NextY(a);
+  for (int32_t dropped = FSlotCount - n; dropped > 0; --dropped) a = NextY(a);
   int32_t j = 0;
   for (; a != -1 && j < n; a = NextY(a)) history[j++] = FHistory[a];
   delete[] FHistory;

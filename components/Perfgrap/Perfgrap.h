@@ -80,15 +80,15 @@ class TPerformanceGraph : public TGraphicControl {
   // The height of the picture in pixels for a value; zero when the scale has no height.
   int32_t ValueHeight(int32_t value) const;
 
-  TGraphKind kind_;
-  TColor foreColor_;
-  TColor backColor_;
-  int32_t gridSize_;
-  int32_t stepSize_;
-  int32_t scale_;
-  int32_t gradient_;
-  bool gridlines_;
-  int32_t penWidth_;
+  TGraphKind kind_ = pgLine;
+  TColor foreColor_ = clGreen;
+  TColor backColor_ = clBlack;
+  int32_t gridSize_ = 15;
+  int32_t stepSize_ = 3;
+  int32_t scale_ = 1000;
+  int32_t gradient_ = 100;
+  bool gridlines_ = true;
+  int32_t penWidth_ = 2;
 
   TRect FGraphRect;
   TRect FScrollSource;

@@ -10,6 +10,8 @@
 #include "framework/Form.h"
 #include "support/ReferenceText.h"
 #include "tests/support/ExpectMessage.h"
+#include "tests/support/MessageLoop.h"
+#include "tests/support/ShownPixels.h"
 
 namespace {
 
@@ -32,7 +34,7 @@ class CalendarTest : public testing::Test {
 
   void Resize(int width, int height) {
     calendar->SetBounds(0, 0, width, height);
-    Application->ProcessMessages();
+    HandleWaitingMessages();
   }
 
   void SetDate(int year, int month, int day) {
@@ -313,7 +315,7 @@ class CalendarPicture : public CalendarTest {
  protected:
   void Render() {
     SetDate(2024, 1, 17);
-    calendar->PaintTo(picture);
+    picture = ShownPixels(*calendar);
     ASSERT_EQ(picture.Width(), 300);
   }
 

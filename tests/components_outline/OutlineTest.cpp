@@ -4,6 +4,7 @@
 
 #include "OutlineChildren.h"
 #include "framework/Outline.h"
+#include "tests/support/ShownPixels.h"
 
 namespace {
 
@@ -157,8 +158,7 @@ TEST_F(OutlineTest, MouseSelectsTheRowAndDoubleClickOpens) {
 
 TEST_F(OutlineTest, PaintsTheSelectedItemHighlighted) {
   outline.SetSelectedItem(b);
-  TPixelBuffer picture;
-  outline.PaintTo(picture);
+  const TPixelBuffer picture = ShownPixels(outline);
   int highlightedInRowA = 0, highlightedInRowB = 0;
   const TColor highlight = ColorToRGB(clHighlight);
   for (int x = 0; x < picture.Width(); ++x) {

@@ -131,7 +131,7 @@ TEST(HiddenWindowTest, DestroyingTheWindowDropsWaitingMessagesAndLaterPostsFailE
   const HWND handle = window->Handle();
   delete window;
   EXPECT_EQ(PostMessage(handle, WM_USER, 0, 0), FALSE);
-  Application->ProcessMessages();
+  HandleWaitingMessages();
   EXPECT_EQ(delivered, 0);
   // A handler may destroy its own window.
   window = new THiddenWindow(nullptr);

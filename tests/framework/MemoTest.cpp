@@ -47,7 +47,7 @@ class MemoTest : public testing::Test {
     form->Show();
     QApplication::setActiveWindow(form->Widget());
     memo->SetFocus();
-    Application->ProcessMessages();
+    HandleWaitingMessages();
   }
   void TearDown() override { delete form; }
 
@@ -475,7 +475,7 @@ TEST_F(MemoTest, TheScreenShowsTheWholeLogWhileEntriesAreAppendedFrameByFrame) {
   QApplication::setCursorFlashTime(0);
   memo->SetReadOnly(true);
   memo->SetText("  ");
-  Application->ProcessMessages();
+  HandleWaitingMessages();
   const QRect area(View()->mapTo(form->Widget(), QPoint(0, 0)), View()->size());
   const auto shown = [&] {
     return QGuiApplication::primaryScreen()

@@ -70,7 +70,7 @@ TEST(GraphicControl, TheWidgetShowsTheSurfacePixelForPixel) {
   swatch.color = clLime;
   swatch.Widget()->show();
   swatch.Refresh();
-  Application->ProcessMessages();
+  HandleWaitingMessages();
   const QImage shown = swatch.Widget()->grab().toImage();
   ASSERT_EQ(shown.width(), 30);
   ASSERT_EQ(shown.height(), 20);

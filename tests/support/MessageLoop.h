@@ -7,6 +7,13 @@
 #include <QTimer>
 #include <functional>
 
+// Handles every message waiting now, deferred deletions included, then returns.
+inline void HandleWaitingMessages() {
+  QCoreApplication::sendPostedEvents();
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 // Handles messages until the predicate holds or the time runs out; true when it holds. The time
 // is generous: it only bounds a failing test, and a busy machine can be slow to deliver.
 inline bool RunUntil(const std::function<bool()>& done, int timeoutMs = 20000) {
