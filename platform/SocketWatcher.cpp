@@ -287,13 +287,13 @@ void SocketWatcher::OnWritable() {
 // With no message queued ahead of it, the window gets the notification at once: what posting it
 // and taking it up as the next message would do, without a round through the event queue (which
 // costs a wake-up of the loop and another pass of it per notification). Otherwise it is posted
-// behind the others.
+// behind the others. A window that is gone takes neither (SendMessage and PostMessage both look).
 void SocketWatcher::Hand(const Notification& notification) {
   if (!notification.window) return;
   const LPARAM lParam =
       MakeLParam(static_cast<WORD>(notification.event), static_cast<WORD>(notification.code));
   const auto wParam = static_cast<WPARAM>(notification.fd);
-  if (MessagesWaiting() || !IsMessageWindow(notification.window)) {
+  if (MessagesWaiting()) {
     PostMessage(notification.window, notification.msg, wParam, lParam);
     return;
   }
