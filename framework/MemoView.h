@@ -45,7 +45,6 @@ class TMemoView : public QWidget {
   void ReplaceSelection(std::string_view text) { Edit(SelectionStart(), SelectionEnd(), text); }
 
   // At most this many lines are kept (0: no bound); the oldest leave the top.
-  size_t MaxLines() const { return maxLines_; }
   void SetMaxLines(size_t maxLines);
 
   void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
