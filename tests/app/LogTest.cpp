@@ -21,7 +21,7 @@ TEST_F(LogTest, ClearLeavesTwoSpacesAndASecondClearWithNothingLoggedLeavesTheCar
   Form1->AppendToLog("first\r\n");
   QTest::mouseClick(Form1->Button1->Widget(), Qt::LeftButton);
   EXPECT_EQ(LogText(), "  ");
-  TMemoView* view = ViewOf(*Form1->Memo1);
+  auto* view = static_cast<TMemoView*>(Form1->Memo1->Widget());
   EXPECT_EQ(view->SelectionStart(), 0u);
   view->Select(1, 1);
   Form1->Button1Click(nullptr);

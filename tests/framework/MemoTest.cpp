@@ -51,11 +51,10 @@ class MemoTest : public testing::Test {
   void TearDown() override { delete form; }
 
   // Positions are the view's, which count a line break as one character.
-  TMemoView* View() const { return ViewOf(*memo); }
+  TMemoView* View() const { return static_cast<TMemoView*>(memo->Widget()); }
   std::string Selected() const {
     return MemoText(*memo, View()->SelectionStart(), View()->SelectionEnd());
   }
-  void Place(size_t caret) { View()->Select(caret, caret); }
   int Caret() const { return static_cast<int>(View()->SelectionStart()); }
   qreal Advance(const std::string& text) const {
     return QFontMetricsF(View()->font()).horizontalAdvance(QString::fromLatin1(text));
@@ -333,7 +332,7 @@ TEST_F(MemoTest, EditingOneOfSeveralEqualLinesChangesThatLineAlone) {
   memo->SetText(Entry(2) + "\r\n" + Entry(2) + "\r\n" + Entry(2));
   QImage image = Render();
   for (int row = 0; row < 3; ++row) ExpectRowShows(image, RowTop(row), Entry(2));
-  Place(Entry(2).size() + 1 + 6);
+  View()->Select(Entry(2).size() + 1 + 6, Entry(2).size() + 1 + 6);
   QTest::keyClicks(View(), "WWWWWW");
   EXPECT_EQ(MemoText(*memo), Entry(2) + "\r\n" + Entry(8) + "\r\n" + Entry(2));
   image = Render();
@@ -341,7 +340,7 @@ TEST_F(MemoTest, EditingOneOfSeveralEqualLinesChangesThatLineAlone) {
   ExpectRowShows(image, RowTop(1), Entry(8));
   ExpectRowShows(image, RowTop(2), Entry(2));
   // Appending the text again brings back the layout all three lines had.
-  Place(View()->Store().Length());
+  View()->Select(SIZE_MAX, SIZE_MAX);
   memo->ReplaceSelection("\r\n" + Entry(2));
   image = Render();
   ExpectRowShows(image, RowTop(1), Entry(8));
@@ -444,7 +443,7 @@ TEST_F(MemoTest, CaretStaysInViewWhileEntriesAreAppended) {
   ExpectRowShows(image, caretTop - RowHeight(), Entry(1000));
 
   // Placing the caret at the start shows the start again.
-  Place(0);
+  View()->Select(0, 0);
   ExpectRowShows(Render(), RowTop(0), Entry(0));
 }
 
@@ -489,7 +488,7 @@ TEST_F(MemoTest, VerticalScrollBarOnlyWhenAskedForAndItScrollsTheView) {
   std::vector<std::string> lines;
   for (int i = 0; i < 100; ++i) lines.push_back(Entry(i));
   memo->SetLines(lines);
-  Place(View()->Store().Length());
+  View()->Select(SIZE_MAX, SIZE_MAX);
   Render();
   EXPECT_GT(bar->maximum(), 0);
   EXPECT_EQ(bar->value(), bar->maximum());
@@ -521,7 +520,7 @@ TEST_F(MemoTest, BoundedLogKeepsTheNewestLinesAndItsRoom) {
   EXPECT_EQ(Caret(), static_cast<int>(View()->Store().Length()));
   const int rowsShown = 217 / RowHeight();
   ExpectRowShows(Render(), (rowsShown - 2) * RowHeight(), Entry(appended - 1));
-  Place(0);
+  View()->Select(0, 0);
   ExpectRowShows(Render(), RowTop(0), Entry(appended - kept));
 }
 
