@@ -80,11 +80,9 @@ int TEdit::GetTextBuf(char* buffer, int size) const {
 }
 
 void TEdit::SetReadOnly(bool readOnly) {
-  readOnly_ = readOnly;
   AsEdit(Widget())->setReadOnly(readOnly);
 }
 
 void TEdit::SetMaxLength(int maxLength) {
-  maxLength_ = std::max(maxLength, 0);
-  AsEdit(Widget())->setMaxLength(maxLength_ > 0 ? maxLength_ : 32767);
+  AsEdit(Widget())->setMaxLength(maxLength > 0 ? maxLength : 32767);
 }

@@ -13,9 +13,8 @@ class TEdit : public TWinControl {
   // Copies at most size - 1 characters and a terminating zero into buffer; returns the count.
   int GetTextBuf(char* buffer, int size) const;
 
-  bool ReadOnly() const { return readOnly_; }
   void SetReadOnly(bool readOnly);
-  int MaxLength() const { return maxLength_; }
+  // 0 (or less) leaves the length unbounded.
   void SetMaxLength(int maxLength);
 
   TNotifyEvent OnChange;
@@ -27,9 +26,7 @@ class TEdit : public TWinControl {
   // Puts the text into the toolkit's edit when it has not had it yet.
   void ShowText();
 
-  bool readOnly_ = false;
   bool textToShow_ = false;
-  int maxLength_ = 0;
   // The toolkit's edit already shows what the user typed, with the caret where it was left.
   bool typedByUser_ = false;
 };

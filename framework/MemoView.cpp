@@ -229,11 +229,11 @@ void TMemoView::SelectAll() {
   SetSelection(0, store_.Length(), TReveal::No);
 }
 
-QMenu* TMemoView::CreateContextMenu() {
-  auto* menu = new QMenu(this);
+void TMemoView::contextMenuEvent(QContextMenuEvent* event) {
+  QMenu menu(this);
   const bool selected = anchor_ != caret_;
   auto add = [&](const QString& text, bool enabled, const std::function<void()>& action) {
-    QAction* item = menu->addAction(text);
+    QAction* item = menu.addAction(text);
     item->setEnabled(enabled);
     QObject::connect(item, &QAction::triggered, this, action);
   };
@@ -244,10 +244,10 @@ QMenu* TMemoView::CreateContextMenu() {
         !QGuiApplication::clipboard()->text().isEmpty(), [this] { Paste(); });
     add(tr("Delete"), selected, [this] { DeleteSelection(); });
   }
-  menu->addSeparator();
+  menu.addSeparator();
   add(tr("Select All") + ShortcutText(QKeySequence::SelectAll), store_.Length() > 0,
       [this] { SelectAll(); });
-  return menu;
+  menu.exec(event->globalPos());
 }
 
 // --- Painting -------------------------------------------------------------------------------
@@ -412,9 +412,7 @@ void TMemoView::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return;
   Settle();
   const size_t position = PositionAt(event->position());
-  stickyX_ = -1;
-  SetSelection((event->modifiers() & Qt::ShiftModifier) ? anchor_ : position, position,
-               TReveal::Now);
+  Select((event->modifiers() & Qt::ShiftModifier) ? anchor_ : position, position);
   selecting_ = true;
 }
 
@@ -448,11 +446,6 @@ void TMemoView::wheelEvent(QWheelEvent* event) {
   wheelRemainder_ -= notches * QWheelEvent::DefaultDeltasPerStep;
   if (notches != 0) ScrollRows(-notches * QApplication::wheelScrollLines());
   event->accept();
-}
-
-void TMemoView::contextMenuEvent(QContextMenuEvent* event) {
-  std::unique_ptr<QMenu> menu(CreateContextMenu());
-  menu->exec(event->globalPos());
 }
 
 // --- Caret blinking -------------------------------------------------------------------------

@@ -22,7 +22,6 @@
 #include "framework/CaretMoves.h"
 #include "framework/TextStore.h"
 
-class QMenu;
 class QScrollBar;
 class QTextLayout;
 class QTextLine;
@@ -45,21 +44,11 @@ class TMemoView : public QWidget {
   void ReplaceSelection(std::string_view text) { Edit(SelectionStart(), SelectionEnd(), text); }
 
   // At most this many lines are kept (0: no bound); the oldest leave the top.
-  size_t MaxLines() const { return maxLines_; }
   void SetMaxLines(size_t maxLines);
 
   void SetReadOnly(bool readOnly) { readOnly_ = readOnly; }
   void SetWordWrap(bool wordWrap);
   void SetVerticalScrollBar(bool shown);
-
-  // What the keys and the context menu do.
-  void Copy() const;
-  void Cut();
-  void Paste();
-  void DeleteSelection();
-  void SelectAll();
-  // The context menu for the current state; the caller owns it.
-  QMenu* CreateContextMenu();
 
   // Called after every change of the text.
   std::function<void()> OnTextChanged;
@@ -128,6 +117,12 @@ class TMemoView : public QWidget {
   void ScrollRows(int rows);
   void SyncScrollBar();
 
+  // What the keys and the context menu do.
+  void Copy() const;
+  void Cut();
+  void Paste();
+  void DeleteSelection();
+  void SelectAll();
   void MoveCaret(TMove move, bool extend);
   size_t Moved(TMove move);
   bool HandleEditKey(QKeyEvent* event);

@@ -35,14 +35,6 @@ void GrowGap(T*& block, size_t& capacity, size_t gapBegin, size_t& gapEnd, size_
   std::memset(block + gapBegin, 0, (gapEnd - gapBegin) * sizeof(T));
 }
 
-// The last line for which the test holds, found by bisection: it holds for line 0 and for the
-// lines up to some line, and not behind it.
-template <class Test>
-size_t LastLineWhere(size_t lineCount, Test holds) {
-  const auto later = std::views::iota(size_t{1}, lineCount);
-  return static_cast<size_t>(std::ranges::partition_point(later, holds) - later.begin());
-}
-
 }  // namespace
 
 TTextStore::~TTextStore() {
@@ -64,15 +56,10 @@ size_t TTextStore::LineLength(size_t line) const {
 }
 
 size_t TTextStore::LineOf(size_t position) const {
-  return LastLineWhere(LineCount(), [&](size_t line) { return LineStart(line) <= position; });
-}
-
-size_t TTextStore::FromCrLf(size_t crlfPosition) const {
-  // A line starts in the "\r\n" text at its own start plus one extra character per earlier line.
-  const size_t line = LastLineWhere(
-      LineCount(), [&](size_t later) { return LineStart(later) + later <= crlfPosition; });
-  const size_t offset = crlfPosition - (LineStart(line) + line);
-  return LineStart(line) + std::min(offset, LineLength(line));
+  // By bisection over lines 1 and on: those up to the position's own line start at or before it.
+  const auto later = std::views::iota(size_t{1}, LineCount());
+  const auto startsBefore = [&](size_t line) { return LineStart(line) <= position; };
+  return static_cast<size_t>(std::ranges::partition_point(later, startsBefore) - later.begin());
 }
 
 std::string TTextStore::Text(size_t from, size_t to) const {
@@ -96,15 +83,6 @@ bool TTextStore::Equals(std::string_view text) const {
   const size_t before = gapBegin_ - head_;
   return std::memcmp(text.data(), text_ + head_, before) == 0 &&
          std::memcmp(text.data() + before, text_ + gapEnd_, text.size() - before) == 0;
-}
-
-std::string TTextStore::CrLfText(size_t from, size_t to) const {
-  std::string result;
-  for (const char c : Text(from, to)) {
-    if (c == '\n') result += '\r';
-    result += c;
-  }
-  return result;
 }
 
 void TTextStore::MoveGap(size_t position) {

@@ -9,8 +9,7 @@
 // character buffer, so the first lines of a log can be dropped by moving where the text begins,
 // without moving the rest; the room they took is taken back when the buffer needs room.
 //
-// Positions count the stored characters. The "\r\n" text that callers see counts each line break
-// as two characters; the conversions between the two take logarithmic time.
+// Positions count the stored characters.
 
 #include <cstddef>
 #include <cstdint>
@@ -63,13 +62,6 @@ class TTextStore {
   // many characters went. Costs the same however long the text is, unless the last change was
   // among those lines.
   size_t RemoveLeadingLines(size_t count);
-
-  // The "\r\n" view of the text.
-  size_t ToCrLf(size_t position) const { return position + LineOf(position); }
-  // A position between the '\r' and the '\n' of a break belongs to the end of its line; positions
-  // past the end give the end.
-  size_t FromCrLf(size_t crlfPosition) const;
-  std::string CrLfText(size_t from, size_t to) const;
 
  private:
   void Release();

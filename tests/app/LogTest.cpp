@@ -21,10 +21,11 @@ TEST_F(LogTest, ClearLeavesTwoSpacesAndASecondClearWithNothingLoggedLeavesTheCar
   Form1->AppendToLog("first\r\n");
   QTest::mouseClick(Form1->Button1->Widget(), Qt::LeftButton);
   EXPECT_EQ(LogText(), "  ");
-  EXPECT_EQ(Form1->Memo1->SelStart(), 0);
-  Form1->Memo1->SetSelStart(1);
+  auto* view = static_cast<TMemoView*>(Form1->Memo1->Widget());
+  EXPECT_EQ(view->SelectionStart(), 0u);
+  view->Select(1, 1);
   Form1->Button1Click(nullptr);
-  EXPECT_EQ(Form1->Memo1->SelStart(), 1);
+  EXPECT_EQ(view->SelectionStart(), 1u);
   Form1->AppendToLog("x");
   EXPECT_EQ(LogText(), " x ");
 }

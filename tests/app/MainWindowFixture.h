@@ -14,6 +14,7 @@
 #include "framework/Application.h"
 #include "platform/Sockets.h"
 #include "tests/support/LiveThreads.h"
+#include "tests/support/MemoText.h"
 #include "tests/support/MessageLoop.h"
 
 class MainWindowTest : public testing::Test {
@@ -55,7 +56,7 @@ class MainWindowTest : public testing::Test {
     LineConfiguration = {};
   }
 
-  std::string LogText() const { return Form1->Memo1->GetText(); }
+  std::string LogText() const { return MemoText(*Form1->Memo1); }
 
   // The port open or not, and the status line saying so.
   static void ExpectPortShownAs(bool found) {

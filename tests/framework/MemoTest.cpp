@@ -24,9 +24,8 @@
 #include "framework/CaretMoves.h"
 #include "framework/Form.h"
 #include "framework/FramePacer.h"
-#include "framework/Memo.h"
-#include "framework/MemoView.h"
 #include "tests/support/HeapInUse.h"
+#include "tests/support/MemoText.h"
 #include "tests/support/MessageLoop.h"
 
 namespace {
@@ -51,7 +50,12 @@ class MemoTest : public testing::Test {
   }
   void TearDown() override { delete form; }
 
-  QWidget* View() const { return memo->Widget(); }
+  // Positions are the view's, which count a line break as one character.
+  TMemoView* View() const { return static_cast<TMemoView*>(memo->Widget()); }
+  std::string Selected() const {
+    return MemoText(*memo, View()->SelectionStart(), View()->SelectionEnd());
+  }
+  int Caret() const { return static_cast<int>(View()->SelectionStart()); }
   qreal Advance(const std::string& text) const {
     return QFontMetricsF(View()->font()).horizontalAdvance(QString::fromLatin1(text));
   }
@@ -137,64 +141,42 @@ TEST(CaretMovesTest, CharacterWordAndDocumentMovesAndTheWordAtAPosition) {
     EXPECT_EQ(WordAt(text, w.position), std::make_pair(w.from, w.to)) << "at " << w.position;
 }
 
-TEST_F(MemoTest, PositionsCountEveryLineEndAsTwoCharacters) {
-  memo->SetText("ab\r\ncd\rxy\nz");
-  EXPECT_EQ(memo->GetText(), "ab\r\ncd\r\nxy\r\nz");
-  EXPECT_EQ(memo->LineCount(), 4);
-  memo->SetSelStart(3);  // between '\r' and '\n': the end of "ab"
-  EXPECT_EQ(memo->SelStart(), 2);
-  memo->SetSelStart(5);
-  memo->SetSelLength(6);  // "d\r\nxy\r" ends inside a pair: cut back to the end of "xy"
-  EXPECT_EQ(memo->SelText(), "d\r\nxy");
-  EXPECT_EQ(memo->SelLength(), 5);
-  memo->SetSelStart(1000);
-  EXPECT_EQ(memo->SelStart(), 13);
-  memo->SetSelStart(-4);
-  EXPECT_EQ(memo->SelStart(), 0);
-  memo->SetSelLength(-1);
-  EXPECT_EQ(memo->SelLength(), 0);
-  // 8-bit characters pass through unchanged.
-  memo->SetText("\xB0\xE9\xFF");
-  EXPECT_EQ(memo->GetText(), "\xB0\xE9\xFF");
-}
-
 TEST_F(MemoTest, ClearPutsTheCaretBeforeTheTwoSpacesAndRepeatingItChangesNothing) {
   int changes = 0;
   memo->OnChange = [&](TObject*) { ++changes; };
   memo->SetText("old entries\r\n");
   memo->SetText("  ");
   EXPECT_EQ(changes, 2);
-  EXPECT_EQ(memo->SelStart(), 0);
+  EXPECT_EQ(Caret(), 0);
   memo->ReplaceSelection("a\r\n");
   memo->ReplaceSelection("b\r\n");
-  EXPECT_EQ(memo->GetText(), "a\r\nb\r\n  ");
-  EXPECT_EQ(memo->SelStart(), 6);
+  EXPECT_EQ(MemoText(*memo), "a\r\nb\r\n  ");
+  EXPECT_EQ(Caret(), 4);
   EXPECT_EQ(changes, 4);
-  memo->SetText("a\r\nb\r\n  ");  // the text shown already
-  EXPECT_EQ(memo->SelStart(), 6);
+  memo->SetText("a\nb\r  ");  // the text shown already, its line ends written another way
+  EXPECT_EQ(Caret(), 4);
   EXPECT_EQ(changes, 4);
   memo->SetText("  ");  // another text puts the caret back at the start
-  EXPECT_EQ(memo->SelStart(), 0);
+  EXPECT_EQ(Caret(), 0);
 }
 
 TEST_F(MemoTest, ReplacementTakesTheSelectionOrGoesInAtTheCaret) {
   memo->SetText("line one\r\nline two\r\n");
-  memo->SetSelStart(15);
-  memo->SetSelLength(3);
+  View()->Select(14, 17);
   memo->ReplaceSelection("2\r\nand 3");
-  EXPECT_EQ(memo->GetText(), "line one\r\nline 2\r\nand 3\r\n");
-  EXPECT_EQ(memo->SelStart(), 23);
-  EXPECT_EQ(memo->SelLength(), 0);
+  EXPECT_EQ(MemoText(*memo), "line one\r\nline 2\r\nand 3\r\n");
+  EXPECT_EQ(Caret(), 21);
+  EXPECT_EQ(Selected(), "");
   memo->ReplaceSelection("");
-  EXPECT_EQ(memo->GetText(), "line one\r\nline 2\r\nand 3\r\n");
+  EXPECT_EQ(MemoText(*memo), "line one\r\nline 2\r\nand 3\r\n");
   // A selection the user dragged is replaced the same way.
   QTest::mousePress(View(), Qt::LeftButton, {}, Behind(0, "line "));
   QTest::mouseMove(View(), Behind(0, "line one"));
   QTest::mouseRelease(View(), Qt::LeftButton, {}, Behind(0, "line one"));
-  EXPECT_EQ(memo->SelText(), "one");
+  EXPECT_EQ(Selected(), "one");
   memo->ReplaceSelection("1");
-  EXPECT_EQ(memo->GetText(), "line 1\r\nline 2\r\nand 3\r\n");
-  EXPECT_EQ(memo->SelStart(), 6);
+  EXPECT_EQ(MemoText(*memo), "line 1\r\nline 2\r\nand 3\r\n");
+  EXPECT_EQ(Caret(), 6);
 }
 
 TEST_F(MemoTest, CaretKeysMoveAndShiftExtends) {
@@ -220,25 +202,25 @@ TEST_F(MemoTest, CaretKeysMoveAndShiftExtends) {
   } steps[] = {
       {Qt::Key_Right, {}, 1, ""},
       {Qt::Key_End, {}, 10, ""},
-      {Qt::Key_Down, {}, 18, ""},
-      {Qt::Key_Down, {}, 20 + nearest, ""},
-      {Qt::Key_Up, {}, 18, ""},
+      {Qt::Key_Down, {}, 17, ""},
+      {Qt::Key_Down, {}, 18 + nearest, ""},
+      {Qt::Key_Up, {}, 17, ""},
       {Qt::Key_Up, {}, 10, ""},
       {Qt::Key_Home, {}, 0, ""},
       {Qt::Key_Right, control, 6, ""},
-      {Qt::Key_End, control, 35, ""},
-      {Qt::Key_Left, shift, 34, "e"},
-      {Qt::Key_Left, shift, 33, "re"},
-      {Qt::Key_Home, shift, 20, "third line here"},
-      {Qt::Key_Up, shift, 12, "second\r\nthird line here"},
-      {Qt::Key_Right, {}, 35, ""},
+      {Qt::Key_End, control, 33, ""},
+      {Qt::Key_Left, shift, 32, "e"},
+      {Qt::Key_Left, shift, 31, "re"},
+      {Qt::Key_Home, shift, 18, "third line here"},
+      {Qt::Key_Up, shift, 11, "second\r\nthird line here"},
+      {Qt::Key_Right, {}, 33, ""},
       {Qt::Key_Home, control | shift, 0, text},
       {Qt::Key_Left, {}, 0, ""},
   };
   for (size_t i = 0; i < std::size(steps); ++i) {
     QTest::keyClick(View(), steps[i].key, steps[i].modifiers);
-    EXPECT_EQ(memo->SelStart(), steps[i].selStart) << "step " << i;
-    EXPECT_EQ(memo->SelText(), steps[i].selText) << "step " << i;
+    EXPECT_EQ(Caret(), steps[i].selStart) << "step " << i;
+    EXPECT_EQ(Selected(), steps[i].selText) << "step " << i;
   }
 }
 
@@ -250,8 +232,8 @@ TEST_F(MemoTest, PageKeysMoveTheCaretAScreenOfRowsAndTheViewFollows) {
   const int rowsShown = 217 / RowHeight();
   QTest::keyClick(View(), Qt::Key_PageDown);
   std::string before;
-  for (int i = 0; i < rowsShown; ++i) before += Entry(i) + "\r\n";
-  EXPECT_EQ(memo->SelStart(), static_cast<int>(before.size()));
+  for (int i = 0; i < rowsShown; ++i) before += Entry(i) + "\n";
+  EXPECT_EQ(Caret(), static_cast<int>(before.size()));
   // The caret's line is on screen: the rendering shows it where the view has put it.
   const QImage image = Render();
   bool shown = false;
@@ -260,7 +242,7 @@ TEST_F(MemoTest, PageKeysMoveTheCaretAScreenOfRowsAndTheViewFollows) {
         shown || std::abs(InkRight(image, top, RowHeight()) - (1 + Advance(Entry(rowsShown)))) <= 3;
   EXPECT_TRUE(shown);
   QTest::keyClick(View(), Qt::Key_PageUp);
-  EXPECT_EQ(memo->SelStart(), 0);
+  EXPECT_EQ(Caret(), 0);
   ExpectRowShows(Render(), RowTop(0), Entry(0));
 }
 
@@ -268,18 +250,18 @@ TEST_F(MemoTest, MouseClicksPlaceTheCaretAndDragsSelect) {
   memo->SetReadOnly(true);
   memo->SetText("first line\r\nsecond\r\nthird line here");
   QTest::mouseClick(View(), Qt::LeftButton, {}, Behind(1, "sec"));
-  EXPECT_EQ(memo->SelStart(), 15);
+  EXPECT_EQ(Caret(), 14);
   QTest::mouseClick(View(), Qt::LeftButton, {}, QPoint(400, RowTop(0) + 3));  // past the end
-  EXPECT_EQ(memo->SelStart(), 10);
+  EXPECT_EQ(Caret(), 10);
   QTest::mouseClick(View(), Qt::LeftButton, {}, QPoint(1, 200));  // below the last line
-  EXPECT_EQ(memo->SelStart(), 20);
+  EXPECT_EQ(Caret(), 18);
   QTest::mouseClick(View(), Qt::LeftButton, Qt::ShiftModifier, Behind(2, "third"));
-  EXPECT_EQ(memo->SelText(), "third");
+  EXPECT_EQ(Selected(), "third");
 
   QTest::mousePress(View(), Qt::LeftButton, {}, Behind(0, "fir"));
   QTest::mouseMove(View(), Behind(1, "se"));
   QTest::mouseRelease(View(), Qt::LeftButton, {}, Behind(1, "se"));
-  EXPECT_EQ(memo->SelText(), "st line\r\nse");
+  EXPECT_EQ(Selected(), "st line\r\nse");
   // The selection is highlighted in both rows, and only there.
   const QImage image = Render();
   const QColor highlight = View()->palette().color(QPalette::Active, QPalette::Highlight);
@@ -288,7 +270,7 @@ TEST_F(MemoTest, MouseClicksPlaceTheCaretAndDragsSelect) {
   EXPECT_FALSE(HasColour(image, QRect(0, RowTop(2), 441, RowHeight()), highlight));
 
   QTest::mouseDClick(View(), Qt::LeftButton, {}, Behind(2, "third li"));
-  EXPECT_EQ(memo->SelText(), "line");
+  EXPECT_EQ(Selected(), "line");
 }
 
 TEST_F(MemoTest, ReadOnlyIgnoresEveryEditButKeepsCaretAndSelectionAndCopies) {
@@ -305,18 +287,18 @@ TEST_F(MemoTest, ReadOnlyIgnoresEveryEditButKeepsCaretAndSelectionAndCopies) {
   QTest::keyClick(View(), Qt::Key_V, Qt::ControlModifier);
   QTest::keyClick(View(), Qt::Key_Right, Qt::ShiftModifier);
   QTest::keyClick(View(), Qt::Key_X, Qt::ControlModifier);
-  EXPECT_EQ(memo->GetText(), "abc\r\ndef");
+  EXPECT_EQ(MemoText(*memo), "abc\r\ndef");
   EXPECT_EQ(changes, 0);
-  EXPECT_EQ(memo->SelStart(), 1);
-  EXPECT_EQ(memo->SelText(), "b");
+  EXPECT_EQ(Caret(), 1);
+  EXPECT_EQ(Selected(), "b");
   EXPECT_EQ(QApplication::clipboard()->text(), "pasted");
   // The program still writes at the caret.
   memo->ReplaceSelection("-");
-  EXPECT_EQ(memo->GetText(), "a-c\r\ndef");
+  EXPECT_EQ(MemoText(*memo), "a-c\r\ndef");
   // Select all and copy still work, with the desktop's own line ends on the clipboard, as other
   // programs there expect them.
   QTest::keyClick(View(), Qt::Key_A, Qt::ControlModifier);
-  EXPECT_EQ(memo->SelText(), "a-c\r\ndef");
+  EXPECT_EQ(Selected(), "a-c\r\ndef");
   QTest::keyClick(View(), Qt::Key_C, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), "a-c\ndef");
 }
@@ -330,18 +312,18 @@ TEST_F(MemoTest, EditableMemoTakesTypingDeletionLineBreaksAndTheClipboard) {
   QTest::keyClick(View(), Qt::Key_Backspace);
   QTest::keyClick(View(), Qt::Key_Return);
   QTest::keyClicks(View(), "x");
-  EXPECT_EQ(memo->GetText(), "abcd\r\nx");
+  EXPECT_EQ(MemoText(*memo), "abcd\r\nx");
   QTest::keyClick(View(), Qt::Key_Home, Qt::ControlModifier);
   QTest::keyClick(View(), Qt::Key_Delete);
-  EXPECT_EQ(memo->GetText(), "bcd\r\nx");
+  EXPECT_EQ(MemoText(*memo), "bcd\r\nx");
   QTest::keyClick(View(), Qt::Key_Right, Qt::ShiftModifier);
   QTest::keyClick(View(), Qt::Key_X, Qt::ControlModifier);
   EXPECT_EQ(QApplication::clipboard()->text(), "b");
-  EXPECT_EQ(memo->GetText(), "cd\r\nx");
+  EXPECT_EQ(MemoText(*memo), "cd\r\nx");
   QApplication::clipboard()->setText("1\n2");
   QTest::keyClick(View(), Qt::Key_V, Qt::ControlModifier);
-  EXPECT_EQ(memo->GetText(), "1\r\n2cd\r\nx");
-  EXPECT_EQ(memo->SelStart(), 4);
+  EXPECT_EQ(MemoText(*memo), "1\r\n2cd\r\nx");
+  EXPECT_EQ(Caret(), 3);
   EXPECT_EQ(changes, 8);
 }
 
@@ -350,15 +332,15 @@ TEST_F(MemoTest, EditingOneOfSeveralEqualLinesChangesThatLineAlone) {
   memo->SetText(Entry(2) + "\r\n" + Entry(2) + "\r\n" + Entry(2));
   QImage image = Render();
   for (int row = 0; row < 3; ++row) ExpectRowShows(image, RowTop(row), Entry(2));
-  memo->SetSelStart(static_cast<int>(Entry(2).size()) + 2 + 6);
+  View()->Select(Entry(2).size() + 1 + 6, Entry(2).size() + 1 + 6);
   QTest::keyClicks(View(), "WWWWWW");
-  EXPECT_EQ(memo->GetText(), Entry(2) + "\r\n" + Entry(8) + "\r\n" + Entry(2));
+  EXPECT_EQ(MemoText(*memo), Entry(2) + "\r\n" + Entry(8) + "\r\n" + Entry(2));
   image = Render();
   ExpectRowShows(image, RowTop(0), Entry(2));
   ExpectRowShows(image, RowTop(1), Entry(8));
   ExpectRowShows(image, RowTop(2), Entry(2));
   // Appending the text again brings back the layout all three lines had.
-  memo->SetSelStart(static_cast<int>(memo->GetText().size()));
+  View()->Select(SIZE_MAX, SIZE_MAX);
   memo->ReplaceSelection("\r\n" + Entry(2));
   image = Render();
   ExpectRowShows(image, RowTop(1), Entry(8));
@@ -368,8 +350,7 @@ TEST_F(MemoTest, EditingOneOfSeveralEqualLinesChangesThatLineAlone) {
 TEST_F(MemoTest, ContextMenuOfAReadOnlyMemoOffersCopyAndSelectAll) {
   memo->SetReadOnly(true);
   memo->SetText("one two");
-  memo->SetSelStart(4);
-  memo->SetSelLength(3);
+  View()->Select(4, 7);
   QApplication::clipboard()->clear();
   std::vector<std::string> items;
   auto choose = [&](const QString& wanted) {
@@ -393,7 +374,7 @@ TEST_F(MemoTest, ContextMenuOfAReadOnlyMemoOffersCopyAndSelectAll) {
   EXPECT_EQ(items, (std::vector<std::string>{"Copy", "Select All"}));
   EXPECT_EQ(QApplication::clipboard()->text(), "two");
   choose("Select All");
-  EXPECT_EQ(memo->SelText(), "one two");
+  EXPECT_EQ(Selected(), "one two");
   memo->SetReadOnly(false);
   choose("");
   EXPECT_EQ(items, (std::vector<std::string>{"Cut", "Copy", "Paste", "Delete", "Select All"}));
@@ -462,7 +443,7 @@ TEST_F(MemoTest, CaretStaysInViewWhileEntriesAreAppended) {
   ExpectRowShows(image, caretTop - RowHeight(), Entry(1000));
 
   // Placing the caret at the start shows the start again.
-  memo->SetSelStart(0);
+  View()->Select(0, 0);
   ExpectRowShows(Render(), RowTop(0), Entry(0));
 }
 
@@ -507,7 +488,7 @@ TEST_F(MemoTest, VerticalScrollBarOnlyWhenAskedForAndItScrollsTheView) {
   std::vector<std::string> lines;
   for (int i = 0; i < 100; ++i) lines.push_back(Entry(i));
   memo->SetLines(lines);
-  memo->SetSelStart(memo->GetText().size());
+  View()->Select(SIZE_MAX, SIZE_MAX);
   Render();
   EXPECT_GT(bar->maximum(), 0);
   EXPECT_EQ(bar->value(), bar->maximum());
@@ -530,16 +511,16 @@ TEST_F(MemoTest, BoundedLogKeepsTheNewestLinesAndItsRoom) {
   for (; appended < 40 * kBound; ++appended) memo->ReplaceSelection(Entry(appended) + "\r\n");
   EXPECT_LE(HeapInUse(), roomAtTheBound);
 
-  const std::string text = memo->GetText();
-  const int kept = memo->LineCount() - 1;  // the empty line behind the last line end
+  const std::string text = MemoText(*memo);
+  const int kept = static_cast<int>(View()->Store().LineCount()) - 1;  // the empty last line
   EXPECT_EQ(kept, kBound);
   std::string expected;
   for (int i = appended - kept; i < appended; ++i) expected += Entry(i) + "\r\n";
   EXPECT_EQ(text, expected);
-  EXPECT_EQ(memo->SelStart(), static_cast<int>(text.size()));
+  EXPECT_EQ(Caret(), static_cast<int>(View()->Store().Length()));
   const int rowsShown = 217 / RowHeight();
   ExpectRowShows(Render(), (rowsShown - 2) * RowHeight(), Entry(appended - 1));
-  memo->SetSelStart(0);
+  View()->Select(0, 0);
   ExpectRowShows(Render(), RowTop(0), Entry(appended - kept));
 }
 

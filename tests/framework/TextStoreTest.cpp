@@ -35,8 +35,6 @@ void ExpectSame(const TTextStore& store, const Model& model) {
   for (size_t position = 0; position <= model.text.size(); ++position) {
     if (line + 1 < starts.size() && starts[line + 1] <= position) ++line;
     ASSERT_EQ(store.LineOf(position), line) << "position " << position;
-    ASSERT_EQ(store.ToCrLf(position), position + line);
-    ASSERT_EQ(store.FromCrLf(position + line), position);
   }
 }
 
@@ -45,7 +43,6 @@ TEST(TextStoreTest, EveryKindOfLineEndBecomesOneBreak) {
   store.Assign("a\r\nb\rc\nd\r\r\ne\n\r");
   EXPECT_EQ(store.Text(0, store.Length()), "a\nb\nc\nd\n\ne\n\n");
   EXPECT_EQ(store.LineCount(), 8u);
-  EXPECT_EQ(store.CrLfText(0, store.Length()), "a\r\nb\r\nc\r\nd\r\n\r\ne\r\n\r\n");
   // Pieces are converted on their own: a '\r' ending one piece and a '\n' starting the next are
   // two breaks.
   store.Assign("");
