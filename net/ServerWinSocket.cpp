@@ -36,17 +36,6 @@ void TServerWinSocket::SetServerType(TServerType type) {
   SetNotifyStyles(type == stThreadBlocking ? 0 : nsAccept);
 }
 
-int TServerWinSocket::ActiveConnections() {
-  std::lock_guard<std::mutex> guard(listLock_);
-  return static_cast<int>(clients_.size());
-}
-
-TServerClientWinSocket* TServerWinSocket::Connections(int index) {
-  std::lock_guard<std::mutex> guard(listLock_);
-  if (index < 0 || static_cast<size_t>(index) >= clients_.size()) return nullptr;
-  return clients_[static_cast<size_t>(index)];
-}
-
 void TServerWinSocket::AddConnection(TServerClientWinSocket* endpoint) {
   std::lock_guard<std::mutex> guard(listLock_);
   if (std::find(clients_.begin(), clients_.end(), endpoint) == clients_.end()) {

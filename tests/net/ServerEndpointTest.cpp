@@ -20,6 +20,7 @@ class ServerEndpointTest : public ::testing::Test {
   void SetUp() override {
     port = FreePort();
     server = std::make_unique<TServerWinSocket>(WinSock::INVALID_SOCKET);
+    endpoints.MakeFor(*server);
     server->SetSocketEventSink([this](TCustomWinSocket*, TCustomWinSocket*, TSocketEventKind k) {
       serverEvents.push_back(k);
     });
@@ -32,7 +33,7 @@ class ServerEndpointTest : public ::testing::Test {
     server->OnClientDisconnect = [this](TObject*, TCustomWinSocket* socket) {
       events.push_back("disconnect " + socket->PeerAddressText() +
                        (socket->IsConnected() ? " open" : " closed"));
-      listedDuringDisconnect = server->ActiveConnections();
+      aliveDuringDisconnect = endpoints.Alive();
     };
   }
 
@@ -49,12 +50,13 @@ class ServerEndpointTest : public ::testing::Test {
 
   uint16_t port = 0;
   CapturedExceptions exceptions;
+  ClientEndpoints endpoints;  // outlives the server, which destroys the last of them
   std::unique_ptr<TServerWinSocket> server;
   std::vector<TSocketEventKind> serverEvents;
   std::vector<std::string> events;  // the client events, with the peer's address
   TCustomWinSocket* lastClient = nullptr;
   int connects = 0;
-  int listedDuringDisconnect = -1;
+  int aliveDuringDisconnect = -1;
 };
 
 // A taken port fails in bind; once it is free the endpoint listens, and refuses a second listen.
@@ -105,8 +107,8 @@ TEST_F(ServerEndpointTest, AClosedEndpointAnswersEmptyWithoutExceptions) {
   EXPECT_EQ(endpoint->PeerAddressText(), "");
   EXPECT_EQ(endpoint->ReceiveInto(nullptr, -1), 0);
   // The close went the normal way: disconnect event, then the deferred free.
-  EXPECT_EQ(server->ActiveConnections(), 1);
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  EXPECT_EQ(endpoints.Alive(), 1);
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   EXPECT_TRUE(exceptions.messages.empty());
 }
 
@@ -114,10 +116,10 @@ TEST_F(ServerEndpointTest, APeerClosingNormallyIsSeenWhileTheSocketIsStillOpenTh
   Listen();
   auto client = Connect();
   client->Close();
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   EXPECT_EQ(events, (std::vector<std::string>{"connect 127.0.0.1", "disconnect 127.0.0.1 open"}));
   // Freed later, not inside its own close.
-  EXPECT_EQ(listedDuringDisconnect, 1);
+  EXPECT_EQ(aliveDuringDisconnect, 1);
   EXPECT_TRUE(exceptions.messages.empty());
 }
 
@@ -139,59 +141,35 @@ TEST_F(ServerEndpointTest, ClosesAndLateNotificationsForAnotherHandleLeaveTheEnd
   EXPECT_EQ(reads, 0);
   EXPECT_TRUE(lastClient->IsConnected());
   EXPECT_EQ(events.size(), 1u);
-  EXPECT_EQ(server->ActiveConnections(), 1);
+  EXPECT_EQ(endpoints.Alive(), 1);
   EXPECT_TRUE(exceptions.messages.empty());
 }
 
-// Lets the tests watch the order in which client endpoints are destroyed.
-class NumberedClient : public TServerClientWinSocket {
- public:
-  NumberedClient(WinSock::SOCKET handle, TServerWinSocket* server, int number,
-                 std::vector<int>& destroyed)
-      : TServerClientWinSocket(handle, server), number_(number), destroyed_(destroyed) {}
-  ~NumberedClient() override { destroyed_.push_back(number_); }
-
- private:
-  int number_;
-  std::vector<int>& destroyed_;
-};
-
 TEST_F(ServerEndpointTest, ClosingTheServerDropsItsClientsSilentlyLastAcceptedFirst) {
-  std::vector<int> destroyed;
-  int created = 0;
-  server->OnGetSocket = [&](TObject*, int handle, TServerClientWinSocket*& client) {
-    client = new NumberedClient(static_cast<WinSock::SOCKET>(handle), server.get(), ++created,
-                                destroyed);
-  };
-  // The connect event of a supplied endpoint runs as usual.
-  const int connectsBefore = connects;
   Listen();
   auto first = Connect();
   auto second = Connect();
   auto third = Connect();
   serverEvents.clear();
   server->CloseEndpoint(server->SocketHandle());
-  EXPECT_EQ(connects - connectsBefore, 3);
-  EXPECT_EQ(destroyed, (std::vector<int>{3, 2, 1}));
-  EXPECT_EQ(server->ActiveConnections(), 0);
+  EXPECT_EQ(endpoints.destroyed, (std::vector<int>{3, 2, 1}));
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekDisconnect}));
   for (const std::string& event : events) EXPECT_NE(event.rfind("disconnect", 0), 0u);
   ASSERT_TRUE(RunUntilClosed(*first));
   // The port is free again at once, although the dropped connections linger in the kernel.
-  server->OnGetSocket = nullptr;
   Listen();
   EXPECT_TRUE(server->IsConnected());
   auto again = Connect();
-  EXPECT_EQ(server->ActiveConnections(), 1);
+  EXPECT_EQ(endpoints.Alive(), 1);
 }
 
 TEST_F(ServerEndpointTest, AFreeStillWaitingWhenTheServerClosesDestroysNothingTwice) {
   Listen();
   auto client = Connect();
   lastClient->CloseEndpoint(lastClient->SocketHandle());  // posts its free request
-  EXPECT_EQ(server->ActiveConnections(), 1);
+  EXPECT_EQ(endpoints.Alive(), 1);
   server->CloseEndpoint(server->SocketHandle());
-  EXPECT_EQ(server->ActiveConnections(), 0);
+  EXPECT_EQ(endpoints.Alive(), 0);
   RunFor(50);
   EXPECT_TRUE(exceptions.messages.empty());
 }
@@ -235,7 +213,7 @@ TEST_F(ServerEndpointTest, AHardSendErrorInsideTheReadHandlerClosesFirstThenThro
   EXPECT_EQ(exceptions.messages[0],
             "Windows socket error: Cannot send after transport endpoint shutdown (10058), on API "
             "'send'");
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
 }
 
 TEST_F(ServerEndpointTest, AnErrorCodeClearedByTheErrorHandlerRaisesNothing) {
@@ -249,7 +227,7 @@ TEST_F(ServerEndpointTest, AnErrorCodeClearedByTheErrorHandlerRaisesNothing) {
   Listen();
   auto client = Connect();
   client->Send("x");
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   EXPECT_EQ(events.back(), "read handler ran to its end");
   EXPECT_TRUE(exceptions.messages.empty());
 }
@@ -262,13 +240,14 @@ TEST_F(ServerEndpointTest, AConnectHandlerThatThrowsTakesItsUnfinishedEndpointAl
   server->OnClientConnect = [&](TObject*, TCustomWinSocket*) {
     throw ESocketError("connect handler failed");
   };
+  // The server's own endpoint; one left in its list would be destroyed again when it closes.
+  server->OnGetSocket = nullptr;
   Listen();
   TcpClient client;
   ASSERT_TRUE(client.Connect(port));
   ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
   EXPECT_EQ(exceptions.messages[0], "connect handler failed");
   EXPECT_EQ(exceptions.senders[0], server.get());
-  EXPECT_EQ(server->ActiveConnections(), 0);
   EXPECT_EQ(accepts, 0);
   EXPECT_TRUE(events.empty());
   ASSERT_TRUE(RunUntilClosed(client));
@@ -284,7 +263,7 @@ TEST_F(ServerEndpointTest, AnExceptionInTheDisconnectHandlerStillClosesAndFreesT
   client->Close();
   ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
   EXPECT_EQ(exceptions.messages[0], "disconnect handler failed");
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }
 
@@ -315,7 +294,7 @@ TEST_F(ServerEndpointTest, DestroyingAnEndpointDuringItsLookupCancelsIt) {
   TServerWinSocket keeper(WinSock::INVALID_SOCKET);
   const int descriptorsBefore = OpenDescriptorCount();
   server->StartListening("", "", "tallyvane-relay", 0, 5, false);
-  ASSERT_NE(server->LookupTask(), nullptr);
+  ASSERT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup}));  // waiting for it
   // A second listen while the first waits would leak its socket.
   EXPECT_THROW(server->StartListening("", "", "tallyvane-relay", 0, 5, false), ESocketError);
   server.reset();
@@ -352,7 +331,7 @@ TEST_F(ServerEndpointTest, ConnectionsResetBeforeOrAfterTheAcceptAreReportedClos
             std::vector<std::string>(kConnections, std::to_string(errDisconnect) + " 10054"));
   EXPECT_EQ(std::count(events.begin(), events.end(), "connect 127.0.0.1"), kConnections);
   EXPECT_EQ(std::count(events.begin(), events.end(), "disconnect 127.0.0.1 open"), kConnections);
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }
 
@@ -387,7 +366,7 @@ TEST_F(ServerEndpointTest, APeerThatVanishesWithoutAWordEndsAsAResetOneDoes) {
   ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }, 20000));
   EXPECT_EQ(exceptions.messages, (std::vector<std::string>{"Asynchronous socket error 10060"}));
   EXPECT_EQ(events, (std::vector<std::string>{"connect 127.0.0.2", "disconnect 127.0.0.2 open"}));
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   client.Close();
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }

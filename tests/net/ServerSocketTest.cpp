@@ -22,19 +22,20 @@ class ServerSocketTest : public ::testing::Test {
     port = FreePort();
     component = std::make_unique<TServerSocket>(nullptr);
     component->SetPort(port);
+    endpoints.MakeFor(*component->ListeningEndpoint());
   }
 
   std::unique_ptr<TcpClient> Connect() {
     auto client = std::make_unique<TcpClient>();
-    TServerWinSocket* server = component->ListeningEndpoint();
-    const int before = server->ActiveConnections();
+    const int before = endpoints.made;
     EXPECT_TRUE(client->Connect(port));
-    EXPECT_TRUE(RunUntil([&] { return server->ActiveConnections() == before + 1; }));
+    EXPECT_TRUE(RunUntil([&] { return endpoints.made == before + 1; }));
     return client;
   }
 
   uint16_t port = 0;
   CapturedExceptions exceptions;
+  ClientEndpoints endpoints;
   std::unique_ptr<TServerSocket> component;
 };
 
@@ -98,7 +99,7 @@ TEST_F(ServerSocketTest, AConnectionRunsOnClientConnectBeforeOnAccept) {
   });
   component->OnAccept = [&](TObject* sender, TCustomWinSocket* socket) {
     EXPECT_EQ(sender, component.get());
-    EXPECT_EQ(socket, component->ListeningEndpoint()->Connections(0));
+    EXPECT_EQ(socket, endpoints.newest);
     order.push_back("accept " + socket->PeerAddressText());
   };
   component->OpenServer();
@@ -115,11 +116,11 @@ TEST_F(ServerSocketTest, ClosingOrDestroyingDropsTheClientsSilently) {
   auto second = Connect();
   component->CloseServer();
   EXPECT_FALSE(component->Active());
-  EXPECT_EQ(component->ListeningEndpoint()->ActiveConnections(), 0);
+  EXPECT_EQ(endpoints.Alive(), 0);
   component->OpenServer();
   EXPECT_TRUE(component->Active());
   auto third = Connect();
-  EXPECT_EQ(component->ListeningEndpoint()->ActiveConnections(), 1);
+  EXPECT_EQ(endpoints.Alive(), 1);
   component.reset();
   EXPECT_EQ(disconnects, 0);
   ASSERT_TRUE(RunUntilClosed(*third));
