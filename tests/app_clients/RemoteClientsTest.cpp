@@ -76,7 +76,6 @@ class RemoteClientsTest : public MainWindowTest {
 
   const uint16_t port = 1028;
   std::unique_ptr<PseudoTerminal> board;
-  // Made before the window and its server, destroyed after them.
   ClientEndpoints endpoints;
 };
 

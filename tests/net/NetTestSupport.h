@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,14 @@ class ClientEndpoints {
     };
   }
   int Alive() const { return made - static_cast<int>(destroyed.size()); }
+  // A client connected to the port, once the server has made its endpoint.
+  std::unique_ptr<TcpClient> Connect(uint16_t port) {
+    auto client = std::make_unique<TcpClient>();
+    const int before = made;
+    EXPECT_TRUE(client->Connect(port));
+    EXPECT_TRUE(RunUntil([&] { return made == before + 1; }));
+    return client;
+  }
 
   int made = 0;                // numbered from 1, in accept order
   std::vector<int> destroyed;  // their numbers, in the order they went

@@ -25,14 +25,6 @@ class ServerSocketTest : public ::testing::Test {
     endpoints.MakeFor(*component->ListeningEndpoint());
   }
 
-  std::unique_ptr<TcpClient> Connect() {
-    auto client = std::make_unique<TcpClient>();
-    const int before = endpoints.made;
-    EXPECT_TRUE(client->Connect(port));
-    EXPECT_TRUE(RunUntil([&] { return endpoints.made == before + 1; }));
-    return client;
-  }
-
   uint16_t port = 0;
   CapturedExceptions exceptions;
   ClientEndpoints endpoints;
@@ -103,7 +95,7 @@ TEST_F(ServerSocketTest, AConnectionRunsOnClientConnectBeforeOnAccept) {
     order.push_back("accept " + socket->PeerAddressText());
   };
   component->OpenServer();
-  auto client = Connect();
+  auto client = endpoints.Connect(port);
   EXPECT_EQ(order, (std::vector<std::string>{"connect 127.0.0.1", "accept 127.0.0.1"}));
 }
 
@@ -112,14 +104,14 @@ TEST_F(ServerSocketTest, ClosingOrDestroyingDropsTheClientsSilently) {
   int disconnects = 0;
   component->SetOnClientDisconnect([&](TObject*, TCustomWinSocket*) { ++disconnects; });
   component->OpenServer();
-  auto first = Connect();
-  auto second = Connect();
+  auto first = endpoints.Connect(port);
+  auto second = endpoints.Connect(port);
   component->CloseServer();
   EXPECT_FALSE(component->Active());
   EXPECT_EQ(endpoints.Alive(), 0);
   component->OpenServer();
   EXPECT_TRUE(component->Active());
-  auto third = Connect();
+  auto third = endpoints.Connect(port);
   EXPECT_EQ(endpoints.Alive(), 1);
   component.reset();
   EXPECT_EQ(disconnects, 0);
