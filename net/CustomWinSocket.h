@@ -106,7 +106,6 @@ class TCustomWinSocket : public TObject {
 
   void SetSocketEventSink(TSocketEventSink sink) { socketSink_ = std::move(sink); }
   void SetErrorEventSink(TSocketErrorSink sink) { errorSink_ = std::move(sink); }
-  const TSocketEventSink& SocketEventSink() const { return socketSink_; }
 
   // "Windows socket error: <system text> (<code>), on API '<api>'".
   static std::string SocketErrorMessage(int code, const std::string& api);

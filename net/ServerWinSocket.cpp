@@ -71,7 +71,7 @@ void TServerWinSocket::AcceptReady(SOCKET handle) {
     acceptedPeerAddress_.clear();
   }};
   TServerClientWinSocket* endpoint = ProvideClientEndpoint(client);
-  if (SocketEventSink()) SocketEventSink()(this, endpoint, sekAccept);
+  FireSocketEvent(endpoint, sekAccept);
 }
 
 std::string TServerWinSocket::AcceptedPeerAddress(SOCKET handle) const {
@@ -109,8 +109,6 @@ TServerClientWinSocket* TServerWinSocket::ProvideClientEndpoint(SOCKET handle) {
 
 void TServerWinSocket::CloseEndpoint(SOCKET handle) {
   std::lock_guard<std::recursive_mutex> guard(EndpointLock());
-  OnScopeExit restore{[this, saved = threadCacheSize_] { threadCacheSize_ = saved; }};
-  threadCacheSize_ = 0;
   for (;;) {
     TServerClientWinSocket* last = nullptr;
     {
