@@ -188,8 +188,6 @@ void TCustomWinSocket::ContinueSetup(const std::string& /*hostName*/,
             if (!lookupBuffer_) lookupBuffer_ = std::make_unique<char[]>(1024);
             keptQueueSize_ = queueSize;
             keptOutgoing_ = outgoing;
-            keptService_ = service;
-            keptPort_ = port;
             lookupTask_ = WSAAsyncGetServByName(NotificationWindow(), MSG_LOOKUP_DONE,
                                                 service.c_str(), "tcp", lookupBuffer_.get(), 1024);
             CheckSocketCall(lookupTask_ ? 0 : 1, "WSAASyncGetServByName");
@@ -241,8 +239,6 @@ void TCustomWinSocket::HandleLookupDone(TMessage& message) {
   if (resolveState_ == rsService) {
     const auto* entry = reinterpret_cast<const servent*>(lookupBuffer_.get());
     address_.sin_port = static_cast<u_short>(entry->s_port);
-    keptPort_ = 0;
-    keptService_.clear();
     ContinueSetup("", "", "", 0, keptQueueSize_, keptOutgoing_);
   }
 }

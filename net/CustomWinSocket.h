@@ -69,7 +69,6 @@ class TCustomWinSocket : public TObject {
 
   bool IsConnected() const { return connected_; }
   WinSock::SOCKET SocketHandle() const { return handle_; }
-  HANDLE LookupTask() const { return lookupTask_; }
 
   // Every byte waiting now, as that many 8-bit characters; empty when nothing waits, when the
   // receive would block and when not connected.
@@ -107,7 +106,6 @@ class TCustomWinSocket : public TObject {
 
   void SetSocketEventSink(TSocketEventSink sink) { socketSink_ = std::move(sink); }
   void SetErrorEventSink(TSocketErrorSink sink) { errorSink_ = std::move(sink); }
-  const TSocketEventSink& SocketEventSink() const { return socketSink_; }
 
   // "Windows socket error: <system text> (<code>), on API '<api>'".
   static std::string SocketErrorMessage(int code, const std::string& api);
@@ -150,8 +148,6 @@ class TCustomWinSocket : public TObject {
   TSocketErrorSink errorSink_;
   std::recursive_mutex lock_;
   std::unique_ptr<char[]> lookupBuffer_;
-  std::string keptService_;
-  WORD keptPort_ = 0;
   bool keptOutgoing_ = false;
   int keptQueueSize_ = 0;
   // The peer's address as last seen: a connection the peer reset no longer tells it, and its

@@ -74,8 +74,8 @@ void TCustomServerSocket::ApplyActive(bool value) {
     endpoint_->CloseEndpoint(endpoint_->SocketHandle());
     return;
   }
-  endpoint_->StartListening(HostName(), AddressText(), Service(),
-                            static_cast<WORD>(Port() & 0xFFFF), 5,
+  // No host name: a listening set-up takes an address only.
+  endpoint_->StartListening("", AddressText(), Service(), static_cast<WORD>(Port() & 0xFFFF), 5,
                             ServerType() == stThreadBlocking);
 }
 

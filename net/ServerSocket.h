@@ -21,7 +21,6 @@ class TAbstractSocket : public TComponent {
   const std::string& Service() const { return service_; }
   void SetService(const std::string& value);
   // The IPv4 address to listen on, as dotted decimal text; empty for every interface.
-  const std::string& Address() const { return addressText_; }
   void SetAddress(const std::string& value);
 
   void OpenServer() { SetActive(true); }
@@ -37,13 +36,11 @@ class TAbstractSocket : public TComponent {
   // Only the endpoint's events set the flag at run time.
   void SetActiveFlag(bool value) { active_ = value; }
   const std::string& AddressText() const { return addressText_; }
-  const std::string& HostName() const { return hostName_; }
 
  private:
   bool active_ = false;
   int port_ = 0;
   std::string addressText_;
-  std::string hostName_;
   std::string service_;
 };
 

@@ -36,17 +36,6 @@ void TServerWinSocket::SetServerType(TServerType type) {
   SetNotifyStyles(type == stThreadBlocking ? 0 : nsAccept);
 }
 
-int TServerWinSocket::ActiveConnections() {
-  std::lock_guard<std::mutex> guard(listLock_);
-  return static_cast<int>(clients_.size());
-}
-
-TServerClientWinSocket* TServerWinSocket::Connections(int index) {
-  std::lock_guard<std::mutex> guard(listLock_);
-  if (index < 0 || static_cast<size_t>(index) >= clients_.size()) return nullptr;
-  return clients_[static_cast<size_t>(index)];
-}
-
 void TServerWinSocket::AddConnection(TServerClientWinSocket* endpoint) {
   std::lock_guard<std::mutex> guard(listLock_);
   if (std::find(clients_.begin(), clients_.end(), endpoint) == clients_.end()) {
@@ -82,7 +71,7 @@ void TServerWinSocket::AcceptReady(SOCKET handle) {
     acceptedPeerAddress_.clear();
   }};
   TServerClientWinSocket* endpoint = ProvideClientEndpoint(client);
-  if (SocketEventSink()) SocketEventSink()(this, endpoint, sekAccept);
+  FireSocketEvent(endpoint, sekAccept);
 }
 
 std::string TServerWinSocket::AcceptedPeerAddress(SOCKET handle) const {
@@ -120,8 +109,6 @@ TServerClientWinSocket* TServerWinSocket::ProvideClientEndpoint(SOCKET handle) {
 
 void TServerWinSocket::CloseEndpoint(SOCKET handle) {
   std::lock_guard<std::recursive_mutex> guard(EndpointLock());
-  OnScopeExit restore{[this, saved = threadCacheSize_] { threadCacheSize_ = saved; }};
-  threadCacheSize_ = 0;
   for (;;) {
     TServerClientWinSocket* last = nullptr;
     {

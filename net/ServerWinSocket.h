@@ -32,10 +32,7 @@ class TServerWinSocket : public TCustomWinSocket {
   int ThreadCacheSize() const { return threadCacheSize_; }
   void SetThreadCacheSize(int size) { threadCacheSize_ = size; }
 
-  // The client endpoints that exist, in accept order.
-  int ActiveConnections();
-  TServerClientWinSocket* Connections(int index);
-
+  // The client list, in accept order.
   void AddConnection(TServerClientWinSocket* endpoint);
   void RemoveConnection(TServerClientWinSocket* endpoint);
 
@@ -93,8 +90,6 @@ class TServerClientWinSocket : public TCustomWinSocket {
   // Adds itself to the server's client list and, when connected, runs the connect event.
   TServerClientWinSocket(WinSock::SOCKET handle, TServerWinSocket* server);
   ~TServerClientWinSocket() override;
-
-  TServerWinSocket* ServerWinSocket() const { return server_; }
 
  private:
   TServerWinSocket* server_;

@@ -108,7 +108,10 @@ BOOL PostMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT SendMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  if (!IsMessageWindow(window)) return 0;
+  {
+    std::lock_guard<std::mutex> guard(RegistryLock());
+    if (!window || Registry().count(window) == 0) return 0;
+  }
   TMessage message{msg, wParam, lParam, 0};
   window->Deliver(message);
   return message.Result;
@@ -116,11 +119,6 @@ LRESULT SendMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 LRESULT DefWindowProc(HWND, UINT, WPARAM, LPARAM) {
   return 0;
-}
-
-bool IsMessageWindow(HWND window) {
-  std::lock_guard<std::mutex> guard(RegistryLock());
-  return window && Registry().count(window) != 0;
 }
 
 bool MessagesWaiting() {

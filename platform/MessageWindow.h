@@ -29,8 +29,6 @@ BOOL PostMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 LRESULT SendMessage(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
 // What a window does with a message that its procedure has no handler for.
 LRESULT DefWindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
-// True while the window exists.
-bool IsMessageWindow(HWND window);
 // Whether any window has messages queued and not yet delivered.
 bool MessagesWaiting();
 // Whether the calling thread is inside a window procedure.

@@ -30,15 +30,14 @@ struct Measurement {
 
 // Connects the clients, measures the memory they cost while idle, then runs the load while the
 // GUI thread (this one) serves them.
-Measurement Measure(TServerSocket& server, std::atomic<int>& accepted, uint16_t port, int clients,
-                    int commandsPerClient, std::chrono::microseconds interval) {
+Measurement Measure(std::atomic<int>& served, uint16_t port, int clients, int commandsPerClient,
+                    std::chrono::microseconds interval) {
   Measurement measurement;
-  accepted = 0;
   LoadGenerator generator(port);
   std::atomic<int> phase{0};  // 1: connected, 2: memory measured, 3: done
   const long residentBefore = ResidentBytes();
   std::thread load([&] {
-    measurement.connected = generator.ConnectAll(clients, [&] { return accepted.load(); });
+    measurement.connected = generator.ConnectAll(clients, [&] { return served.load(); });
     phase = 1;
     while (phase.load() != 2) std::this_thread::yield();
     if (measurement.connected) measurement.result = generator.Run(commandsPerClient, interval);
@@ -53,7 +52,8 @@ Measurement Measure(TServerSocket& server, std::atomic<int>& accepted, uint16_t 
   phase = 2;
   RunUntil([&] { return phase.load() == 3; }, 600000);
   load.join();
-  RunUntil([&] { return server.ListeningEndpoint()->ActiveConnections() == 0; }, 10000);
+  // Every client gone from the server before the next run.
+  RunUntil([&] { return served.load() == 0; }, 10000);
   return measurement;
 }
 
@@ -82,12 +82,14 @@ int main(int argc, char** argv) {
   auto* application = new TApplication(argc, argv);
   application->Initialize();
 
-  std::atomic<int> accepted{0};
+  // The clients connected and not yet disconnected.
+  std::atomic<int> served{0};
   TServerSocket server(nullptr);
   // The relay server's read path without the board and the window: take the text, echo it.
   server.SetOnClientRead(
       [](TObject*, TCustomWinSocket* socket) { socket->SendString(socket->ReceiveAllText()); });
-  server.SetOnClientConnect([&](TObject*, TCustomWinSocket*) { accepted.fetch_add(1); });
+  server.SetOnClientConnect([&](TObject*, TCustomWinSocket*) { served.fetch_add(1); });
+  server.SetOnClientDisconnect([&](TObject*, TCustomWinSocket*) { served.fetch_sub(1); });
   uint16_t port = 21028;
   for (; port < 21100 && !server.Active(); ++port) {
     try {
@@ -127,7 +129,7 @@ int main(int argc, char** argv) {
           paced ? std::chrono::microseconds(clients * 100) : std::chrono::microseconds(0);
       const int commandsPerClient =
           paced ? std::max(20, 20000 / clients) : std::max(20, 60000 / clients);
-      Measurement m = Measure(server, accepted, static_cast<uint16_t>(server.Port()), clients,
+      Measurement m = Measure(served, static_cast<uint16_t>(server.Port()), clients,
                               commandsPerClient, interval);
       Print(clients, m, !paced && clients >= 100);
     }

@@ -32,6 +32,7 @@ class RemoteClientsTest : public MainWindowTest {
     board = std::make_unique<PseudoTerminal>();
     ASSERT_TRUE(board->CreateSymlink("/dev/ttyUSB0"));
     CreateMainWindow();
+    endpoints.MakeFor(*Form1->ServerSocket1->ListeningEndpoint());
     ASSERT_TRUE(Form1->ServerSocket1->Active()) << (exceptions.empty() ? "" : exceptions[0]);
     ASSERT_EQ(Form1->Panel3->Color(), clLime);
     ASSERT_EQ(board->WaitForBytes(3, 5000), "?//");
@@ -39,6 +40,7 @@ class RemoteClientsTest : public MainWindowTest {
 
   void CreateWithoutBoard() {
     CreateMainWindow();
+    endpoints.MakeFor(*Form1->ServerSocket1->ListeningEndpoint());
     ASSERT_TRUE(Form1->ServerSocket1->Active()) << (exceptions.empty() ? "" : exceptions[0]);
     ASSERT_EQ(Form1->Label9->Color(), clRed);
   }
@@ -74,6 +76,7 @@ class RemoteClientsTest : public MainWindowTest {
 
   const uint16_t port = 1028;
   std::unique_ptr<PseudoTerminal> board;
+  ClientEndpoints endpoints;
 };
 
 TEST_F(RemoteClientsTest, ACommandWhileThePortIsOpenGoesToTheBoardAndIsEchoedAndLogged) {
@@ -120,7 +123,7 @@ TEST_F(RemoteClientsTest, TheBoardGetsTheFirstNineCharactersUpToAZeroByte) {
 TEST_F(RemoteClientsTest, AReadEventThatFindsNothingStillSendsTheFailureTexts) {
   CreateWithoutBoard();
   auto client = Connect();
-  TServerClientWinSocket* endpoint = Form1->ServerSocket1->ListeningEndpoint()->Connections(0);
+  TServerClientWinSocket* endpoint = endpoints.newest;
   ASSERT_NE(endpoint, nullptr);
   client->ClearReceived();
   PostMessage(endpoint->NotificationWindow(), MSG_SOCKET_NOTIFY, endpoint->SocketHandle(),
@@ -142,8 +145,7 @@ TEST_F(RemoteClientsTest, ConnectsAndDisconnectsAreLoggedWithTheTimeStampFirst) 
   ASSERT_TRUE(RunUntil([&] { return CountOf(" disconnected\r\n") == 1; }));
   EXPECT_EQ(LogText(),
             "9:5:7 PC with IP 127.0.0.1 connected\r\n9:5:7 PC with IP 127.0.0.1 disconnected\r\n");
-  ASSERT_TRUE(RunUntil(
-      [&] { return Form1->ServerSocket1->ListeningEndpoint()->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
 }
 
 TEST_F(RemoteClientsTest, EveryClientGetsOnlyItsOwnEcho) {
@@ -171,8 +173,7 @@ TEST_F(RemoteClientsTest, AConnectionResetBeforeItIsAcceptedIsLoggedWithItsAddre
   ASSERT_TRUE(RunUntil([&] { return !exceptions.empty(); }));
   EXPECT_EQ(exceptions, (std::vector<std::string>{"Asynchronous socket error 10054"}));
   EXPECT_EQ(LogText(), "PC with IP 127.0.0.1 connected\r\nPC with IP 127.0.0.1 disconnected\r\n");
-  ASSERT_TRUE(RunUntil(
-      [&] { return Form1->ServerSocket1->ListeningEndpoint()->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   // The board heard nothing but its greeting.
   EXPECT_EQ(board->ReadAvailable(100), "");
 }
@@ -183,7 +184,7 @@ TEST_F(RemoteClientsTest, ClosingTheWindowDropsEveryClientWithoutDisconnectLines
   auto second = Connect();
   Form1->Close();
   EXPECT_FALSE(Form1->ServerSocket1->Active());
-  EXPECT_EQ(Form1->ServerSocket1->ListeningEndpoint()->ActiveConnections(), 0);
+  EXPECT_EQ(endpoints.Alive(), 0);
   ASSERT_TRUE(RunUntilClosed(*first));
   ASSERT_TRUE(RunUntilClosed(*second));
   RunFor(20);

@@ -18,7 +18,9 @@ namespace {
 TEST(ResetStormTest, ErrorDialogsFollowOneAnotherAndEveryEndpointIsFreed) {
   ASSERT_FALSE(Application->OnException);
   const uint16_t port = FreePort();
+  ClientEndpoints endpoints;
   TServerWinSocket server(WinSock::INVALID_SOCKET);
+  endpoints.MakeFor(server);
   int connects = 0;
   int disconnects = 0;
   server.OnClientConnect = [&](TObject*, TCustomWinSocket*) { ++connects; };
@@ -48,8 +50,7 @@ TEST(ResetStormTest, ErrorDialogsFollowOneAnotherAndEveryEndpointIsFreed) {
   });
   poke.start(5);
   for (auto& client : clients) client->Reset();
-  ASSERT_TRUE(
-      RunUntil([&] { return shown == kClients && server.ActiveConnections() == 0; }, 20000));
+  ASSERT_TRUE(RunUntil([&] { return shown == kClients && endpoints.Alive() == 0; }, 20000));
   EXPECT_EQ(maxOpen, 1);
   EXPECT_EQ(disconnects, kClients);
 }

@@ -20,41 +20,28 @@ class ServerEndpointTest : public ::testing::Test {
   void SetUp() override {
     port = FreePort();
     server = std::make_unique<TServerWinSocket>(WinSock::INVALID_SOCKET);
+    endpoints.MakeFor(*server);
     server->SetSocketEventSink([this](TCustomWinSocket*, TCustomWinSocket*, TSocketEventKind k) {
       serverEvents.push_back(k);
     });
     server->OnClientConnect = [this](TObject* sender, TCustomWinSocket* socket) {
       EXPECT_EQ(sender, server.get());
       events.push_back("connect " + socket->PeerAddressText());
-      lastClient = socket;
-      ++connects;
     };
     server->OnClientDisconnect = [this](TObject*, TCustomWinSocket* socket) {
       events.push_back("disconnect " + socket->PeerAddressText() +
                        (socket->IsConnected() ? " open" : " closed"));
-      listedDuringDisconnect = server->ActiveConnections();
     };
   }
 
   void Listen() { server->StartListening("", "", "", port, 5, false); }
 
-  // Connects a client and waits until the server has its endpoint.
-  std::unique_ptr<TcpClient> Connect() {
-    auto client = std::make_unique<TcpClient>();
-    const int before = connects;
-    EXPECT_TRUE(client->Connect(port));
-    EXPECT_TRUE(RunUntil([&] { return connects == before + 1; }));
-    return client;
-  }
-
   uint16_t port = 0;
   CapturedExceptions exceptions;
+  ClientEndpoints endpoints;  // outlives the server, which destroys the last of them
   std::unique_ptr<TServerWinSocket> server;
   std::vector<TSocketEventKind> serverEvents;
   std::vector<std::string> events;  // the client events, with the peer's address
-  TCustomWinSocket* lastClient = nullptr;
-  int connects = 0;
-  int listedDuringDisconnect = -1;
 };
 
 // A taken port fails in bind; once it is free the endpoint listens, and refuses a second listen.
@@ -79,25 +66,25 @@ TEST_F(ServerEndpointTest, TakenPortFailsInBindThenListeningRaisesLookupAndListe
 // Sending reports what the socket took; receiving takes every packet waiting.
 TEST_F(ServerEndpointTest, SendStringReportsWhatTheSocketTookAndReceiveAllTextTakesEveryPacket) {
   Listen();
-  auto client = Connect();
-  ASSERT_NE(lastClient, nullptr);
-  EXPECT_EQ(lastClient->SendString(""), 0);
-  EXPECT_EQ(lastClient->SendString("abc"), 3);
+  auto client = endpoints.Connect(port);
+  ASSERT_NE(endpoints.newest, nullptr);
+  EXPECT_EQ(endpoints.newest->SendString(""), 0);
+  EXPECT_EQ(endpoints.newest->SendString("abc"), 3);
   ASSERT_TRUE(RunUntilReceived(*client, 3));
   EXPECT_EQ(client->Received(), "abc");
   const std::string expected("ab\0cd", 5);
   client->Send("ab");
-  RunUntil([&] { return lastClient->ReceiveInto(nullptr, -1) == 2; });
+  RunUntil([&] { return endpoints.newest->ReceiveInto(nullptr, -1) == 2; });
   client->Send(std::string("\0cd", 3));
-  ASSERT_TRUE(RunUntil([&] { return lastClient->ReceiveInto(nullptr, -1) == 5; }));
-  EXPECT_EQ(lastClient->ReceiveAllText(), expected);
-  EXPECT_EQ(lastClient->ReceiveAllText(), "");
+  ASSERT_TRUE(RunUntil([&] { return endpoints.newest->ReceiveInto(nullptr, -1) == 5; }));
+  EXPECT_EQ(endpoints.newest->ReceiveAllText(), expected);
+  EXPECT_EQ(endpoints.newest->ReceiveAllText(), "");
 }
 
 TEST_F(ServerEndpointTest, AClosedEndpointAnswersEmptyWithoutExceptions) {
   Listen();
-  auto client = Connect();
-  TCustomWinSocket* endpoint = lastClient;
+  auto client = endpoints.Connect(port);
+  TCustomWinSocket* endpoint = endpoints.newest;
   endpoint->CloseEndpoint(endpoint->SocketHandle());
   EXPECT_FALSE(endpoint->IsConnected());
   EXPECT_EQ(endpoint->ReceiveAllText(), "");
@@ -105,19 +92,17 @@ TEST_F(ServerEndpointTest, AClosedEndpointAnswersEmptyWithoutExceptions) {
   EXPECT_EQ(endpoint->PeerAddressText(), "");
   EXPECT_EQ(endpoint->ReceiveInto(nullptr, -1), 0);
   // The close went the normal way: disconnect event, then the deferred free.
-  EXPECT_EQ(server->ActiveConnections(), 1);
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  EXPECT_EQ(endpoints.Alive(), 1);
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   EXPECT_TRUE(exceptions.messages.empty());
 }
 
 TEST_F(ServerEndpointTest, APeerClosingNormallyIsSeenWhileTheSocketIsStillOpenThenFreed) {
   Listen();
-  auto client = Connect();
+  auto client = endpoints.Connect(port);
   client->Close();
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   EXPECT_EQ(events, (std::vector<std::string>{"connect 127.0.0.1", "disconnect 127.0.0.1 open"}));
-  // Freed later, not inside its own close.
-  EXPECT_EQ(listedDuringDisconnect, 1);
   EXPECT_TRUE(exceptions.messages.empty());
 }
 
@@ -125,73 +110,49 @@ TEST_F(ServerEndpointTest, APeerClosingNormallyIsSeenWhileTheSocketIsStillOpenTh
 // before them; they must not touch this endpoint.
 TEST_F(ServerEndpointTest, ClosesAndLateNotificationsForAnotherHandleLeaveTheEndpointAlone) {
   Listen();
-  auto client = Connect();
+  auto client = endpoints.Connect(port);
   int reads = 0;
   server->OnClientRead = [&](TObject*, TCustomWinSocket*) { ++reads; };
-  const WPARAM stranger = lastClient->SocketHandle() + 1000;
-  lastClient->CloseEndpoint(lastClient->SocketHandle() + 1000);
-  lastClient->CloseEndpoint(WinSock::INVALID_SOCKET);
-  HWND window = lastClient->NotificationWindow();
+  const WPARAM stranger = endpoints.newest->SocketHandle() + 1000;
+  endpoints.newest->CloseEndpoint(endpoints.newest->SocketHandle() + 1000);
+  endpoints.newest->CloseEndpoint(WinSock::INVALID_SOCKET);
+  HWND window = endpoints.newest->NotificationWindow();
   PostMessage(window, MSG_SOCKET_NOTIFY, stranger, MakeLParam(WinSock::FD_READ, 0));
   PostMessage(window, MSG_SOCKET_NOTIFY, stranger, MakeLParam(WinSock::FD_CLOSE, 0));
   PostMessage(window, MSG_SOCKET_NOTIFY, stranger, MakeLParam(WinSock::FD_CLOSE, 10054));
   ASSERT_TRUE(RunUntil([] { return !MessagesWaiting(); }));
   EXPECT_EQ(reads, 0);
-  EXPECT_TRUE(lastClient->IsConnected());
+  EXPECT_TRUE(endpoints.newest->IsConnected());
   EXPECT_EQ(events.size(), 1u);
-  EXPECT_EQ(server->ActiveConnections(), 1);
+  EXPECT_EQ(endpoints.Alive(), 1);
   EXPECT_TRUE(exceptions.messages.empty());
 }
 
-// Lets the tests watch the order in which client endpoints are destroyed.
-class NumberedClient : public TServerClientWinSocket {
- public:
-  NumberedClient(WinSock::SOCKET handle, TServerWinSocket* server, int number,
-                 std::vector<int>& destroyed)
-      : TServerClientWinSocket(handle, server), number_(number), destroyed_(destroyed) {}
-  ~NumberedClient() override { destroyed_.push_back(number_); }
-
- private:
-  int number_;
-  std::vector<int>& destroyed_;
-};
-
 TEST_F(ServerEndpointTest, ClosingTheServerDropsItsClientsSilentlyLastAcceptedFirst) {
-  std::vector<int> destroyed;
-  int created = 0;
-  server->OnGetSocket = [&](TObject*, int handle, TServerClientWinSocket*& client) {
-    client = new NumberedClient(static_cast<WinSock::SOCKET>(handle), server.get(), ++created,
-                                destroyed);
-  };
-  // The connect event of a supplied endpoint runs as usual.
-  const int connectsBefore = connects;
   Listen();
-  auto first = Connect();
-  auto second = Connect();
-  auto third = Connect();
+  auto first = endpoints.Connect(port);
+  auto second = endpoints.Connect(port);
+  auto third = endpoints.Connect(port);
   serverEvents.clear();
   server->CloseEndpoint(server->SocketHandle());
-  EXPECT_EQ(connects - connectsBefore, 3);
-  EXPECT_EQ(destroyed, (std::vector<int>{3, 2, 1}));
-  EXPECT_EQ(server->ActiveConnections(), 0);
+  EXPECT_EQ(endpoints.destroyed, (std::vector<int>{3, 2, 1}));
   EXPECT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekDisconnect}));
   for (const std::string& event : events) EXPECT_NE(event.rfind("disconnect", 0), 0u);
   ASSERT_TRUE(RunUntilClosed(*first));
   // The port is free again at once, although the dropped connections linger in the kernel.
-  server->OnGetSocket = nullptr;
   Listen();
   EXPECT_TRUE(server->IsConnected());
-  auto again = Connect();
-  EXPECT_EQ(server->ActiveConnections(), 1);
+  auto again = endpoints.Connect(port);
+  EXPECT_EQ(endpoints.Alive(), 1);
 }
 
 TEST_F(ServerEndpointTest, AFreeStillWaitingWhenTheServerClosesDestroysNothingTwice) {
   Listen();
-  auto client = Connect();
-  lastClient->CloseEndpoint(lastClient->SocketHandle());  // posts its free request
-  EXPECT_EQ(server->ActiveConnections(), 1);
+  auto client = endpoints.Connect(port);
+  endpoints.newest->CloseEndpoint(endpoints.newest->SocketHandle());  // posts its free request
+  EXPECT_EQ(endpoints.Alive(), 1);
   server->CloseEndpoint(server->SocketHandle());
-  EXPECT_EQ(server->ActiveConnections(), 0);
+  EXPECT_EQ(endpoints.Alive(), 0);
   RunFor(50);
   EXPECT_TRUE(exceptions.messages.empty());
 }
@@ -203,7 +164,7 @@ TEST_F(ServerEndpointTest, ReadEventsComeOncePerArrivalAndCarryTheText) {
     texts.push_back(socket->ReceiveAllText());
   };
   Listen();
-  auto client = Connect();
+  auto client = endpoints.Connect(port);
   client->Send("abc");
   ASSERT_TRUE(RunUntil([&] { return !texts.empty(); }));
   RunFor(30);
@@ -228,14 +189,14 @@ TEST_F(ServerEndpointTest, AHardSendErrorInsideTheReadHandlerClosesFirstThenThro
     order.push_back("after the send");
   };
   Listen();
-  auto client = Connect();
+  auto client = endpoints.Connect(port);
   client->Send("03+//");
   ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
   EXPECT_EQ(order, (std::vector<std::string>{"error 1 10058", "disconnect 127.0.0.1"}));
   EXPECT_EQ(exceptions.messages[0],
             "Windows socket error: Cannot send after transport endpoint shutdown (10058), on API "
             "'send'");
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
 }
 
 TEST_F(ServerEndpointTest, AnErrorCodeClearedByTheErrorHandlerRaisesNothing) {
@@ -247,9 +208,9 @@ TEST_F(ServerEndpointTest, AnErrorCodeClearedByTheErrorHandlerRaisesNothing) {
     events.push_back("read handler ran to its end");
   };
   Listen();
-  auto client = Connect();
+  auto client = endpoints.Connect(port);
   client->Send("x");
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   EXPECT_EQ(events.back(), "read handler ran to its end");
   EXPECT_TRUE(exceptions.messages.empty());
 }
@@ -262,13 +223,14 @@ TEST_F(ServerEndpointTest, AConnectHandlerThatThrowsTakesItsUnfinishedEndpointAl
   server->OnClientConnect = [&](TObject*, TCustomWinSocket*) {
     throw ESocketError("connect handler failed");
   };
+  // The server's own endpoint; one left in its list would be destroyed again when it closes.
+  server->OnGetSocket = nullptr;
   Listen();
   TcpClient client;
   ASSERT_TRUE(client.Connect(port));
   ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
   EXPECT_EQ(exceptions.messages[0], "connect handler failed");
   EXPECT_EQ(exceptions.senders[0], server.get());
-  EXPECT_EQ(server->ActiveConnections(), 0);
   EXPECT_EQ(accepts, 0);
   EXPECT_TRUE(events.empty());
   ASSERT_TRUE(RunUntilClosed(client));
@@ -280,11 +242,11 @@ TEST_F(ServerEndpointTest, AnExceptionInTheDisconnectHandlerStillClosesAndFreesT
   };
   Listen();
   const int descriptorsBefore = OpenDescriptorCount();
-  auto client = Connect();
+  auto client = endpoints.Connect(port);
   client->Close();
   ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }));
   EXPECT_EQ(exceptions.messages[0], "disconnect handler failed");
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }
 
@@ -315,7 +277,7 @@ TEST_F(ServerEndpointTest, DestroyingAnEndpointDuringItsLookupCancelsIt) {
   TServerWinSocket keeper(WinSock::INVALID_SOCKET);
   const int descriptorsBefore = OpenDescriptorCount();
   server->StartListening("", "", "tallyvane-relay", 0, 5, false);
-  ASSERT_NE(server->LookupTask(), nullptr);
+  ASSERT_EQ(serverEvents, (std::vector<TSocketEventKind>{sekLookup}));  // waiting for it
   // A second listen while the first waits would leak its socket.
   EXPECT_THROW(server->StartListening("", "", "tallyvane-relay", 0, 5, false), ESocketError);
   server.reset();
@@ -341,7 +303,7 @@ TEST_F(ServerEndpointTest, ConnectionsResetBeforeOrAfterTheAcceptAreReportedClos
     ASSERT_TRUE(client.Connect(port));
     // Every other one is reset only once the server has it; the rest before the server ran.
     if (i % 2 == 1) {
-      ASSERT_TRUE(RunUntil([&] { return connects == i + 1; }));
+      ASSERT_TRUE(RunUntil([&] { return endpoints.made == i + 1; }));
     }
     client.Reset();
   }
@@ -352,14 +314,15 @@ TEST_F(ServerEndpointTest, ConnectionsResetBeforeOrAfterTheAcceptAreReportedClos
             std::vector<std::string>(kConnections, std::to_string(errDisconnect) + " 10054"));
   EXPECT_EQ(std::count(events.begin(), events.end(), "connect 127.0.0.1"), kConnections);
   EXPECT_EQ(std::count(events.begin(), events.end(), "disconnect 127.0.0.1 open"), kConnections);
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }
 
 TEST_F(ServerEndpointTest, AcceptedConnectionsProbeASilentPeerAndSendWithoutDelay) {
   Listen();
-  auto client = Connect();
-  const ConnectionSettings settings = SettingsOf(static_cast<int>(lastClient->SocketHandle()));
+  auto client = endpoints.Connect(port);
+  const ConnectionSettings settings =
+      SettingsOf(static_cast<int>(endpoints.newest->SocketHandle()));
   EXPECT_TRUE(settings.keepAlive);
   EXPECT_EQ(settings.keepIdle, 60);
   EXPECT_EQ(settings.keepInterval, 10);
@@ -375,8 +338,8 @@ TEST_F(ServerEndpointTest, APeerThatVanishesWithoutAWordEndsAsAResetOneDoes) {
   const int descriptorsBefore = OpenDescriptorCount();
   TcpClient client;
   ASSERT_TRUE(client.Connect(port, "127.0.0.2"));
-  ASSERT_TRUE(RunUntil([&] { return connects == 1; }));
-  const WinSock::SOCKET handle = lastClient->SocketHandle();
+  ASSERT_TRUE(RunUntil([&] { return endpoints.made == 1; }));
+  const WinSock::SOCKET handle = endpoints.newest->SocketHandle();
   for (const int option : {WinSock::TCP_KEEPIDLE, WinSock::TCP_KEEPINTVL, WinSock::TCP_KEEPCNT}) {
     const int value = 1;
     ASSERT_EQ(WinSock::setsockopt(handle, WinSock::IPPROTO_TCP, option,
@@ -387,7 +350,7 @@ TEST_F(ServerEndpointTest, APeerThatVanishesWithoutAWordEndsAsAResetOneDoes) {
   ASSERT_TRUE(RunUntil([&] { return !exceptions.messages.empty(); }, 20000));
   EXPECT_EQ(exceptions.messages, (std::vector<std::string>{"Asynchronous socket error 10060"}));
   EXPECT_EQ(events, (std::vector<std::string>{"connect 127.0.0.2", "disconnect 127.0.0.2 open"}));
-  ASSERT_TRUE(RunUntil([&] { return server->ActiveConnections() == 0; }));
+  ASSERT_TRUE(RunUntil([&] { return endpoints.Alive() == 0; }));
   client.Close();
   EXPECT_EQ(OpenDescriptorCount(), descriptorsBefore);
 }

@@ -22,19 +22,12 @@ class ServerSocketTest : public ::testing::Test {
     port = FreePort();
     component = std::make_unique<TServerSocket>(nullptr);
     component->SetPort(port);
-  }
-
-  std::unique_ptr<TcpClient> Connect() {
-    auto client = std::make_unique<TcpClient>();
-    TServerWinSocket* server = component->ListeningEndpoint();
-    const int before = server->ActiveConnections();
-    EXPECT_TRUE(client->Connect(port));
-    EXPECT_TRUE(RunUntil([&] { return server->ActiveConnections() == before + 1; }));
-    return client;
+    endpoints.MakeFor(*component->ListeningEndpoint());
   }
 
   uint16_t port = 0;
   CapturedExceptions exceptions;
+  ClientEndpoints endpoints;
   std::unique_ptr<TServerSocket> component;
 };
 
@@ -98,11 +91,11 @@ TEST_F(ServerSocketTest, AConnectionRunsOnClientConnectBeforeOnAccept) {
   });
   component->OnAccept = [&](TObject* sender, TCustomWinSocket* socket) {
     EXPECT_EQ(sender, component.get());
-    EXPECT_EQ(socket, component->ListeningEndpoint()->Connections(0));
+    EXPECT_EQ(socket, endpoints.newest);
     order.push_back("accept " + socket->PeerAddressText());
   };
   component->OpenServer();
-  auto client = Connect();
+  auto client = endpoints.Connect(port);
   EXPECT_EQ(order, (std::vector<std::string>{"connect 127.0.0.1", "accept 127.0.0.1"}));
 }
 
@@ -111,15 +104,15 @@ TEST_F(ServerSocketTest, ClosingOrDestroyingDropsTheClientsSilently) {
   int disconnects = 0;
   component->SetOnClientDisconnect([&](TObject*, TCustomWinSocket*) { ++disconnects; });
   component->OpenServer();
-  auto first = Connect();
-  auto second = Connect();
+  auto first = endpoints.Connect(port);
+  auto second = endpoints.Connect(port);
   component->CloseServer();
   EXPECT_FALSE(component->Active());
-  EXPECT_EQ(component->ListeningEndpoint()->ActiveConnections(), 0);
+  EXPECT_EQ(endpoints.Alive(), 0);
   component->OpenServer();
   EXPECT_TRUE(component->Active());
-  auto third = Connect();
-  EXPECT_EQ(component->ListeningEndpoint()->ActiveConnections(), 1);
+  auto third = endpoints.Connect(port);
+  EXPECT_EQ(endpoints.Alive(), 1);
   component.reset();
   EXPECT_EQ(disconnects, 0);
   ASSERT_TRUE(RunUntilClosed(*third));
