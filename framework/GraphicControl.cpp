@@ -56,11 +56,6 @@ TGraphicControl::~TGraphicControl() {
 
 void TGraphicControl::Paint() {}
 
-TColor TGraphicControl::SurfacePixel(int x, int y) const {
-  if (x < 0 || y < 0 || x >= surface_.Width() || y >= surface_.Height()) return clBlack;
-  return ColorOfPixel(surface_.Row(y)[x]);
-}
-
 void TGraphicControl::PaintSurface() {
   surface_.Resize(Width(), Height());
   const QScopedValueRollback<bool> painting(painting_, true);

@@ -62,8 +62,7 @@ int32_t TCGauge::GetPercentDone() const {
 void TCGauge::Paint() {
   auto picture = std::make_unique<TBitmap>();
   auto overlay = std::make_unique<TBltBitmap>();
-  picture->SetHeight(Height());
-  picture->SetWidth(Width());
+  picture->SetSize(Width(), Height());
   PaintBackground(picture.get());
   TRect area = ClientRect();
   if (borderStyle_ == bsSingle)
