@@ -40,12 +40,8 @@ class GraphicControlWidget : public QWidget {
   TGraphicControl* control_ = nullptr;
 };
 
-QWidget* TGraphicControl::CreateWidget() {
-  return new GraphicControlWidget();
-}
-
 TGraphicControl::TGraphicControl(TComponent* owner)
-    : TControl(owner, CreateWidget()), canvas_(&surface_) {
+    : TControl(owner, new GraphicControlWidget()), canvas_(&surface_) {
   static_cast<GraphicControlWidget*>(Widget())->SetControl(this);
   SetColor(clWindow);
 }

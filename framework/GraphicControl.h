@@ -25,7 +25,6 @@ class TGraphicControl : public TControl {
 
  private:
   friend class GraphicControlWidget;
-  static QWidget* CreateWidget();
   // Paints into the buffer at the control's size and shows the result.
   void PaintNow();
   void PaintSurface();
