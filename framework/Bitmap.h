@@ -11,8 +11,6 @@ class TBitmap : public TObject {
   int Width() const { return buffer_.Width(); }
   int Height() const { return buffer_.Height(); }
   // Resizing keeps the pixels the old and new size share; new pixels are black.
-  void SetWidth(int width) { buffer_.Resize(width, buffer_.Height()); }
-  void SetHeight(int height) { buffer_.Resize(buffer_.Width(), height); }
   void SetSize(int width, int height) { buffer_.Resize(width, height); }
 
   TCanvas* Canvas() { return &canvas_; }

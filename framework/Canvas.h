@@ -84,18 +84,11 @@ class TCanvas {
   TPen& Pen() { return pen_; }
   TBrush& Brush() { return brush_; }
   TFont& Font() { return font_; }
-  const TPen& Pen() const { return pen_; }
-  const TBrush& Brush() const { return brush_; }
-  const TFont& Font() const { return font_; }
-  uint32_t CopyMode() const { return copyMode_; }
   void SetCopyMode(uint32_t mode) { copyMode_ = mode; }
 
-  int Width() const { return buffer_->Width(); }
-  int Height() const { return buffer_->Height(); }
   TColor Pixels(int x, int y) const;  // clBlack outside the buffer
   void SetPixel(int x, int y, TColor color);
 
-  TPoint PenPos() const { return penPos_; }
   void MoveTo(int x, int y) { penPos_ = TPoint{x, y}; }
   // Draws from the pen position to (x, y) without (x, y) itself, which becomes the position.
   void LineTo(int x, int y);

@@ -5,11 +5,21 @@
 
 namespace {
 constexpr int kPixelsPerInch = 96;
-}
 
-int TFont::Size() const {
-  return static_cast<int>(std::lround(-height_ * 72.0 / kPixelsPerInch));
+std::string FontStandIn(const std::string& family) {
+  // Bitmap desktop fonts of the original platform, replaced by metric-friendly free families
+  // that the dependency step installs. A leading '@' (vertical variant) is dropped.
+  std::string name = family;
+  if (!name.empty() && name[0] == '@') name.erase(0, 1);
+  if (name == "MS Sans Serif" || name == "Microsoft Sans Serif" || name == "Arial" ||
+      name == "Tahoma")
+    return "Liberation Sans";
+  if (name == "Batang" || name == "Times New Roman" || name == "MS Serif")
+    return "Liberation Serif";
+  if (name == "Courier New" || name == "Courier") return "Liberation Mono";
+  return name;
 }
+}  // namespace
 
 void TFont::SetSize(int points) {
   SetHeight(-static_cast<int>(std::lround(points * static_cast<double>(kPixelsPerInch) / 72.0)));
@@ -32,20 +42,6 @@ bool TFont::operator==(const TFont& other) const {
 
 void TFont::Changed() {
   if (OnChange) OnChange();
-}
-
-std::string FontStandIn(const std::string& family) {
-  // Bitmap desktop fonts of the original platform, replaced by metric-friendly free families
-  // that the dependency step installs. A leading '@' (vertical variant) is dropped.
-  std::string name = family;
-  if (!name.empty() && name[0] == '@') name.erase(0, 1);
-  if (name == "MS Sans Serif" || name == "Microsoft Sans Serif" || name == "Arial" ||
-      name == "Tahoma")
-    return "Liberation Sans";
-  if (name == "Batang" || name == "Times New Roman" || name == "MS Serif")
-    return "Liberation Serif";
-  if (name == "Courier New" || name == "Courier") return "Liberation Mono";
-  return name;
 }
 
 QFont TFont::ToQFont() const {

@@ -22,14 +22,11 @@ class TFont {
   void SetHeight(int height) {
     if (SetIfChanged(height_, height)) Changed();
   }
-  // Size in points at 96 pixels per inch.
-  int Size() const;
   void SetSize(int points);
   TColor Color() const { return color_; }
   void SetColor(TColor color) {
     if (SetIfChanged(color_, color)) Changed();
   }
-  int Charset() const { return charset_; }
   void SetCharset(int charset) {
     if (SetIfChanged(charset_, charset)) Changed();
   }
@@ -57,6 +54,3 @@ class TFont {
   int charset_ = 1;
   int style_ = 0;
 };
-
-// The installed family used for a requested family name.
-std::string FontStandIn(const std::string& family);

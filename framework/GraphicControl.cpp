@@ -40,12 +40,8 @@ class GraphicControlWidget : public QWidget {
   TGraphicControl* control_ = nullptr;
 };
 
-QWidget* TGraphicControl::CreateWidget() {
-  return new GraphicControlWidget();
-}
-
 TGraphicControl::TGraphicControl(TComponent* owner)
-    : TControl(owner, CreateWidget()), canvas_(&surface_) {
+    : TControl(owner, new GraphicControlWidget()), canvas_(&surface_) {
   static_cast<GraphicControlWidget*>(Widget())->SetControl(this);
   SetColor(clWindow);
 }
@@ -55,11 +51,6 @@ TGraphicControl::~TGraphicControl() {
 }
 
 void TGraphicControl::Paint() {}
-
-TColor TGraphicControl::SurfacePixel(int x, int y) const {
-  if (x < 0 || y < 0 || x >= surface_.Width() || y >= surface_.Height()) return clBlack;
-  return ColorOfPixel(surface_.Row(y)[x]);
-}
 
 void TGraphicControl::PaintSurface() {
   surface_.Resize(Width(), Height());

@@ -16,10 +16,6 @@ class TGraphicControl : public TControl {
   // Draws the control's picture on its canvas; the base draws nothing.
   virtual void Paint();
 
-  // The pixels last painted, as the widget shows them.
-  const TPixelBuffer& Surface() const { return surface_; }
-  TColor SurfacePixel(int x, int y) const;
-
   void Invalidate() override;
   // Carries out a pending repaint at once.
   void Update() override;
@@ -29,7 +25,6 @@ class TGraphicControl : public TControl {
 
  private:
   friend class GraphicControlWidget;
-  static QWidget* CreateWidget();
   // Paints into the buffer at the control's size and shows the result.
   void PaintNow();
   void PaintSurface();

@@ -16,10 +16,6 @@ int PercentOf(int32_t percent, int size) {
   return static_cast<int>(std::floor(percent * 0.01 * size));
 }
 
-int32_t Saturated(int64_t value) {
-  return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
-}
-
 // "Value must be between %d and %d". The limits are 64 bits wide: at the very ends of the range
 // they are shown as the numbers they are rather than wrapped.
 [[noreturn]] void RaiseOutOfRange(int64_t low, int64_t high) {
@@ -62,8 +58,7 @@ int32_t TCGauge::GetPercentDone() const {
 void TCGauge::Paint() {
   auto picture = std::make_unique<TBitmap>();
   auto overlay = std::make_unique<TBltBitmap>();
-  picture->SetHeight(Height());
-  picture->SetWidth(Width());
+  picture->SetSize(Width(), Height());
   PaintBackground(picture.get());
   TRect area = ClientRect();
   if (borderStyle_ == bsSingle)
@@ -266,7 +261,9 @@ void TCGauge::SetProgress(int32_t value) {
 }
 
 void TCGauge::AddProgress(int32_t delta) {
-  SetProgress(Saturated(static_cast<int64_t>(progress_) + delta));
+  // Clamped in 64 bits, so that a large delta does not wrap.
+  SetProgress(
+      static_cast<int32_t>(std::clamp<int64_t>(int64_t{progress_} + delta, minValue_, maxValue_)));
   Refresh();
 }
 

@@ -65,12 +65,13 @@ class TCGauge : public TGraphicControl {
   void PaintAsBar(TBitmap* image, const TRect& area);
   void PaintAsPie(TBitmap* image, const TRect& area);
   void PaintAsNeedle(TBitmap* image, const TRect& area);
-  // The face that pie and needle share: the area filled, the dial's brush and pen set, and the
-  // figure's width and height (one more each inside a single border).
-  TCanvas& PrepareDial(TBitmap* image, const TRect& area, int& w, int& h);
   void PaintAsText(TBitmap* image, const TRect& area);
 
  private:
+  // The face that pie and needle share: the area filled, the dial's brush and pen set, and the
+  // figure's width and height (one more each inside a single border).
+  TCanvas& PrepareDial(TBitmap* image, const TRect& area, int& w, int& h);
+
   int32_t minValue_ = 0;
   int32_t maxValue_ = 100;
   int32_t progress_ = 0;

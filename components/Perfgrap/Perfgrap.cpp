@@ -323,31 +323,6 @@ void TPerformanceGraph::Replay() {
   FNewBand = savedBand;
 }
 
-const TBitmap& TPerformanceGraph::Picture() const {
-  return *FPicture;
-}
-TRect TPerformanceGraph::GraphRect() const {
-  return FGraphRect;
-}
-TRect TPerformanceGraph::NewBand() const {
-  return FNewBand;
-}
-int32_t TPerformanceGraph::GridPhase() const {
-  return FGridPhase;
-}
-int32_t TPerformanceGraph::SlotCount() const {
-  return FSlotCount;
-}
-int32_t TPerformanceGraph::FirstSlot() const {
-  return FFirstSlot;
-}
-int32_t TPerformanceGraph::CurrentSlot() const {
-  return FCurrentSlot;
-}
-const TGraphSlot& TPerformanceGraph::Slot(int32_t index) const {
-  return FHistory[index];
-}
-
 void RegisterPerfgrap() {
   RegisterGraphicControlClass();
   using G = TPerformanceGraph;

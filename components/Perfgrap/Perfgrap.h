@@ -51,7 +51,7 @@ class TPerformanceGraph : public TGraphicControl {
   void SetPenWidth(int32_t width);
   TNotifyEvent OnScaleChange;
 
-  // The steps of the picture's work, public so that tools and tests can drive them.
+  // The steps of the picture's work, public so that tools can drive them.
   int32_t GetBandCount() const;
   void Initialize(int32_t firstX);
   static int32_t RoundUp(int32_t value, int32_t multiple);
@@ -65,16 +65,6 @@ class TPerformanceGraph : public TGraphicControl {
   int32_t NextY(int32_t slot) const;
   int32_t ShiftY();
   void Replay();
-
-  // Read-only views of the internal state.
-  const TBitmap& Picture() const;
-  TRect GraphRect() const;
-  TRect NewBand() const;
-  int32_t GridPhase() const;
-  int32_t SlotCount() const;
-  int32_t FirstSlot() const;
-  int32_t CurrentSlot() const;
-  const TGraphSlot& Slot(int32_t index) const;
 
  private:
   // The height of the picture in pixels for a value; zero when the scale has no height.

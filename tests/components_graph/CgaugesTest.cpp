@@ -17,11 +17,6 @@
 
 namespace {
 
-// Pixels of the gauge as it was last painted.
-TColor At(const TCGauge& gauge, int x, int y) {
-  return gauge.SurfacePixel(x, y);
-}
-
 bool IsFrame(int x, int y) {
   return x == 0 || y == 0 || x == 99 || y == 99;
 }
@@ -58,29 +53,30 @@ class Gauge : public testing::Test {
 }  // namespace
 
 TEST_F(Gauge, ANewGaugeShowsZeroPercentCentredOnAWhiteFieldInABlackFrame) {
-  gauge.Refresh();
   const PercentText text(gauge, "0%");
   ASSERT_GT(text.Count(), 0);
+  const auto shown = Shown(gauge);
   ForEachPixel([&](int x, int y) {
     const TColor expected = IsFrame(x, y) || text(x, y) ? clBlack : clWhite;
-    ASSERT_EQ(At(gauge, x, y), expected) << x << "," << y;
+    ASSERT_EQ(shown->Pixels(x, y), expected) << x << "," << y;
   });
 }
 
 TEST_F(Gauge, AtFiftyPercentTheBarCoversHalfAndTheTextIsInverted) {
   gauge.SetProgress(50);
   const PercentText text(gauge, "50%");
+  const auto shown = Shown(gauge);
   int whiteOnBar = 0, blackOnField = 0;
   ForEachPixel([&](int x, int y) {
     if (IsFrame(x, y)) {
-      ASSERT_EQ(At(gauge, x, y), clBlack);
+      ASSERT_EQ(shown->Pixels(x, y), clBlack);
       return;
     }
     // The bar covers x = 1 ... 48; the text inverts what it lies on.
     const bool bar = x >= 1 && x <= 48;
     const TColor under = bar ? clBlack : clWhite;
     const TColor expected = text(x, y) ? (bar ? clWhite : clBlack) : under;
-    ASSERT_EQ(At(gauge, x, y), expected) << x << "," << y;
+    ASSERT_EQ(shown->Pixels(x, y), expected) << x << "," << y;
     whiteOnBar += text(x, y) && bar;
     blackOnField += text(x, y) && !bar;
   });
@@ -95,14 +91,15 @@ TEST_F(Gauge, AtHundredPercentBothBarKindsFillTheWholeArea) {
   gauge.SetProgress(100);
   for (TCGaugeKind kind : {gkHorizontalBar, gkVerticalBar}) {
     gauge.SeTCGaugeKind(kind);
+    const auto shown = Shown(gauge);
     for (int y = 1; y < 99; ++y)
       for (int x = 1; x < 99; ++x)
-        ASSERT_EQ(At(gauge, x, y), clBlue) << kind << ":" << x << "," << y;
-    ExpectPixels(gauge, {{0, 50, clBlack}, {50, 0, clBlack}, {50, 99, clBlack}});
+        ASSERT_EQ(shown->Pixels(x, y), clBlue) << kind << ":" << x << "," << y;
+    ExpectPixels(*shown, {{0, 50, clBlack}, {50, 0, clBlack}, {50, 99, clBlack}});
   }
   // The vertical bar at 40 %: floor(0.4 * 99) = 39 rows up from the bottom of the area.
   gauge.SetProgress(40);
-  ExpectPixels(gauge, {{50, 60, clBlue}, {50, 59, clWhite}, {1, 98, clBlue}});
+  ExpectPixels(*Shown(gauge), {{50, 60, clBlue}, {50, 59, clWhite}, {1, 98, clBlue}});
 }
 
 TEST_F(Gauge, ProgressIsClampedIntoTheRange) {
@@ -200,9 +197,9 @@ std::unique_ptr<TBitmap> ExpectedPie(TPoint start) {
   return picture;
 }
 
-int DifferingPixels(const TCGauge& gauge, const TBitmap& expected) {
+int DifferingPixels(const TBitmap& shown, const TBitmap& expected) {
   int differing = 0;
-  ForEachPixel([&](int x, int y) { differing += At(gauge, x, y) != expected.Pixels(x, y); });
+  ForEachPixel([&](int x, int y) { differing += shown.Pixels(x, y) != expected.Pixels(x, y); });
   return differing;
 }
 
@@ -217,19 +214,21 @@ TEST_F(Gauge, PieFillsClockwiseFromTwelveOClock) {
   const ExpectedPixel pixels[] = {{75, 25, clBlue},  {25, 25, clWhite}, {25, 75, clWhite},
                                   {75, 75, clWhite}, {3, 3, clRed},     {96, 96, clRed},
                                   {0, 0, clBlack}};
-  ExpectPixels(gauge, pixels);
+  const auto quarter = Shown(gauge);
+  ExpectPixels(*quarter, pixels);
   // At 25 % the wedge starts at (98, 48): floor((1 - sin pi) x 49) is 48, not 49.
-  EXPECT_EQ(DifferingPixels(gauge, *ExpectedPie({98, 48})), 0);
-  ASSERT_GT(DifferingPixels(gauge, *ExpectedPie({98, 49})), 0);  // the two can be told apart
+  EXPECT_EQ(DifferingPixels(*quarter, *ExpectedPie({98, 48})), 0);
+  ASSERT_GT(DifferingPixels(*quarter, *ExpectedPie({98, 49})), 0);  // the two can be told apart
 
   // At 100 % it starts at (48, 0): all of the ellipse but the sliver between the radials
   // through (48, 0) and (49, 0).
   gauge.SetProgress(100);
-  EXPECT_EQ(DifferingPixels(gauge, *ExpectedPie({48, 0})), 0);
-  ASSERT_GT(DifferingPixels(gauge, *ExpectedPie({49, 0})), 0);
+  const auto whole = Shown(gauge);
+  EXPECT_EQ(DifferingPixels(*whole, *ExpectedPie({48, 0})), 0);
+  ASSERT_GT(DifferingPixels(*whole, *ExpectedPie({49, 0})), 0);
   int sliver = 0;
   ForEachPixel([&](int x, int y) {
-    if (At(gauge, x, y) != clWhite) return;
+    if (whole->Pixels(x, y) != clWhite) return;
     ++sliver;
     // Up from the centre, between the two radials, which meet at the top.
     EXPECT_TRUE(x >= 48 && x <= 49 && y < 50) << x << "," << y;
@@ -244,17 +243,18 @@ TEST_F(Gauge, TheNeedleAtFiftyPercentPointsStraightUp) {
   gauge.SetProgress(50);
   // From (50, 98) up towards (49, 0): one black pixel per row in columns 49 and 50, on the
   // white dial.
+  const auto shown = Shown(gauge);
   for (int y = 2; y <= 97; ++y) {
-    const bool at49 = At(gauge, 49, y) == clBlack;
-    const bool at50 = At(gauge, 50, y) == clBlack;
+    const bool at49 = shown->Pixels(49, y) == clBlack;
+    const bool at50 = shown->Pixels(50, y) == clBlack;
     EXPECT_TRUE(at49 != at50) << y;
-    EXPECT_EQ(At(gauge, 47, y), clWhite) << y;
-    EXPECT_EQ(At(gauge, 52, y), clWhite) << y;
+    EXPECT_EQ(shown->Pixels(47, y), clWhite) << y;
+    EXPECT_EQ(shown->Pixels(52, y), clWhite) << y;
   }
   // The needle's ends, the white dial, and the background outside it.
-  ExpectPixels(gauge, {{50, 98, clBlack}, {49, 2, clBlack}, {20, 90, clWhite}, {3, 3, clRed}});
+  ExpectPixels(*shown, {{50, 98, clBlack}, {49, 2, clBlack}, {20, 90, clWhite}, {3, 3, clRed}});
   gauge.SetProgress(0);
-  EXPECT_EQ(At(gauge, 50, 50), clWhite);  // no needle at 0 %
+  EXPECT_EQ(Shown(gauge)->Pixels(50, 50), clWhite);  // no needle at 0 %
 }
 
 TEST_F(Gauge, TextKindWithoutTextShowsOnlyTheField) {
@@ -262,12 +262,13 @@ TEST_F(Gauge, TextKindWithoutTextShowsOnlyTheField) {
   gauge.SetShowText(false);
   gauge.SetBackColor(clYellow);
   gauge.SetProgress(60);
+  const auto shown = Shown(gauge);
   ForEachPixel([&](int x, int y) {
-    ASSERT_EQ(At(gauge, x, y), IsFrame(x, y) ? clBlack : clYellow) << x << "," << y;
+    ASSERT_EQ(shown->Pixels(x, y), IsFrame(x, y) ? clBlack : clYellow) << x << "," << y;
   });
   // Without the border the field covers everything.
   gauge.SetBorderStyle(bsNone);
-  ExpectPixels(gauge, {{0, 0, clYellow}, {99, 99, clYellow}});
+  ExpectPixels(*Shown(gauge), {{0, 0, clYellow}, {99, 99, clYellow}});
 }
 
 TEST(BltBitmap, MatchSizeTakesThePatternsSizeInTheFrameColour) {

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <QImage>
-#include <QPixmap>
 #include <QWidget>
 
 #include "framework/Application.h"
 #include "framework/GraphicControl.h"
 #include "tests/support/MessageLoop.h"
+#include "tests/support/PixelChecks.h"
 
 namespace {
 
@@ -38,15 +37,12 @@ TEST(GraphicControl, OpaqueRefreshPaintsAtOnceOthersRepaintThroughTheVirtualUpda
   swatch.Refresh();
   EXPECT_EQ(swatch.paints, 1);
   EXPECT_EQ(swatch.updates, 0);
-  EXPECT_EQ(swatch.Surface().Width(), 30);
-  EXPECT_EQ(swatch.Surface().Height(), 20);
-  EXPECT_EQ(swatch.SurfacePixel(29, 19), clRed);
+  EXPECT_EQ(Shown(swatch)->Pixels(29, 19), clRed);
   // The surface follows the control's size at the next paint.
-  swatch.SetBounds(0, 0, 12, 7);
+  swatch.SetBounds(0, 0, 40, 25);
   swatch.color = clBlue;
   swatch.Repaint();
-  EXPECT_EQ(swatch.Surface().Width(), 12);
-  EXPECT_EQ(swatch.SurfacePixel(11, 6), clBlue);
+  EXPECT_EQ(Shown(swatch)->Pixels(39, 24), clBlue);
   EXPECT_EQ(swatch.paints, 2);
   // A refresh from inside the paint does not paint again.
   swatch.refreshWhilePainting = true;
@@ -71,16 +67,15 @@ TEST(GraphicControl, TheWidgetShowsTheSurfacePixelForPixel) {
   swatch.Widget()->show();
   swatch.Refresh();
   HandleWaitingMessages();
-  const QImage shown = swatch.Widget()->grab().toImage();
-  ASSERT_EQ(shown.width(), 30);
-  ASSERT_EQ(shown.height(), 20);
+  const auto shown = Shown(swatch);
+  ASSERT_EQ(shown->Width(), 30);
+  ASSERT_EQ(shown->Height(), 20);
   for (int y = 0; y < 20; ++y)
-    for (int x = 0; x < 30; ++x)
-      ASSERT_EQ(shown.pixel(x, y) & 0xFFFFFF, 0x00FF00u) << x << "," << y;
+    for (int x = 0; x < 30; ++x) ASSERT_EQ(shown->Pixels(x, y), clLime) << x << "," << y;
   // An exposure without a refresh asks the control to paint once more.
   const int before = swatch.paints;
   swatch.color = clRed;
   swatch.Widget()->update();
   EXPECT_TRUE(RunUntil([&] { return swatch.paints == before + 1; }, 5000));
-  EXPECT_EQ(swatch.Widget()->grab().toImage().pixel(3, 3) & 0xFFFFFF, 0xFF0000u);
+  EXPECT_EQ(Shown(swatch)->Pixels(3, 3), clRed);
 }

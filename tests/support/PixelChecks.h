@@ -4,25 +4,30 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
-#include <type_traits>
+#include <memory>
 
 #include "framework/Bitmap.h"
-#include "framework/GraphicControl.h"
+#include "tests/support/ShownPixels.h"
 
 struct ExpectedPixel {
   int x, y;
   TColor color;
 };
 
-// For a bitmap, and for a graphic control's surface as it was last painted; the pixels as a
-// braced list or an array of them.
-template <typename Picture, typename Pixels = std::initializer_list<ExpectedPixel>>
-void ExpectPixels(const Picture& picture, const Pixels& expected) {
-  for (const ExpectedPixel& e : expected) {
-    if constexpr (std::is_base_of_v<TGraphicControl, Picture>) {
-      EXPECT_EQ(picture.SurfacePixel(e.x, e.y), e.color) << "at " << e.x << "," << e.y;
-    } else {
-      EXPECT_EQ(picture.Pixels(e.x, e.y), e.color) << "at " << e.x << "," << e.y;
-    }
-  }
+// What the control's window shows, as a bitmap whose Pixels read its colours.
+inline std::unique_ptr<TBitmap> Shown(TControl& control) {
+  const TPixelBuffer pixels = ShownPixels(control);
+  auto picture = std::make_unique<TBitmap>();
+  picture->SetSize(pixels.Width(), pixels.Height());
+  for (int y = 0; y < pixels.Height(); ++y)
+    for (int x = 0; x < pixels.Width(); ++x)
+      picture->Canvas()->SetPixel(x, y, ColorOfPixel(pixels.Row(y)[x]));
+  return picture;
+}
+
+// The pixels as a braced list or an array of them.
+template <typename Pixels = std::initializer_list<ExpectedPixel>>
+void ExpectPixels(const TBitmap& picture, const Pixels& expected) {
+  for (const ExpectedPixel& e : expected)
+    EXPECT_EQ(picture.Pixels(e.x, e.y), e.color) << "at " << e.x << "," << e.y;
 }

@@ -10,8 +10,9 @@ int main(int argc, char** argv) {
   TCGauge gauge(nullptr);
   gauge.SetProgress(40);
   gauge.Refresh();
-  const bool drawn = gauge.SurfacePixel(10, 50) == gauge.ForeColor() &&
-                     gauge.SurfacePixel(90, 50) == gauge.BackColor();
+  // The control's canvas holds what it painted.
+  const bool drawn = gauge.Canvas()->Pixels(10, 50) == gauge.ForeColor() &&
+                     gauge.Canvas()->Pixels(90, 50) == gauge.BackColor();
   std::printf("gauge at %d%%: %s\n", gauge.GetPercentDone(), drawn ? "drawn" : "wrong");
   return drawn ? 0 : 1;
 }
