@@ -100,10 +100,6 @@ void TCustomOutline::Invalidate() {
   TCustomControl::Invalidate();
 }
 
-bool TCustomOutline::VerticalScrollBarShown() const {
-  return !verticalBar_->isHidden();
-}
-
 void TCustomOutline::UpdateScrollBar() {
   if (!verticalBar_ || updatingBar_) return;
   updatingBar_ = true;
