@@ -48,7 +48,6 @@ class TControl : public TComponent {
   void SetWidth(int width) { SetBounds(left_, top_, width, height_); }
   void SetHeight(int height) { SetBounds(left_, top_, width_, height); }
   virtual void SetBounds(int left, int top, int width, int height);
-  TRect BoundsRect() const { return Rect(left_, top_, left_ + width_, top_ + height_); }
   virtual TRect ClientRect() const { return Rect(0, 0, width_, height_); }
   int ClientWidth() const { return ClientRect().Width(); }
   int ClientHeight() const { return ClientRect().Height(); }

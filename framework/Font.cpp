@@ -7,10 +7,6 @@ namespace {
 constexpr int kPixelsPerInch = 96;
 }
 
-int TFont::Size() const {
-  return static_cast<int>(std::lround(-height_ * 72.0 / kPixelsPerInch));
-}
-
 void TFont::SetSize(int points) {
   SetHeight(-static_cast<int>(std::lround(points * static_cast<double>(kPixelsPerInch) / 72.0)));
 }

@@ -22,8 +22,7 @@ class TFont {
   void SetHeight(int height) {
     if (SetIfChanged(height_, height)) Changed();
   }
-  // Size in points at 96 pixels per inch.
-  int Size() const;
+  // Sets the height from a size in points at 96 pixels per inch.
   void SetSize(int points);
   TColor Color() const { return color_; }
   void SetColor(TColor color) {
