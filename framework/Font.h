@@ -14,11 +14,9 @@ enum class TFontStyle { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut =
 
 class TFont {
  public:
-  const std::string& Name() const { return name_; }
   void SetName(const std::string& name) {
     if (SetIfChanged(name_, name)) Changed();
   }
-  int Height() const { return height_; }
   void SetHeight(int height) {
     if (SetIfChanged(height_, height)) Changed();
   }
@@ -28,12 +26,10 @@ class TFont {
   void SetColor(TColor color) {
     if (SetIfChanged(color_, color)) Changed();
   }
-  int Charset() const { return charset_; }
   void SetCharset(int charset) {
     if (SetIfChanged(charset_, charset)) Changed();
   }
-  int Style() const { return style_; }  // TFontStyle bits
-  void SetStyle(int style) {
+  void SetStyle(int style) {  // TFontStyle bits
     if (SetIfChanged(style_, style)) Changed();
   }
 

@@ -12,6 +12,15 @@ namespace {
 
 class StartupTest : public MainWindowTest {};
 
+// A font of the description: the name, height and colour given, the rest as a new font has it.
+TFont DescribedFont(const std::string& name, int height, TColor color) {
+  TFont font;
+  font.SetName(name);
+  font.SetHeight(height);
+  font.SetColor(color);
+  return font;
+}
+
 // Where a control stands in its parent.
 TRect Bounds(const TControl& c) {
   return Rect(c.Left(), c.Top(), c.Left() + c.Width(), c.Top() + c.Height());
@@ -168,9 +177,7 @@ TEST_F(StartupTest, TheWindowMatchesItsLayout) {
     if (e.control != Form1->PerformanceGraph1) {
       EXPECT_EQ(e.control->Color(), e.color);
     }
-    EXPECT_EQ(e.control->Font().Name(), e.fontName);
-    EXPECT_EQ(e.control->Font().Height(), e.fontHeight);
-    EXPECT_EQ(e.control->Font().Color(), e.fontColor);
+    EXPECT_EQ(e.control->Font(), DescribedFont(e.fontName, e.fontHeight, e.fontColor));
     if (auto* windowed = dynamic_cast<TWinControl*>(e.control); windowed && e.tabOrder >= 0) {
       EXPECT_EQ(windowed->TabOrder(), e.tabOrder);
     }
@@ -180,9 +187,7 @@ TEST_F(StartupTest, TheWindowMatchesItsLayout) {
   EXPECT_EQ(page->Caption(), "Options");
   EXPECT_EQ(page->Left(), 4);
   EXPECT_EQ(page->Top(), 24);
-  EXPECT_EQ(Form1->TabbedNotebook1->TabFont().Name(), sans);
-  EXPECT_EQ(Form1->TabbedNotebook1->TabFont().Height(), -11);
-  EXPECT_EQ(Form1->TabbedNotebook1->TabFont().Color(), clBtnText);
+  EXPECT_EQ(Form1->TabbedNotebook1->TabFont(), DescribedFont(sans, -11, clBtnText));
   EXPECT_FALSE(Form1->CheckBox2->Checked());
   // The user cannot edit the log (what a read-only memo does with the keys is the memo's own
   // test).
