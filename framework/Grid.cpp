@@ -123,6 +123,9 @@ void TCustomGrid::UpdateScrollBars() {
     showVertical = MaxFirst(rows_, line, Height() - barHeight) > rows_.fixed;
   const int width = Width() - (showVertical ? barWidth : 0);
   const int height = Height() - (showHorizontal ? barHeight : 0);
+  // Once the cells fit, none stays scrolled away out of reach.
+  rows_.first = std::min(rows_.first, MaxFirst(rows_, line, height));
+  cols_.first = std::min(cols_.first, MaxFirst(cols_, line, width));
   if (showVertical)
     PlaceBar(verticalBar_, rows_, MaxFirst(rows_, line, height), width, 0, barWidth, height);
   if (showHorizontal)

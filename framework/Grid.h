@@ -40,7 +40,6 @@ struct TGridRect {
   bool Contains(int col, int row) const {
     return col >= Left && col <= Right && row >= Top && row <= Bottom;
   }
-  bool operator==(const TGridRect&) const = default;
 };
 
 // One direction of the grid: its cells (all of one size), the heading cells at its start,

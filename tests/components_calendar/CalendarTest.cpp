@@ -236,17 +236,11 @@ TEST_F(CalendarTest, IgnoredValuesChangeNothing) {
   SetDate(2023, 4, 12);
   const TDateTime shown = calendar->CalendarDate();
   ASSERT_TRUE(calendar->UseCurrentDate());
-  calendar->SetDay(12);  // the elements it already has
-  calendar->SetMonth(4);
-  calendar->SetYear(2023);
-  calendar->SetDay(0);
-  calendar->SetDay(-3);
-  calendar->SetDay(32);
-  calendar->SetDay(31);  // beyond this short month
-  calendar->SetMonth(13);
-  calendar->SetMonth(0);
-  calendar->SetYear(-2024);
-  calendar->SetDateElement(4, 1);
+  // By element (1 year, 2 month, 3 day): the ones it has, values of 0 and below, a day beyond
+  // this short month, a month beyond 12, an element that is none.
+  const std::pair<int, int> ignored[] = {{3, 12}, {2, 4},  {1, 2023}, {3, 0},     {3, -3}, {3, 32},
+                                         {3, 31}, {2, 13}, {2, 0},    {1, -2024}, {4, 1}};
+  for (const auto& [element, value] : ignored) calendar->SetDateElement(element, value);
   EXPECT_EQ(calendar->CalendarDate(), shown);
   EXPECT_TRUE(calendar->UseCurrentDate());
   EXPECT_EQ(changes, 0);
@@ -422,6 +416,10 @@ TEST(GridScrolling, BarsAppearOnlyWhenCellsDoNotFit) {
   EXPECT_FALSE(grid.VerticalScrollBarShown());
   EXPECT_FALSE(grid.HorizontalScrollBarShown());
   EXPECT_EQ(grid.ClientWidth(), grid.Width());
+  // Scrolled to the far corner, then grown to fit every cell: it shows them all again.
+  grid.DoKeyDown(VK_END, ssCtrl);
+  grid.SetBounds(0, 0, 12 * 65, 20 * 25);
+  EXPECT_TRUE(grid.MouseToCell(70, 30, col, row) && col == 1 && row == 1);
 }
 
 }  // namespace

@@ -164,8 +164,12 @@ TEST(OutlineScrolling, ScrollBarAppearsWhenRowsDoNotFit) {
   outline.SetScrollBars(TScrollStyle::ssNone);
   EXPECT_TRUE(bar.isHidden());
   outline.SetScrollBars(TScrollStyle::ssVertical);
+  // Scrolled down, then grown to fit every row: the top row shows the first item again.
+  outline.DoKeyDown(VK_END, 0);
   outline.SetBounds(0, 0, 150, outline.ItemHeight() * 12);
   EXPECT_TRUE(bar.isHidden());
+  outline.DoMouseDown(mbLeft, ssLeft, 100, 2);
+  EXPECT_EQ(outline.SelectedItem(), 1);
 }
 
 // A level is added in one step and the outline numbered once for it. Numbered once per item,
