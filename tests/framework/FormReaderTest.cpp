@@ -100,9 +100,7 @@ TEST_F(FormReaderTest, CreatesControlsInTheirParentsAndBindsFieldsAndMethods) {
   ASSERT_NE(form->panel, nullptr);
   ASSERT_NE(form->caption, nullptr);
   EXPECT_EQ(form->Caption(), "Test \"form\"");
-  const TControl& panel = *form->panel;
-  EXPECT_EQ((std::vector{panel.Left(), panel.Top(), panel.Width(), panel.Height()}),
-            (std::vector{5, 6, 70, 20}));
+  EXPECT_EQ(form->panel->Widget()->geometry(), QRect(5, 6, 70, 20));
   EXPECT_EQ(form->panel->Parent(), form);
   EXPECT_EQ(form->caption->Parent(), form->panel);
   EXPECT_EQ(form->caption->Owner(), form);
