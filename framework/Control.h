@@ -75,7 +75,6 @@ class TControl : public TComponent {
   void SetShowHint(bool) {}
 
   std::set<int>& ControlStyle() { return controlStyle_; }
-  const std::set<int>& ControlStyle() const { return controlStyle_; }
   bool HasStyle(TControlStyleElement element) const { return controlStyle_.count(element) != 0; }
 
   // Marks the control for repainting later, in the message loop.

@@ -118,7 +118,6 @@ class TCustomOutline : public TCustomControl {
   void SetStyle(TOutlineStyle style) {
     if (SetIfChanged(style_, style)) Invalidate();
   }
-  TOutlineOptions& Options() { return options_; }
   const TOutlineOptions& Options() const { return options_; }
   void SetOptions(const TOutlineOptions& options) {
     if (SetIfChanged(options_, options)) Invalidate();
