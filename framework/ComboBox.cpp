@@ -15,7 +15,7 @@ TComboBox::TComboBox(TComponent* owner) : TWinControl(owner, new QComboBox) {
   combo->setEditable(true);
   combo->setInsertPolicy(QComboBox::NoInsert);
   combo->setCompleter(nullptr);
-  combo->setMaxVisibleItems(dropDownCount_);
+  combo->setMaxVisibleItems(8);
   SetColor(clWindow);
   SetBounds(0, 0, 145, 21);
   SetTabStop(true);
@@ -42,28 +42,12 @@ void TComboBox::AddItem(const std::string& item) {
   }
 }
 
-void TComboBox::ClearItems() {
+void TComboBox::SetItems(const std::vector<std::string>& items) {
   QComboBox* combo = AsCombo(Widget());
   const QString text = combo->currentText();
   combo->clear();
   combo->setEditText(text);
-}
-
-int TComboBox::ItemCount() const {
-  return AsCombo(Widget())->count();
-}
-
-std::string TComboBox::Item(int index) const {
-  return AsCombo(Widget())->itemText(index).toLatin1().toStdString();
-}
-
-void TComboBox::SetItems(const std::vector<std::string>& items) {
-  ClearItems();
   for (const std::string& item : items) AddItem(item);
-}
-
-int TComboBox::ItemIndex() const {
-  return AsCombo(Widget())->currentIndex();
 }
 
 void TComboBox::SetItemIndex(int index) {
@@ -90,13 +74,11 @@ void TComboBox::SetText(const std::string& text) {
 
 void TComboBox::SetItemHeight(int height) {
   if (height <= 0) return;
-  itemHeight_ = height;
   AsCombo(Widget())->view()->setStyleSheet(
       QString("QAbstractItemView::item { height: %1px; }").arg(height));
 }
 
 void TComboBox::SetDropDownCount(int count) {
   if (count <= 0) return;
-  dropDownCount_ = count;
   AsCombo(Widget())->setMaxVisibleItems(count);
 }

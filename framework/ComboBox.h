@@ -14,28 +14,19 @@ class TComboBox : public TWinControl {
   std::string ClassName() const override { return "TComboBox"; }
 
   void AddItem(const std::string& item);
-  void ClearItems();
-  int ItemCount() const;
-  std::string Item(int index) const;
+  // Replaces the list; the edit part keeps its text.
   void SetItems(const std::vector<std::string>& items);
-
-  int ItemIndex() const;
   void SetItemIndex(int index);
 
   // The text in the edit part.
   std::string GetText() const;
   void SetText(const std::string& text) override;
 
-  int ItemHeight() const { return itemHeight_; }
   void SetItemHeight(int height);
-  int DropDownCount() const { return dropDownCount_; }
   void SetDropDownCount(int count);
 
   TNotifyEvent OnChange;
 
  private:
   void UserChanged();
-
-  int itemHeight_ = 13;
-  int dropDownCount_ = 8;
 };

@@ -27,8 +27,6 @@ enum TControlStyleElement {
   csDoubleClicks = 7,
 };
 
-enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
-
 class TControl : public TComponent {
  public:
   // The control takes ownership of the widget, which must have no parent yet.
@@ -48,7 +46,6 @@ class TControl : public TComponent {
   void SetWidth(int width) { SetBounds(left_, top_, width, height_); }
   void SetHeight(int height) { SetBounds(left_, top_, width_, height); }
   virtual void SetBounds(int left, int top, int width, int height);
-  TRect BoundsRect() const { return Rect(left_, top_, left_ + width_, top_ + height_); }
   virtual TRect ClientRect() const { return Rect(0, 0, width_, height_); }
   int ClientWidth() const { return ClientRect().Width(); }
   int ClientHeight() const { return ClientRect().Height(); }
@@ -57,16 +54,13 @@ class TControl : public TComponent {
   void SetVisible(bool visible);
   void Show() { SetVisible(true); }
   void Hide() { SetVisible(false); }
-  bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
 
   TColor Color() const { return color_; }
   void SetColor(TColor color);
-  bool ParentColor() const { return parentColor_; }
   void SetParentColor(bool parentColor);
   TFont& Font() { return font_; }
   const TFont& Font() const { return font_; }
-  bool ParentFont() const { return parentFont_; }
   void SetParentFont(bool parentFont);
 
   const std::string& Caption() const { return text_; }
@@ -76,15 +70,11 @@ class TControl : public TComponent {
     if (SetIfChanged(text_, text)) TextChanged();
   }
 
-  std::string Hint() const { return hint_; }
-  void SetHint(const std::string& hint) { hint_ = hint; }
-  bool ShowHint() const { return showHint_; }
-  void SetShowHint(bool showHint) { showHint_ = showHint; }
-  TAlign Align() const { return align_; }
-  void SetAlign(TAlign align) { align_ = align; }
+  // Taken from form descriptions; the framework shows no hints.
+  void SetHint(const std::string&) {}
+  void SetShowHint(bool) {}
 
   std::set<int>& ControlStyle() { return controlStyle_; }
-  const std::set<int>& ControlStyle() const { return controlStyle_; }
   bool HasStyle(TControlStyleElement element) const { return controlStyle_.count(element) != 0; }
 
   // Marks the control for repainting later, in the message loop.
@@ -127,9 +117,6 @@ class TControl : public TComponent {
   TFont font_;
   bool parentFont_ = true;
   std::string text_;
-  std::string hint_;
-  bool showHint_ = false;
-  TAlign align_ = TAlign::alNone;
   std::set<int> controlStyle_;
 };
 

@@ -14,14 +14,13 @@ enum class TFontStyle { fsBold = 1, fsItalic = 2, fsUnderline = 4, fsStrikeOut =
 
 class TFont {
  public:
-  const std::string& Name() const { return name_; }
   void SetName(const std::string& name) {
     if (SetIfChanged(name_, name)) Changed();
   }
-  int Height() const { return height_; }
   void SetHeight(int height) {
     if (SetIfChanged(height_, height)) Changed();
   }
+  // Sets the height from a size in points at 96 pixels per inch.
   void SetSize(int points);
   TColor Color() const { return color_; }
   void SetColor(TColor color) {
@@ -30,8 +29,7 @@ class TFont {
   void SetCharset(int charset) {
     if (SetIfChanged(charset_, charset)) Changed();
   }
-  int Style() const { return style_; }  // TFontStyle bits
-  void SetStyle(int style) {
+  void SetStyle(int style) {  // TFontStyle bits
     if (SetIfChanged(style_, style)) Changed();
   }
 

@@ -26,12 +26,11 @@ class TForm : public TWinControl, public TDescriptionRoot {
   void Close();
   void Show();
 
-  bool AutoSize() const { return autoSize_; }
   void SetAutoSize(bool autoSize);
   void SetClientWidth(int width);
   void SetClientHeight(int height);
   TRect ClientRect() const override;
-  int PixelsPerInch() const { return 96; }
+  // Taken from form descriptions; the layout is always at 96 pixels per inch.
   void SetPixelsPerInch(int) {}
   // The window icon, as XPM image lines.
   void SetIconImage(const char* const* xpm);

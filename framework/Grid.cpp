@@ -123,6 +123,9 @@ void TCustomGrid::UpdateScrollBars() {
     showVertical = MaxFirst(rows_, line, Height() - barHeight) > rows_.fixed;
   const int width = Width() - (showVertical ? barWidth : 0);
   const int height = Height() - (showHorizontal ? barHeight : 0);
+  // Once the cells fit, none stays scrolled away out of reach.
+  rows_.first = std::min(rows_.first, MaxFirst(rows_, line, height));
+  cols_.first = std::min(cols_.first, MaxFirst(cols_, line, width));
   if (showVertical)
     PlaceBar(verticalBar_, rows_, MaxFirst(rows_, line, height), width, 0, barWidth, height);
   if (showHorizontal)
@@ -160,16 +163,6 @@ void TCustomGrid::SetFixed(TGridAxis& axis, int count) {
   Invalidate();
 }
 
-void TCustomGrid::SetOptions(const TGridOptions& options) {
-  if (options == options_) return;
-  options_ = options;
-  if (!options_.count(goRangeSelect)) {
-    cols_.anchor = cols_.current;
-    rows_.anchor = rows_.current;
-  }
-  Invalidate();
-}
-
 TGridRect TCustomGrid::Selection() const {
   return TGridRect{std::min(cols_.current, cols_.anchor), std::min(rows_.current, rows_.anchor),
                    std::max(cols_.current, cols_.anchor), std::max(rows_.current, rows_.anchor)};
@@ -184,25 +177,10 @@ void TCustomGrid::ClampCurrent() {
   }
 }
 
-TRect TCustomGrid::CellRect(int col, int row) const {
-  const int x = CellStart(cols_, gridLineWidth_, col);
-  const int y = CellStart(rows_, gridLineWidth_, row);
-  if (x < 0 || y < 0 || x >= ClientWidth() || y >= ClientHeight()) return TRect{};
-  return Rect(x, y, x + cols_.size, y + rows_.size);
-}
-
 bool TCustomGrid::MouseToCell(int x, int y, int& col, int& row) const {
   col = CellAt(cols_, gridLineWidth_, x);
   row = CellAt(rows_, gridLineWidth_, y);
   return col >= 0 && row >= 0;
-}
-
-int TCustomGrid::VisibleColCount() const {
-  return VisibleCount(cols_, gridLineWidth_, ClientWidth());
-}
-
-int TCustomGrid::VisibleRowCount() const {
-  return VisibleCount(rows_, gridLineWidth_, ClientHeight());
 }
 
 void TCustomGrid::ScrollInView(int col, int row) {
@@ -256,7 +234,7 @@ void TCustomGrid::KeyDown(WORD& key, int shift) {
   const bool control = (shift & ssCtrl) != 0;
   int col = cols_.current;
   int row = rows_.current;
-  const int page = std::max(VisibleRowCount() - 1, 1);
+  const int page = std::max(VisibleCount(rows_, gridLineWidth_, ClientHeight()) - 1, 1);
   switch (key) {
     case VK_LEFT:
       col -= 1;

@@ -40,7 +40,6 @@ struct TGridRect {
   bool Contains(int col, int row) const {
     return col >= Left && col <= Right && row >= Top && row <= Bottom;
   }
-  bool operator==(const TGridRect&) const = default;
 };
 
 // One direction of the grid: its cells (all of one size), the heading cells at its start,
@@ -59,19 +58,13 @@ class TCustomGrid : public TCustomControl {
   explicit TCustomGrid(TComponent* owner);
   std::string ClassName() const override { return "TCustomGrid"; }
 
-  int ColCount() const { return cols_.count; }
   void SetColCount(int count) { SetCount(cols_, count); }
-  int RowCount() const { return rows_.count; }
   void SetRowCount(int count) { SetCount(rows_, count); }
-  int FixedCols() const { return cols_.fixed; }
   void SetFixedCols(int count) { SetFixed(cols_, count); }
-  int FixedRows() const { return rows_.fixed; }
   void SetFixedRows(int count) { SetFixed(rows_, count); }
-  int DefaultColWidth() const { return cols_.size; }
   void SetDefaultColWidth(int width) {
     if (SetIfChanged(cols_.size, std::max(width, 0))) Invalidate();
   }
-  int DefaultRowHeight() const { return rows_.size; }
   void SetDefaultRowHeight(int height) {
     if (SetIfChanged(rows_.size, std::max(height, 0))) Invalidate();
   }
@@ -79,34 +72,24 @@ class TCustomGrid : public TCustomControl {
   void SetGridLineWidth(int width) {
     if (SetIfChanged(gridLineWidth_, std::max(width, 0))) Invalidate();
   }
-  TScrollStyle ScrollBars() const { return scrollBars_; }
   void SetScrollBars(TScrollStyle scrollBars) {
     if (SetIfChanged(scrollBars_, scrollBars)) Invalidate();
   }
 
-  // The options may be changed in place; that repaints nothing. SetOptions repaints.
+  // The options are changed in place; that repaints nothing.
   TGridOptions& Options() { return options_; }
-  const TGridOptions& Options() const { return options_; }
-  void SetOptions(const TGridOptions& options);
 
   // The current cell.
   int Col() const { return cols_.current; }
   int Row() const { return rows_.current; }
   TGridRect Selection() const;
-  // The first scrollable column and row shown.
-  int LeftCol() const { return cols_.first; }
+  // Scroll to make these the first scrollable column and row shown.
   void SetLeftCol(int col) {
     if (SetIfChanged(cols_.first, std::clamp(col, cols_.fixed, cols_.count - 1))) Invalidate();
   }
-  int TopRow() const { return rows_.first; }
   void SetTopRow(int row) {
     if (SetIfChanged(rows_.first, std::clamp(row, rows_.fixed, rows_.count - 1))) Invalidate();
   }
-  int VisibleColCount() const;
-  int VisibleRowCount() const;
-
-  // Where a cell is on the control; an empty rectangle when it is not shown.
-  TRect CellRect(int col, int row) const;
   // The cell under a point; false when there is none.
   bool MouseToCell(int x, int y, int& col, int& row) const;
   // Also brings the scroll bars in step with the scroll position.

@@ -100,10 +100,6 @@ void TCustomOutline::Invalidate() {
   TCustomControl::Invalidate();
 }
 
-bool TCustomOutline::VerticalScrollBarShown() const {
-  return !verticalBar_->isHidden();
-}
-
 void TCustomOutline::UpdateScrollBar() {
   if (!verticalBar_ || updatingBar_) return;
   updatingBar_ = true;
@@ -111,6 +107,8 @@ void TCustomOutline::UpdateScrollBar() {
       scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth;
   const int rows = VisibleItemCount();
   const int fit = RowsInWindow();
+  // Once the rows fit, or fewer are left, none stays hidden above the window out of reach.
+  topRow_ = std::min(topRow_, std::max(0, rows - fit));
   if (allowed && rows > fit) {
     const int barWidth = verticalBar_->sizeHint().width();
     verticalBar_->setGeometry(ClientWidth() - barWidth, 0, barWidth, ClientHeight());

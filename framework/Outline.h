@@ -39,26 +39,15 @@ class TOutlineNode : public TObject {
   // 0 for the invisible root, 1 for the top items.
   int Level() const;
   TOutlineNode* Parent() const { return parent_; }
-  TCustomOutline* Outline() const { return outline_; }
 
   bool Expanded() const { return expanded_; }
   void SetExpanded(bool expanded);
   void Expand() { SetExpanded(true); }
   void Collapse() { SetExpanded(false); }
-  // Opens the item and everything below it.
-  void FullExpand();
   bool HasItems() const { return !children_.empty(); }
   // Every item above it is open.
   bool IsVisible() const;
 
-  // The texts from the top item down to this one, joined by the outline's item separator.
-  std::string FullPath() const;
-
-  // Indexes of children; -1 when there is none.
-  int GetFirstChild() const { return children_.empty() ? -1 : children_.front()->Index(); }
-  int GetLastChild() const { return children_.empty() ? -1 : children_.back()->Index(); }
-  int GetNextChild(int childIndex) const { return ChildBeside(childIndex, 1); }
-  int GetPrevChild(int childIndex) const { return ChildBeside(childIndex, -1); }
   int ChildCount() const { return static_cast<int>(children_.size()); }
   TOutlineNode* Child(int position) const { return children_.at(position).get(); }
 
@@ -70,8 +59,6 @@ class TOutlineNode : public TObject {
   bool Holds(const TOutlineNode* node) const;
   // The position among the children of the child with that index; -1 when it is none of them.
   int ChildPosition(int childIndex) const;
-  // The index of the child `step` places from the child with that index; -1 when there is none.
-  int ChildBeside(int childIndex, int step) const;
 
   TCustomOutline* outline_;
   TOutlineNode* parent_;
@@ -113,28 +100,12 @@ class TCustomOutline : public TCustomControl {
 
   // Throws EOutlineError "Outline index not found" for an index that is not an item.
   TOutlineNode& Items(int index);
-  // The number of items, the invisible root not counted.
-  int ItemCount();
 
-  // Each returns the index of the new item. Add puts a sibling right after an item, AddChild a
-  // child after the item's last child, Insert a sibling right before an item. Index 0 stands
-  // for the invisible root: Add and Insert then add a top item at the end.
-  int Add(int index, const std::string& text) { return AddObject(index, text, nullptr); }
-  int AddObject(int index, const std::string& text, void* data);
-  int AddChild(int index, const std::string& text) { return AddChildObject(index, text, nullptr); }
-  int AddChildObject(int index, const std::string& text, void* data);
-  int Insert(int index, const std::string& text) { return InsertObject(index, text, nullptr); }
-  int InsertObject(int index, const std::string& text, void* data);
-  // Adds many children to an item in one step, however many there are: each insertion goes
+  // Adds children to an item in one step, however many there are: each insertion goes
   // before the present child at its position, insertions at the same position in the order
   // given. The items are renumbered once, not once per item.
   void InsertChildren(int index, const std::vector<TOutlineInsertion>& insertions);
-  // Removes an item with everything below it.
-  void Delete(int index);
   void Clear();
-
-  // The index of the first item with this text; 0 when none has it.
-  int GetTextItem(const std::string& text);
 
   // 0 when nothing is selected. Selecting throws EOutlineError "Invalid selection" for an index
   // that is not an item and "Parent must be expanded" for an item inside a closed one.
@@ -142,13 +113,11 @@ class TCustomOutline : public TCustomControl {
   void SetSelectedItem(int index);
 
   const std::string& ItemSeparator() const { return itemSeparator_; }
-  void SetItemSeparator(const std::string& separator) { itemSeparator_ = separator; }
 
   TOutlineStyle Style() const { return style_; }
   void SetStyle(TOutlineStyle style) {
     if (SetIfChanged(style_, style)) Invalidate();
   }
-  TOutlineOptions& Options() { return options_; }
   const TOutlineOptions& Options() const { return options_; }
   void SetOptions(const TOutlineOptions& options) {
     if (SetIfChanged(options_, options)) Invalidate();
@@ -176,21 +145,14 @@ class TCustomOutline : public TCustomControl {
   int ItemAtRow(int row);
   int RowOfItem(int index);
   int VisibleItemCount();
-  // The first row shown in the window.
-  int TopRow() const { return topRow_; }
+  // Scrolls the list so that this row is the first one shown in the window.
   void SetTopRow(int row);
 
   TOutlineEvent OnExpand;
   TOutlineEvent OnCollapse;
 
-  // How often the items have been numbered since the outline was made: the cost of a change of
-  // shape, for tools and tests that watch it.
-  int NumberingPasses() const { return numberingPasses_; }
-
   // Also brings the scroll bar in step with the rows.
   void Invalidate() override;
-  // The vertical scroll bar is shown when the setting allows one and the rows do not fit.
-  bool VerticalScrollBarShown() const;
   void Dispatch(TMessage& message) override;
 
  protected:
@@ -220,7 +182,6 @@ class TCustomOutline : public TCustomControl {
   void Number(TOutlineNode* node, int& next);
   void CollectVisible(TOutlineNode* node);
   void NodeExpanded(TOutlineNode* node, bool expanded);
-  TOutlineNode& InsertNode(TOutlineNode* parent, int position, const std::string& text, void* data);
   void ScrollInView(int row);
   int RowsInWindow() const;
   int IndentOf(const TOutlineNode& node) const;
@@ -241,7 +202,6 @@ class TCustomOutline : public TCustomControl {
   std::vector<TOutlineNode*> items_;  // by index; items_[0] is the root
   std::vector<TOutlineNode*> rows_;   // items in the visible list, top to bottom
   bool numbered_ = false;
-  int numberingPasses_ = 0;
   bool rowsKnown_ = false;
   TOutlineNode* selected_ = nullptr;
   std::string itemSeparator_ = "\\";

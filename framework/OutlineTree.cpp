@@ -46,19 +46,6 @@ void TOutlineNode::SetExpanded(bool expanded) {
   outline_->NodeExpanded(this, expanded);
 }
 
-void TOutlineNode::FullExpand() {
-  SetExpanded(true);
-  // Expanding may add children, so the list is walked by position each time.
-  for (size_t i = 0; i < children_.size(); ++i) children_[i]->FullExpand();
-}
-
-std::string TOutlineNode::FullPath() const {
-  std::string path;
-  for (const TOutlineNode* node = this; node->parent_; node = node->parent_)
-    path = node->text_ + (node == this ? "" : outline_->ItemSeparator()) + path;
-  return path;
-}
-
 int TOutlineNode::ChildPosition(int childIndex) const {
   outline_->Renumber();
   // Children are numbered in increasing order, so the child is found by bisection.
@@ -67,12 +54,6 @@ int TOutlineNode::ChildPosition(int childIndex) const {
       [](const std::unique_ptr<TOutlineNode>& child, int index) { return child->index_ < index; });
   if (it == children_.end() || (*it)->index_ != childIndex) return -1;
   return static_cast<int>(it - children_.begin());
-}
-
-int TOutlineNode::ChildBeside(int childIndex, int step) const {
-  const int position = ChildPosition(childIndex);
-  if (position < 0 || position + step < 0 || position + step >= ChildCount()) return -1;
-  return children_[static_cast<size_t>(position + step)]->index_;
 }
 
 int TOutlineNode::PositionInParent() const {
@@ -98,7 +79,6 @@ void TCustomOutline::Number(TOutlineNode* node, int& next) {
 
 void TCustomOutline::Renumber() {
   if (numbered_) return;
-  ++numberingPasses_;
   items_.clear();
   int next = 0;
   Number(root_.get(), next);
@@ -111,22 +91,6 @@ TOutlineNode& TCustomOutline::Items(int index) {
     throw EOutlineError("Outline index not found");
   }
   return *items_[static_cast<size_t>(index)];
-}
-
-int TCustomOutline::ItemCount() {
-  Renumber();
-  return static_cast<int>(items_.size()) - 1;
-}
-
-TOutlineNode& TCustomOutline::InsertNode(TOutlineNode* parent, int position,
-                                         const std::string& text, void* data) {
-  auto node = std::unique_ptr<TOutlineNode>(new TOutlineNode(this, parent, text, data));
-  TOutlineNode& result = *node;
-  auto& siblings = parent->children_;
-  position = std::clamp(position, 0, static_cast<int>(siblings.size()));
-  siblings.insert(siblings.begin() + position, std::move(node));
-  Changed();
-  return result;
 }
 
 void TCustomOutline::InsertChildren(int index, const std::vector<TOutlineInsertion>& insertions) {
@@ -158,47 +122,10 @@ void TCustomOutline::InsertChildren(int index, const std::vector<TOutlineInserti
   Changed();
 }
 
-int TCustomOutline::AddObject(int index, const std::string& text, void* data) {
-  TOutlineNode& node = Items(index);
-  if (!node.parent_) return InsertNode(root_.get(), root_->ChildCount(), text, data).Index();
-  return InsertNode(node.parent_, node.PositionInParent() + 1, text, data).Index();
-}
-
-int TCustomOutline::AddChildObject(int index, const std::string& text, void* data) {
-  TOutlineNode& node = Items(index);
-  return InsertNode(&node, node.ChildCount(), text, data).Index();
-}
-
-int TCustomOutline::InsertObject(int index, const std::string& text, void* data) {
-  TOutlineNode& node = Items(index);
-  if (!node.parent_) return InsertNode(root_.get(), root_->ChildCount(), text, data).Index();
-  return InsertNode(node.parent_, node.PositionInParent(), text, data).Index();
-}
-
-void TCustomOutline::Delete(int index) {
-  TOutlineNode& node = Items(index);
-  if (!node.parent_) {
-    Clear();
-    return;
-  }
-  if (node.Holds(selected_)) selected_ = nullptr;
-  auto& siblings = node.parent_->children_;
-  siblings.erase(siblings.begin() + node.PositionInParent());
-  Changed();
-}
-
 void TCustomOutline::Clear() {
   root_->children_.clear();
   selected_ = nullptr;
   topRow_ = 0;
   currentRow_ = -1;
   Changed();
-}
-
-int TCustomOutline::GetTextItem(const std::string& text) {
-  Renumber();
-  for (size_t i = 1; i < items_.size(); ++i) {
-    if (items_[i]->text_ == text) return static_cast<int>(i);
-  }
-  return 0;
 }

@@ -10,15 +10,12 @@ class TPanel : public TWinControl {
   explicit TPanel(TComponent* owner);
   std::string ClassName() const override { return "TPanel"; }
 
-  TBevelCut BevelOuter() const { return bevelOuter_; }
   void SetBevelOuter(TBevelCut bevel) {
     if (SetIfChanged(bevelOuter_, bevel)) Invalidate();
   }
-  TBevelCut BevelInner() const { return bevelInner_; }
   void SetBevelInner(TBevelCut bevel) {
     if (SetIfChanged(bevelInner_, bevel)) Invalidate();
   }
-  int BevelWidth() const { return bevelWidth_; }
   void SetBevelWidth(int width);
 
  protected:

@@ -15,12 +15,10 @@ class TTimer : public TComponent {
   ~TTimer() override;
   std::string ClassName() const override { return "TTimer"; }
 
-  bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled) {
     if (SetIfChanged(enabled_, enabled)) UpdateTimer();
   }
   // Milliseconds between two events; 0 stops the timer as if it were disabled.
-  int Interval() const { return interval_; }
   void SetInterval(int interval) {
     if (SetIfChanged(interval_, std::max(interval, 0))) UpdateTimer();
   }

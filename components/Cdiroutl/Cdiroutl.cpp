@@ -134,8 +134,7 @@ void TCDirectoryOutline::Loaded() {
 void TCDirectoryOutline::BuildTree() {
   Clear();
   const std::string driveText = drive_ == 0 ? std::string(":") : std::string(1, drive_) + ":";
-  const int driveItem = AddChild(0, ForceCase(driveText));
-  Items(driveItem).SetKey(driveText);
+  InsertChildren(0, {{0, ForceCase(driveText), driveText, nullptr}});
   // The tree always reaches the current directory, even through directories a level leaves
   // out (a hidden one, as in ~/.config): a form must load wherever its program runs.
   SetSelectedItem(WalkDown(diskDirectory_.empty() ? directory_ : diskDirectory_, true));
@@ -242,8 +241,8 @@ int TCDirectoryOutline::GetChildNamed(const std::string& name, int index) {
     if (DiskName(*node.Child(position)) == name) return node.Child(position)->Index();
   }
   const std::string wanted = AnsiUpperCase(name);
-  for (int child = node.GetFirstChild(); child != InvalidIndex; child = node.GetNextChild(child)) {
-    if (AnsiUpperCase(Items(child).Text()) == wanted) return child;
+  for (int position = 0; position < node.ChildCount(); ++position) {
+    if (AnsiUpperCase(node.Child(position)->Text()) == wanted) return node.Child(position)->Index();
   }
   return InvalidIndex;
 }

@@ -12,6 +12,15 @@ namespace {
 
 class StartupTest : public MainWindowTest {};
 
+// A font of the description: the name, height and colour given, the rest as a new font has it.
+TFont DescribedFont(const std::string& name, int height, TColor color) {
+  TFont font;
+  font.SetName(name);
+  font.SetHeight(height);
+  font.SetColor(color);
+  return font;
+}
+
 TEST_F(StartupTest, WithTheAdapterPresentTheBoardIsGreetedAndTheStatusIsLime) {
   PseudoTerminal board;
   ASSERT_TRUE(board.CreateSymlink("/dev/ttyUSB0"));
@@ -146,7 +155,8 @@ TEST_F(StartupTest, TheWindowMatchesItsLayout) {
   for (const Expected& e : expected) {
     SCOPED_TRACE(e.control->Name());
     EXPECT_EQ(e.control->Parent(), e.parent);
-    const TRect bounds = e.control->BoundsRect();
+    const QRect shown = e.control->Widget()->geometry();
+    const TRect bounds = Rect(shown.left(), shown.top(), shown.right() + 1, shown.bottom() + 1);
     if (dynamic_cast<TLabel*>(e.control) != nullptr) {
       EXPECT_EQ(bounds.Left, e.bounds.Left);
       EXPECT_EQ(bounds.Top, e.bounds.Top);
@@ -163,9 +173,7 @@ TEST_F(StartupTest, TheWindowMatchesItsLayout) {
     if (e.control != Form1->PerformanceGraph1) {
       EXPECT_EQ(e.control->Color(), e.color);
     }
-    EXPECT_EQ(e.control->Font().Name(), e.fontName);
-    EXPECT_EQ(e.control->Font().Height(), e.fontHeight);
-    EXPECT_EQ(e.control->Font().Color(), e.fontColor);
+    EXPECT_EQ(e.control->Font(), DescribedFont(e.fontName, e.fontHeight, e.fontColor));
     if (auto* windowed = dynamic_cast<TWinControl*>(e.control); windowed && e.tabOrder >= 0) {
       EXPECT_EQ(windowed->TabOrder(), e.tabOrder);
     }
@@ -175,27 +183,25 @@ TEST_F(StartupTest, TheWindowMatchesItsLayout) {
   EXPECT_EQ(page->Caption(), "Options");
   EXPECT_EQ(page->Left(), 4);
   EXPECT_EQ(page->Top(), 24);
-  EXPECT_EQ(Form1->TabbedNotebook1->TabFont().Name(), sans);
-  EXPECT_EQ(Form1->TabbedNotebook1->TabFont().Height(), -11);
-  EXPECT_EQ(Form1->TabbedNotebook1->TabFont().Color(), clBtnText);
-  EXPECT_EQ(Form1->ComboBox1->ItemHeight(), 13);
+  EXPECT_EQ(Form1->TabbedNotebook1->TabFont(), DescribedFont(sans, -11, clBtnText));
   EXPECT_FALSE(Form1->CheckBox2->Checked());
   // The user cannot edit the log (what a read-only memo does with the other keys is the memo's
   // own test).
   QTest::keyClicks(Form1->Memo1->Widget(), "x");
   EXPECT_EQ(LogText(), "");
   // The selector shows COM1 without running its handler, which would copy it as typed.
-  EXPECT_EQ(Form1->ComboBox1->ItemCount(), 9);
-  EXPECT_EQ(Form1->ComboBox1->Item(0), "COM1");
-  EXPECT_EQ(Form1->ComboBox1->Item(8), "COM9");
-  EXPECT_EQ(Form1->ComboBox1->ItemIndex(), 0);
+  const auto& selector = *static_cast<QComboBox*>(Form1->ComboBox1->Widget());
+  EXPECT_EQ(selector.count(), 9);
+  EXPECT_EQ(selector.itemText(0), "COM1");
+  EXPECT_EQ(selector.itemText(8), "COM9");
+  EXPECT_EQ(selector.currentIndex(), 0);
   EXPECT_EQ(PortName, "com1");
   // The indicator row: relay n in panel n, tab orders 2 to 17, all in the OFF row.
   for (int relay = 1; relay <= 16; ++relay) {
     TPanel* panel = Form1->RelayIndicator(relay);
     SCOPED_TRACE(panel->Name());
     EXPECT_EQ(panel->Parent(), page);
-    EXPECT_EQ(panel->BoundsRect(), Rect(182 + 16 * (relay - 1), 72, 197 + 16 * (relay - 1), 81));
+    EXPECT_EQ(panel->Widget()->geometry(), QRect(182 + 16 * (relay - 1), 72, 15, 9));
     EXPECT_EQ(panel->Color(), clLime);
     EXPECT_EQ(panel->TabOrder(), relay + 1);
   }

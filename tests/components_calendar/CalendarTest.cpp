@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QScrollBar>
 #include <functional>
 #include <memory>
 
@@ -48,9 +49,14 @@ class CalendarTest : public testing::Test {
     EXPECT_EQ(calendar->Day(), day);
   }
 
+  // Where a cell is at the size SetUp gives: 300 x 200 pixels make cells of 42 x 27 with lines
+  // of 1 between them (ResizeSharesTheClientArea checks the sharing).
+  static TRect Cell(int col, int row) {
+    return Rect(col * 43, row * 28, col * 43 + 42, row * 28 + 27);
+  }
+
   void ClickCell(int col, int row) {
-    const TRect rect = calendar->CellRect(col, row);
-    ASSERT_GT(rect.Width(), 0);
+    const TRect rect = Cell(col, row);
     calendar->DoMouseDown(mbLeft, ssLeft, rect.Left + 2, rect.Top + 2);
     calendar->DoMouseUp(mbLeft, 0, rect.Left + 2, rect.Top + 2);
   }
@@ -230,17 +236,11 @@ TEST_F(CalendarTest, IgnoredValuesChangeNothing) {
   SetDate(2023, 4, 12);
   const TDateTime shown = calendar->CalendarDate();
   ASSERT_TRUE(calendar->UseCurrentDate());
-  calendar->SetDay(12);  // the elements it already has
-  calendar->SetMonth(4);
-  calendar->SetYear(2023);
-  calendar->SetDay(0);
-  calendar->SetDay(-3);
-  calendar->SetDay(32);
-  calendar->SetDay(31);  // beyond this short month
-  calendar->SetMonth(13);
-  calendar->SetMonth(0);
-  calendar->SetYear(-2024);
-  calendar->SetDateElement(4, 1);
+  // By element (1 year, 2 month, 3 day): the ones it has, values of 0 and below, a day beyond
+  // this short month, a month beyond 12, an element that is none.
+  const std::pair<int, int> ignored[] = {{3, 12}, {2, 4},  {1, 2023}, {3, 0},     {3, -3}, {3, 32},
+                                         {3, 31}, {2, 13}, {2, 0},    {1, -2024}, {4, 1}};
+  for (const auto& [element, value] : ignored) calendar->SetDateElement(element, value);
   EXPECT_EQ(calendar->CalendarDate(), shown);
   EXPECT_TRUE(calendar->UseCurrentDate());
   EXPECT_EQ(changes, 0);
@@ -295,20 +295,22 @@ TEST_F(CalendarTest, DatesOutsideTheCalendarAreRefusedAndTheSameDateStillFires) 
   EXPECT_EQ(changes, 0);
 }
 
+// The seventh column and row end, with the line behind them, where the shared size says.
 TEST_F(CalendarTest, ResizeSharesTheClientArea) {
-  EXPECT_EQ(calendar->DefaultColWidth(), 42);   // (300 - 6) div 7
-  EXPECT_EQ(calendar->DefaultRowHeight(), 27);  // (200 - 6) div 7
-  Resize(370, 250);
-  EXPECT_EQ(calendar->DefaultColWidth(), 52);
-  EXPECT_EQ(calendar->DefaultRowHeight(), 34);
-  calendar->SetGridLineWidth(2);
-  Resize(300, 200);
-  EXPECT_EQ(calendar->DefaultColWidth(), 41);
-  EXPECT_EQ(calendar->DefaultRowHeight(), 26);
-  calendar->SetGridLineWidth(0);
-  Resize(70, 7);
-  EXPECT_EQ(calendar->DefaultColWidth(), 10);
-  EXPECT_EQ(calendar->DefaultRowHeight(), 1);
+  const struct {
+    int width, height, line, colWidth, rowHeight;
+  } sizes[] = {{300, 200, 1, 42, 27},  // (300 - 6) div 7, (200 - 6) div 7
+               {370, 250, 1, 52, 34},
+               {300, 200, 2, 41, 26},
+               {70, 7, 0, 10, 1}};
+  for (const auto& size : sizes) {
+    calendar->SetGridLineWidth(size.line);
+    Resize(size.width, size.height);
+    const int right = 7 * (size.colWidth + size.line), bottom = 7 * (size.rowHeight + size.line);
+    int col = 0, row = 0;
+    EXPECT_TRUE(calendar->MouseToCell(right - 1, bottom - 1, col, row) && col == 6 && row == 6);
+    EXPECT_FALSE(calendar->MouseToCell(right, bottom, col, row)) << size.width;
+  }
 }
 
 class CalendarPicture : public CalendarTest {
@@ -347,9 +349,7 @@ TEST_F(CalendarPicture, HeadingsAreRaisedCellsWithTheirDayNamesCentred) {
   Render();
   for (int col = 0; col < 7; ++col) {
     SCOPED_TRACE(col);
-    const TRect cell = calendar->CellRect(col, 0);
-    ASSERT_EQ(cell.Width(), 42);
-    ASSERT_EQ(cell.Height(), 27);
+    const TRect cell = Cell(col, 0);
     // Light along the top and left, dark along the right and bottom.
     for (int x = cell.Left; x < cell.Right; ++x) {
       EXPECT_EQ(PixelAt(picture, x, cell.Top), ColorToRGB(clBtnHighlight)) << x;
@@ -373,19 +373,15 @@ TEST_F(CalendarPicture, HeadingsAreRaisedCellsWithTheirDayNamesCentred) {
 TEST_F(CalendarPicture, DayNumbersAreCentredInTheirCells) {
   Render();
   // 23 January 2024, a Tuesday: column 1 of row 4, not the chosen day.
-  EXPECT_GT(ExpectCentredText(calendar->CellRect(1, 4), calendar->CellRect(1, 4), "23",
-                              calendar->Font().Color(), clWindow),
-            0);
+  EXPECT_GT(ExpectCentredText(Cell(1, 4), Cell(1, 4), "23", calendar->Font().Color(), clWindow), 0);
   // The chosen day, 17 January, in the selection colours, inside the focus frame.
-  const TRect chosen = calendar->CellRect(2, 3);
+  const TRect chosen = Cell(2, 3);
   EXPECT_GT(ExpectCentredText(
                 chosen, Rect(chosen.Left + 1, chosen.Top + 1, chosen.Right - 1, chosen.Bottom - 1),
                 "17", clHighlightText, clHighlight),
             0);
   // Cells outside the month are empty.
-  EXPECT_EQ(
-      ExpectCentredText(calendar->CellRect(6, 6), calendar->CellRect(6, 6), "", clBlack, clWindow),
-      0);
+  EXPECT_EQ(ExpectCentredText(Cell(6, 6), Cell(6, 6), "", clBlack, clWindow), 0);
 }
 
 // The grid base on its own: a table larger than its window scrolls with bars and keys.
@@ -395,6 +391,10 @@ TEST(GridScrolling, BarsAppearOnlyWhenCellsDoNotFit) {
   grid.SetRowCount(4);
   // Room for the cells and for a vertical bar beside them.
   grid.SetBounds(0, 0, 4 * 65 + 30, 4 * 25 + 4);
+  // The bars' values are the first scrollable row and column shown.
+  QScrollBar* bars[2];
+  for (QScrollBar* bar : grid.Widget()->findChildren<QScrollBar*>())
+    bars[bar->orientation() == Qt::Vertical ? 0 : 1] = bar;
   EXPECT_FALSE(grid.VerticalScrollBarShown());
   EXPECT_FALSE(grid.HorizontalScrollBarShown());
   grid.SetRowCount(20);
@@ -407,20 +407,19 @@ TEST(GridScrolling, BarsAppearOnlyWhenCellsDoNotFit) {
   grid.DoKeyDown(VK_END, ssCtrl);
   EXPECT_EQ(grid.Col(), 11);
   EXPECT_EQ(grid.Row(), 19);
-  EXPECT_GT(grid.TopRow(), 1);
-  EXPECT_GT(grid.LeftCol(), 1);
-  const TRect corner = grid.CellRect(11, 19);
-  EXPECT_GT(corner.Width(), 0);
-  EXPECT_LE(corner.Bottom, grid.ClientHeight());
-  EXPECT_LE(corner.Right, grid.ClientWidth());
-  EXPECT_EQ(grid.CellRect(0, 0).Left, 0);
+  for (QScrollBar* bar : bars) EXPECT_EQ(bar->value(), bar->maximum());
+  int col = -1, row = -1;
+  EXPECT_TRUE(grid.MouseToCell(1, 1, col, row) && col == 0 && row == 0);
   grid.DoKeyDown(VK_HOME, ssCtrl);
-  EXPECT_EQ(grid.TopRow(), 1);
-  EXPECT_EQ(grid.LeftCol(), 1);
+  for (QScrollBar* bar : bars) EXPECT_EQ(bar->value(), 1);
   grid.SetScrollBars(TScrollStyle::ssNone);
   EXPECT_FALSE(grid.VerticalScrollBarShown());
   EXPECT_FALSE(grid.HorizontalScrollBarShown());
   EXPECT_EQ(grid.ClientWidth(), grid.Width());
+  // Scrolled to the far corner, then grown to fit every cell: it shows them all again.
+  grid.DoKeyDown(VK_END, ssCtrl);
+  grid.SetBounds(0, 0, 12 * 65, 20 * 25);
+  EXPECT_TRUE(grid.MouseToCell(70, 30, col, row) && col == 1 && row == 1);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QWidget>
 #include <string>
 #include <vector>
 
@@ -99,14 +100,13 @@ TEST_F(FormReaderTest, CreatesControlsInTheirParentsAndBindsFieldsAndMethods) {
   ASSERT_NE(form->panel, nullptr);
   ASSERT_NE(form->caption, nullptr);
   EXPECT_EQ(form->Caption(), "Test \"form\"");
-  EXPECT_EQ(form->panel->BoundsRect(), Rect(5, 6, 75, 26));
+  EXPECT_EQ(form->panel->Widget()->geometry(), QRect(5, 6, 70, 20));
   EXPECT_EQ(form->panel->Parent(), form);
   EXPECT_EQ(form->caption->Parent(), form->panel);
   EXPECT_EQ(form->caption->Owner(), form);
   EXPECT_EQ(form->caption->Color(), clRed);  // a label follows its parent's colour
   EXPECT_EQ(form->caption->Font().Color(), 0x123456);
-  EXPECT_EQ(form->panel->Font().Style(),
-            static_cast<int>(TFontStyle::fsBold) | static_cast<int>(TFontStyle::fsItalic));
+  EXPECT_TRUE(form->panel->Widget()->font().bold() && form->panel->Widget()->font().italic());
   // Event properties name the root's methods.
   ASSERT_TRUE(form->panel->OnClick);
   form->panel->OnClick(form->panel);
