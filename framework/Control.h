@@ -27,6 +27,8 @@ enum TControlStyleElement {
   csDoubleClicks = 7,
 };
 
+enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
+
 class TControl : public TComponent {
  public:
   // The control takes ownership of the widget, which must have no parent yet.
@@ -54,13 +56,16 @@ class TControl : public TComponent {
   void SetVisible(bool visible);
   void Show() { SetVisible(true); }
   void Hide() { SetVisible(false); }
+  bool Enabled() const { return enabled_; }
   void SetEnabled(bool enabled);
 
   TColor Color() const { return color_; }
   void SetColor(TColor color);
+  bool ParentColor() const { return parentColor_; }
   void SetParentColor(bool parentColor);
   TFont& Font() { return font_; }
   const TFont& Font() const { return font_; }
+  bool ParentFont() const { return parentFont_; }
   void SetParentFont(bool parentFont);
 
   const std::string& Caption() const { return text_; }
@@ -70,9 +75,14 @@ class TControl : public TComponent {
     if (SetIfChanged(text_, text)) TextChanged();
   }
 
-  // Taken from form descriptions; the framework shows no hints.
-  void SetHint(const std::string&) {}
-  void SetShowHint(bool) {}
+  // Published for the components' users; the framework itself shows no hints and lays out no
+  // aligned controls.
+  std::string Hint() const { return hint_; }
+  void SetHint(const std::string& hint) { hint_ = hint; }
+  bool ShowHint() const { return showHint_; }
+  void SetShowHint(bool showHint) { showHint_ = showHint; }
+  TAlign Align() const { return align_; }
+  void SetAlign(TAlign align) { align_ = align; }
 
   std::set<int>& ControlStyle() { return controlStyle_; }
   bool HasStyle(TControlStyleElement element) const { return controlStyle_.count(element) != 0; }
@@ -117,6 +127,9 @@ class TControl : public TComponent {
   TFont font_;
   bool parentFont_ = true;
   std::string text_;
+  std::string hint_;
+  bool showHint_ = false;
+  TAlign align_ = TAlign::alNone;
   std::set<int> controlStyle_;
 };
 
