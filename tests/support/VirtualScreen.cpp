@@ -73,9 +73,12 @@ bool VirtualScreen::Start(int display) {
   std::snprintf(name, sizeof name, ":%d", display);
   display_ = name;
   if (!server_.Start("/usr/bin/Xvfb",
-                     // The lock files are the machine's; the display's socket is private.
+                     // The lock files are the machine's; the display's socket is private. A
+                     // desktop's server never resets between clients (its window manager stays
+                     // connected); this one would after the probe below, dropping a client that
+                     // connects meanwhile.
                      {display_, "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-nolock",
-                      "-fbdir", frameBufferDirectory_},
+                      "-noreset", "-fbdir", frameBufferDirectory_},
                      {})) {
     return false;
   }
