@@ -4,7 +4,6 @@
 #include <string>
 
 #include "support/RelayProgram.h"
-#include "support/VirtualScreen.h"
 #include "tests/net/TcpClient.h"
 
 namespace {
@@ -23,21 +22,6 @@ TEST(BinaryTest, StartsHeadlessAndStopsCleanlyOnSigterm) {
       << program.StandardError();
   EXPECT_EQ(program.StandardError().find("error"), std::string::npos) << program.StandardError();
   EXPECT_FALSE(HasSanitizerReport(program.StandardError())) << program.StandardError();
-}
-
-TEST(BinaryTest, ShowsItsWindowWithTheCaptionUnderAnXServer) {
-  VirtualScreen screen;
-  ASSERT_TRUE(screen.Start(1)) << "no virtual X server";
-  RelayProgram program;
-  ASSERT_TRUE(program.Start({{"QT_QPA_PLATFORM", "xcb"},
-                             {"DISPLAY", screen.Display()},
-                             // The X client libraries keep caches for the life of the process.
-                             {"ASAN_OPTIONS", "detect_leaks=0"}}));
-  int left = 0;
-  int top = 0;
-  EXPECT_TRUE(PollUntil([&] { return screen.FindWindow("Tallyvane - Server", left, top); }, 20000))
-      << program.StandardError();
-  EXPECT_EQ(program.Stop(), 0) << program.StandardError();
 }
 
 // Another program holds port 1028. Off screen nobody would see the window serve nothing: the

@@ -5,14 +5,12 @@
 #include <string>
 #include <utility>
 
-#include "app/Read.h"
 #include "platform/Sockets.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/net/NetTestSupport.h"
 #include "tests/net/TcpClient.h"
 #include "tests/support/PseudoTerminal.h"
 #include "thread/MainThreadHandOver.h"
-#include "thread/Thread.h"
 
 namespace {
 

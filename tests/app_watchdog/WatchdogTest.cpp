@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -56,19 +55,13 @@ class WatchdogTest : public MainWindowTest {
   }
 
   void TearDown() override {
-    StopWatchdog();
-    MainWindowTest::TearDown();
+    MainWindowTest::TearDown();  // closes the window, which stops the watchdog
     unlink(kDevicePath);
   }
 
   // The device appears (adapter plugged in) or disappears (adapter pulled).
   static void PlugIn(PseudoTerminal& board) { ASSERT_TRUE(board.CreateSymlink(kDevicePath)); }
   static void Unplug(PseudoTerminal& board) { board.RemoveSymlink(); }
-
-  void StopWatchdog() {
-    if (Form1 && Read) Form1->Close();
-    RunUntil([] { return LiveThreadCount() == 0; }, kStallMs);
-  }
 
   // Runs the loop until the watchdog has completed the given number of cycles that began after
   // this call: the next hand-over is queued only once the previous cycle has run.

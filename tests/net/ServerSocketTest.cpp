@@ -99,23 +99,18 @@ TEST_F(ServerSocketTest, AConnectionRunsOnClientConnectBeforeOnAccept) {
   EXPECT_EQ(order, (std::vector<std::string>{"connect 127.0.0.1", "accept 127.0.0.1"}));
 }
 
-// Closing the server, or destroying the component, drops the clients without client events.
-TEST_F(ServerSocketTest, ClosingOrDestroyingDropsTheClientsSilently) {
+// Destroying the component drops the clients without client events (closing the server does
+// the same: the main window's test closes it with clients connected).
+TEST_F(ServerSocketTest, DestroyingDropsTheClientsSilently) {
   int disconnects = 0;
   component->SetOnClientDisconnect([&](TObject*, TCustomWinSocket*) { ++disconnects; });
   component->OpenServer();
   auto first = endpoints.Connect(port);
   auto second = endpoints.Connect(port);
-  component->CloseServer();
-  EXPECT_FALSE(component->Active());
-  EXPECT_EQ(endpoints.Alive(), 0);
-  component->OpenServer();
-  EXPECT_TRUE(component->Active());
-  auto third = endpoints.Connect(port);
-  EXPECT_EQ(endpoints.Alive(), 1);
   component.reset();
+  EXPECT_EQ(endpoints.Alive(), 0);
   EXPECT_EQ(disconnects, 0);
-  ASSERT_TRUE(RunUntilClosed(*third));
+  ASSERT_TRUE(RunUntilClosed(*second));
 }
 
 // The form description's root, with the handlers its socket names.

@@ -11,16 +11,15 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
 
 namespace {
 
-sockaddr_in Loopback(uint16_t port) {
-  sockaddr_in address{};
+// The address and port; any address when the text is empty. False when the text is no address.
+bool Address(const std::string& ip, uint16_t port, sockaddr_in& address) {
+  address = {};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
+  return ip.empty() || ::inet_pton(AF_INET, ip.c_str(), &address.sin_addr) == 1;
 }
 
 }  // namespace
@@ -33,22 +32,13 @@ bool TcpClient::Connect(uint16_t port, const std::string& from, const std::strin
   Close();
   fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd_ < 0) return false;
-  if (!from.empty()) {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    if (::inet_pton(AF_INET, from.c_str(), &local.sin_addr) != 1 ||
-        ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-      Close();
-      return false;
-    }
-  }
-  sockaddr_in address = Loopback(port);
-  if (::inet_pton(AF_INET, to.c_str(), &address.sin_addr) != 1) {
-    Close();
-    return false;
-  }
+  sockaddr_in local{}, remote{};
+  const bool bound =
+      from.empty() || (Address(from, 0, local) &&
+                       ::bind(fd_, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0);
   // The listen queue takes the connection before the server accepts it, so this returns at once.
-  if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+  if (!bound || !Address(to, port, remote) ||
+      ::connect(fd_, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
     Close();
     return false;
   }
@@ -122,9 +112,7 @@ PortHolder::PortHolder(uint16_t port) {
   const int reuse = 1;
   ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
   sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  Address("", port, address);
   if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
       ::listen(fd_, 5) != 0) {
     Release();
@@ -143,8 +131,7 @@ void PortHolder::Release() {
 uint16_t FreePort() {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  Address("", 0, address);
   ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
   socklen_t length = sizeof address;
   ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
