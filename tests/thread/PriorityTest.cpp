@@ -13,6 +13,10 @@ struct NiceLimit {
   const char* states[7];  // of plIdle to plTimeCritical, each as first set from normal
 };
 
+void PrintTo(const NiceLimit& nice, std::ostream* out) {
+  *out << "RLIMIT_NICE " << nice.limit;
+}
+
 class PriorityLevels : public testing::TestWithParam<NiceLimit> {};
 
 // Every level from every other, none refused, each in the state it has alone; then the table.
