@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <climits>
 #include <memory>
 #include <set>
 #include <vector>
@@ -12,11 +11,6 @@
 #include "platform/FileSystem.h"
 
 namespace {
-
-std::string PosixCwd() {
-  char buffer[PATH_MAX];
-  return getcwd(buffer, sizeof buffer) ? buffer : "";
-}
 
 class DirectoryOutlineTest : public testing::Test {
  protected:

@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <climits>
 #include <map>
 #include <set>
 #include <vector>
@@ -11,11 +10,6 @@
 #include "platform/FileSystem.h"
 
 namespace {
-
-std::string PosixCwd() {
-  char buffer[PATH_MAX];
-  return getcwd(buffer, sizeof buffer) ? buffer : "";
-}
 
 std::vector<std::string> Search(const std::string& pattern, int attr) {
   std::vector<std::string> names;

@@ -11,9 +11,12 @@
 
 #include "platform/FileSystem.h"
 
-TempTree::TempTree() {
-  char current[PATH_MAX];
-  if (getcwd(current, sizeof current)) savedDirectory_ = current;
+std::string PosixCwd() {
+  char buffer[PATH_MAX];
+  return getcwd(buffer, sizeof buffer) ? buffer : "";
+}
+
+TempTree::TempTree() : savedDirectory_(PosixCwd()) {
   // Mixed case on purpose: the outline forces names to one case and must still find them.
   std::string pattern = std::filesystem::temp_directory_path().string() + "/TvOutlineXXXXXX";
   if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");

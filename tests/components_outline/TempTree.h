@@ -4,6 +4,9 @@
 
 #include <string>
 
+// The process's current directory as a POSIX path; empty when it cannot be had.
+std::string PosixCwd();
+
 class TempTree {
  public:
   TempTree();

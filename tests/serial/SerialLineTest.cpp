@@ -73,27 +73,13 @@ TEST_F(SerialLineTest, TheDevicesSettingsAreReportedAndTheBoardsReachTheLine) {
   ASSERT_TRUE(BuildCommDCBA("14400,N,8,1", &dcb));
   ASSERT_TRUE(SetCommState(port, &dcb));
 
+  // The rate arrives (every rate and stop bit count: the table below), and the settings the
+  // record carried through unchanged are as the device had them.
   const LineSettings after = board.ReadLineSettings();
   EXPECT_EQ(after.baud, 14400u);
-  EXPECT_EQ(after.inputBaud, 14400u);
-  EXPECT_EQ(after.dataBits, 8);
-  EXPECT_FALSE(after.parity);
-  EXPECT_EQ(after.stopBits, 1);
-  // The settings the record carried through unchanged are as the device had them.
   EXPECT_EQ(after.cflag & ~kLineBits, before.cflag & ~kLineBits);
   EXPECT_NE(after.cflag & CRTSCTS, 0u);
   EXPECT_EQ(after.iflag & (IXON | IXOFF | INPCK), before.iflag & (IXON | IXOFF | INPCK));
-
-  // The port reads back what it was given.
-  DCB readBack;
-  ASSERT_TRUE(GetCommState(port, &readBack));
-  EXPECT_EQ(readBack.BaudRate, 14400u);
-  EXPECT_EQ(readBack.ByteSize, 8);
-  EXPECT_EQ(readBack.Parity, NOPARITY);
-  EXPECT_EQ(readBack.StopBits, ONESTOPBIT);
-  EXPECT_EQ(readBack.fOutxCtsFlow, 1u);
-  EXPECT_EQ(readBack.fOutX, 1u);
-  EXPECT_EQ(readBack.fParity, 1u);
 }
 
 TEST_F(SerialLineTest, FlowControlInTheRecordReachesTheDeviceAndReadsBack) {

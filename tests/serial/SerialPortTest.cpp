@@ -30,6 +30,18 @@ bool InExclusiveMode(int fd) {
   return ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
 }
 
+// The line settings of a handle that is no open port can neither be read, which leaves the record
+// as it was, nor set.
+void ExpectLineSettingsRefused(HANDLE handle) {
+  DCB dcb;
+  std::memset(static_cast<void*>(&dcb), 0x5A, sizeof dcb);
+  const DCB before = dcb;
+  EXPECT_FALSE(GetCommState(handle, &dcb));
+  EXPECT_EQ(std::memcmp(&dcb, &before, sizeof dcb), 0);
+  ASSERT_TRUE(BuildCommDCBA("14400,N,8,1", &dcb));
+  EXPECT_FALSE(SetCommState(handle, &dcb));
+}
+
 class SerialPortTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -245,13 +257,7 @@ TEST_F(SerialPortTest, ALinkToTheTerminalIsTheSameDeviceAndItsVanishingOnlyMakes
   EXPECT_FALSE(TransmitCommChar(port, '?'));
   const DWORD code = GetLastError();
   EXPECT_TRUE(code == EIO || code == ENXIO || code == ENODEV) << code;
-  DCB dcb;
-  std::memset(static_cast<void*>(&dcb), 0x5A, sizeof dcb);
-  const DCB before = dcb;
-  EXPECT_FALSE(GetCommState(port, &dcb));
-  EXPECT_EQ(std::memcmp(&dcb, &before, sizeof dcb), 0);
-  ASSERT_TRUE(BuildCommDCBA("14400,N,8,1", &dcb));
-  EXPECT_FALSE(SetCommState(port, &dcb));
+  ExpectLineSettingsRefused(port);
   EXPECT_TRUE(CloseHandle(port));
   // Neither the old device nor the dangling link opens.
   EXPECT_EQ(OpenPath(oldPath), INVALID_HANDLE_VALUE);
@@ -285,13 +291,7 @@ TEST_F(SerialPortTest, CallsOnHandlesThatAreNotOpenFailWithoutEffect) {
     EXPECT_EQ(timeouts.ReadIntervalTimeout, 9u);
     EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 9u);
     EXPECT_FALSE(SetCommTimeouts(handle, &timeouts));
-    DCB dcb;
-    std::memset(static_cast<void*>(&dcb), 0x3C, sizeof dcb);
-    const DCB before = dcb;
-    EXPECT_FALSE(GetCommState(handle, &dcb));
-    EXPECT_EQ(std::memcmp(&dcb, &before, sizeof dcb), 0);
-    ASSERT_TRUE(BuildCommDCBA("300,E,7,2", &dcb));
-    EXPECT_FALSE(SetCommState(handle, &dcb));
+    ExpectLineSettingsRefused(handle);
     EXPECT_FALSE(TransmitCommChar(handle, 'x'));
     EXPECT_FALSE(CloseHandle(handle));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(EBADF));
@@ -302,7 +302,7 @@ TEST_F(SerialPortTest, CallsOnHandlesThatAreNotOpenFailWithoutEffect) {
   ASSERT_TRUE(GetCommTimeouts(live, &timeouts));
   EXPECT_EQ(timeouts.ReadIntervalTimeout, 1u);
   EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 5u);
-  EXPECT_NE(board.ReadLineSettings().baud, 300u);
+  EXPECT_NE(board.ReadLineSettings().baud, 14400u);
   EXPECT_TRUE(CloseHandle(live));
   EXPECT_FALSE(CloseHandle(live));
 }
@@ -312,11 +312,8 @@ TEST_F(SerialPortTest, TimeoutsAreKeptPerHandle) {
   ASSERT_NE(port, INVALID_HANDLE_VALUE);
   COMMTIMEOUTS timeouts{7, 7, 7, 7, 7};
   ASSERT_TRUE(GetCommTimeouts(port, &timeouts));
-  EXPECT_EQ(timeouts.ReadIntervalTimeout, 0u);
-  EXPECT_EQ(timeouts.ReadTotalTimeoutMultiplier, 0u);
-  EXPECT_EQ(timeouts.ReadTotalTimeoutConstant, 0u);
-  EXPECT_EQ(timeouts.WriteTotalTimeoutMultiplier, 0u);
-  EXPECT_EQ(timeouts.WriteTotalTimeoutConstant, 0u);
+  const COMMTIMEOUTS none{};  // every field 0
+  EXPECT_EQ(std::memcmp(&timeouts, &none, sizeof none), 0);
 
   COMMTIMEOUTS working{0, 0, 100, 0, 0};
   ASSERT_TRUE(SetCommTimeouts(port, &working));

@@ -32,7 +32,7 @@ PseudoTerminal::PseudoTerminal() {
 
 PseudoTerminal::~PseudoTerminal() {
   RemoveSymlink();
-  Close();
+  Unplug();
 }
 
 void PseudoTerminal::Open() {
@@ -41,7 +41,7 @@ void PseudoTerminal::Open() {
   char name[128];
   if (grantpt(master_) != 0 || unlockpt(master_) != 0 ||
       ptsname_r(master_, name, sizeof name) != 0) {
-    Close();
+    Unplug();
     return;
   }
   slavePath_ = name;
@@ -50,7 +50,7 @@ void PseudoTerminal::Open() {
   slave_ = open(name, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
 }
 
-void PseudoTerminal::Close() {
+void PseudoTerminal::Unplug() {
   if (slave_ >= 0) close(slave_);
   if (master_ >= 0) close(master_);
   slave_ = -1;
@@ -123,12 +123,8 @@ LineSettings PseudoTerminal::ReadLineSettings() const {
   return result;
 }
 
-void PseudoTerminal::Unplug() {
-  Close();
-}
-
 void PseudoTerminal::Replug() {
-  Close();
+  Unplug();
   Open();
   if (!symlinkPath_.empty()) CreateSymlink(symlinkPath_);
 }

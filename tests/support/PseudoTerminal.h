@@ -63,7 +63,6 @@ class PseudoTerminal {
 
  private:
   void Open();
-  void Close();
 
   int master_ = -1;
   int slave_ = -1;  // kept open so that the master never sees the line hung up between opens

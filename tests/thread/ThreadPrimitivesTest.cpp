@@ -2,7 +2,6 @@
 
 #include <sched.h>
 #include <atomic>
-#include <cerrno>
 #include <iterator>
 #include <string>
 
@@ -68,14 +67,6 @@ TEST(ThreadPrimitives, ManualResetEventStaysSignalledAutoResetDoesNotAndANullEve
   CloseHandle(manual);
   CloseHandle(automatic);
   EXPECT_FALSE(SetEvent(nullptr));
-}
-
-TEST(ThreadPrimitives, SystemTextHasNoTrailingStopOrBlanks) {
-  EXPECT_EQ(SystemErrorText(ESRCH), "No such process");
-  const std::string text = SystemErrorText(EAGAIN);
-  ASSERT_FALSE(text.empty());
-  EXPECT_NE(text.back(), '.');
-  EXPECT_NE(text.back(), ' ');
 }
 
 namespace {
