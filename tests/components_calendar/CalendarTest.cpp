@@ -61,6 +61,7 @@ class CalendarTest : public testing::Test {
     calendar->DoMouseUp(mbLeft, 0, rect.Left + 2, rect.Top + 2);
   }
 
+  std::pair<int, int> CurrentCell() const { return {calendar->Col(), calendar->Row()}; }
   std::string CurrentCellText() { return calendar->GetCellText(calendar->Col(), calendar->Row()); }
 
   void ExpectConvertError(const std::function<void()>& action) {
@@ -124,8 +125,7 @@ TEST_F(CalendarTest, MonthsAreLaidOutFromTheWeekdayOfTheirFirst) {
     EXPECT_EQ(calendar->StartOfWeek(), start);
     EXPECT_EQ(calendar->DayOffset(), month.offset);
     EXPECT_EQ(calendar->DaysThisMonth(), month.days);
-    EXPECT_EQ(calendar->Col(), month.col);
-    EXPECT_EQ(calendar->Row(), month.row);
+    EXPECT_EQ(CurrentCell(), std::make_pair(month.col, month.row));
     for (int col = 0; col < 7; ++col) {
       EXPECT_EQ(calendar->GetCellText(col, 0), ShortDayName((start + col) % 7 + 1)) << col;
       for (int row = 1; row < 7; ++row) {
@@ -176,8 +176,7 @@ TEST_F(CalendarTest, ArrowKeysMoveTheDayButEmptyCellsCannotBePicked) {
   ClickCell(3, 6);  // after day 31
   ExpectDate(2024, 12, 1);
   EXPECT_EQ(changes, 0);
-  EXPECT_EQ(calendar->Col(), 6);
-  EXPECT_EQ(calendar->Row(), 1);
+  EXPECT_EQ(CurrentCell(), std::make_pair(6, 1));
   // Moving left from day 1 would land on an empty cell.
   calendar->DoKeyDown(VK_LEFT, 0);
   ExpectDate(2024, 12, 1);
@@ -253,15 +252,13 @@ TEST_F(CalendarTest, IgnoredValuesChangeNothing) {
 
 TEST_F(CalendarTest, ImpossibleDatesThrowAndChangeNothing) {
   SetDate(2023, 1, 31);
-  const int col = calendar->Col();
-  const int row = calendar->Row();
+  const std::pair<int, int> cell = CurrentCell();
   ExpectConvertError([this] { calendar->SetMonth(2); });
   ExpectConvertError([this] { calendar->SetYear(10000); });
   ExpectConvertError([this] { calendar->SetYear(65536); });  // only 16 bits: year 0
   ExpectDate(2023, 1, 31);
   EXPECT_TRUE(calendar->UseCurrentDate());
-  EXPECT_EQ(calendar->Col(), col);
-  EXPECT_EQ(calendar->Row(), row);
+  EXPECT_EQ(CurrentCell(), cell);
   EXPECT_EQ(changes, 0);
 
   SetDate(2024, 2, 29);
