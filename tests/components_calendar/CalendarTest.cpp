@@ -318,15 +318,15 @@ class CalendarPicture : public CalendarTest {
     ASSERT_EQ(picture.Width(), 300);
   }
 
-  // The inside of a cell: its name or number where the font engine puts text centred in the
-  // cell's rectangle, the background everywhere else. Returns the count of ink pixels.
-  int ExpectCentredText(const TRect& cell, const TRect& inside, const std::string& text, TColor ink,
+  // The cell less `margin` pixels each side: its name or number where the font engine puts text
+  // centred in the cell's rectangle, the background elsewhere. Returns the count of ink pixels.
+  int ExpectCentredText(const TRect& cell, int margin, const std::string& text, TColor ink,
                         TColor background) {
     const QPoint origin = CentredTextOrigin(calendar->Font(), text, cell.Width(), cell.Height());
     const TextInk glyphs(calendar->Font(), text, cell.Width(), cell.Height(), origin);
     int inkCount = 0;
-    for (int y = inside.Top; y < inside.Bottom; ++y) {
-      for (int x = inside.Left; x < inside.Right; ++x) {
+    for (int y = cell.Top + margin; y < cell.Bottom - margin; ++y) {
+      for (int x = cell.Left + margin; x < cell.Right - margin; ++x) {
         const bool isInk = glyphs(x - cell.Left, y - cell.Top);
         inkCount += isInk;
         const TColor expected = ColorToRGB(isInk ? ink : background);
@@ -348,37 +348,28 @@ TEST_F(CalendarPicture, HeadingsAreRaisedCellsWithTheirDayNamesCentred) {
     SCOPED_TRACE(col);
     const TRect cell = Cell(col, 0);
     // Light along the top and left, dark along the right and bottom.
-    for (int x = cell.Left; x < cell.Right; ++x) {
+    for (int x = cell.Left; x < cell.Right; ++x)
       EXPECT_EQ(PixelAt(picture, x, cell.Top), ColorToRGB(clBtnHighlight)) << x;
-      if (x > cell.Left) {
-        EXPECT_EQ(PixelAt(picture, x, cell.Bottom - 1), ColorToRGB(clBtnShadow)) << x;
-      }
-    }
-    for (int y = cell.Top; y < cell.Bottom; ++y) {
+    for (int x = cell.Left + 1; x < cell.Right; ++x)
+      EXPECT_EQ(PixelAt(picture, x, cell.Bottom - 1), ColorToRGB(clBtnShadow)) << x;
+    for (int y = cell.Top; y < cell.Bottom; ++y)
       EXPECT_EQ(PixelAt(picture, cell.Left, y), ColorToRGB(clBtnHighlight)) << y;
-      if (y > cell.Top) {
-        EXPECT_EQ(PixelAt(picture, cell.Right - 1, y), ColorToRGB(clBtnShadow)) << y;
-      }
-    }
+    for (int y = cell.Top + 1; y < cell.Bottom; ++y)
+      EXPECT_EQ(PixelAt(picture, cell.Right - 1, y), ColorToRGB(clBtnShadow)) << y;
     // Monday first: the locale's short names from Monday to Sunday.
     const std::string name = ShortDayName(col == 6 ? 1 : col + 2);
-    const TRect inside = Rect(cell.Left + 1, cell.Top + 1, cell.Right - 1, cell.Bottom - 1);
-    EXPECT_GT(ExpectCentredText(cell, inside, name, calendar->Font().Color(), clBtnFace), 0);
+    EXPECT_GT(ExpectCentredText(cell, 1, name, calendar->Font().Color(), clBtnFace), 0);
   }
 }
 
 TEST_F(CalendarPicture, DayNumbersAreCentredInTheirCells) {
   Render();
   // 23 January 2024, a Tuesday: column 1 of row 4, not the chosen day.
-  EXPECT_GT(ExpectCentredText(Cell(1, 4), Cell(1, 4), "23", calendar->Font().Color(), clWindow), 0);
+  EXPECT_GT(ExpectCentredText(Cell(1, 4), 0, "23", calendar->Font().Color(), clWindow), 0);
   // The chosen day, 17 January, in the selection colours, inside the focus frame.
-  const TRect chosen = Cell(2, 3);
-  EXPECT_GT(ExpectCentredText(
-                chosen, Rect(chosen.Left + 1, chosen.Top + 1, chosen.Right - 1, chosen.Bottom - 1),
-                "17", clHighlightText, clHighlight),
-            0);
+  EXPECT_GT(ExpectCentredText(Cell(2, 3), 1, "17", clHighlightText, clHighlight), 0);
   // Cells outside the month are empty.
-  EXPECT_EQ(ExpectCentredText(Cell(6, 6), Cell(6, 6), "", clBlack, clWindow), 0);
+  EXPECT_EQ(ExpectCentredText(Cell(6, 6), 0, "", clBlack, clWindow), 0);
 }
 
 // The grid base on its own: a table larger than its window scrolls with bars and keys.

@@ -16,14 +16,13 @@ namespace {
 // Checks every pixel the graph shows against a background with grid lines.
 void ExpectGrid(TPerformanceGraph& graph, int width, int height, const std::set<int>& columns,
                 const std::set<int>& rows) {
-  const auto shown = Shown(graph);
-  const TBitmap& picture = *shown;
-  ASSERT_EQ(picture.Width(), width);
-  ASSERT_EQ(picture.Height(), height);
+  const auto picture = Shown(graph);
+  ASSERT_EQ(picture->Width(), width);
+  ASSERT_EQ(picture->Height(), height);
   for (int y = 0; y < height; ++y)
     for (int x = 0; x < width; ++x) {
       const bool line = columns.count(x) || rows.count(y);
-      ASSERT_EQ(picture.Pixels(x, y), line ? clGreen : clBlack) << x << "," << y;
+      ASSERT_EQ(picture->Pixels(x, y), line ? clGreen : clBlack) << x << "," << y;
     }
 }
 
