@@ -61,6 +61,7 @@ class CalendarTest : public testing::Test {
     calendar->DoMouseUp(mbLeft, 0, rect.Left + 2, rect.Top + 2);
   }
 
+  std::pair<int, int> CurrentCell() const { return {calendar->Col(), calendar->Row()}; }
   std::string CurrentCellText() { return calendar->GetCellText(calendar->Col(), calendar->Row()); }
 
   void ExpectConvertError(const std::function<void()>& action) {
@@ -124,8 +125,7 @@ TEST_F(CalendarTest, MonthsAreLaidOutFromTheWeekdayOfTheirFirst) {
     EXPECT_EQ(calendar->StartOfWeek(), start);
     EXPECT_EQ(calendar->DayOffset(), month.offset);
     EXPECT_EQ(calendar->DaysThisMonth(), month.days);
-    EXPECT_EQ(calendar->Col(), month.col);
-    EXPECT_EQ(calendar->Row(), month.row);
+    EXPECT_EQ(CurrentCell(), std::make_pair(month.col, month.row));
     for (int col = 0; col < 7; ++col) {
       EXPECT_EQ(calendar->GetCellText(col, 0), ShortDayName((start + col) % 7 + 1)) << col;
       for (int row = 1; row < 7; ++row) {
@@ -176,8 +176,7 @@ TEST_F(CalendarTest, ArrowKeysMoveTheDayButEmptyCellsCannotBePicked) {
   ClickCell(3, 6);  // after day 31
   ExpectDate(2024, 12, 1);
   EXPECT_EQ(changes, 0);
-  EXPECT_EQ(calendar->Col(), 6);
-  EXPECT_EQ(calendar->Row(), 1);
+  EXPECT_EQ(CurrentCell(), std::make_pair(6, 1));
   // Moving left from day 1 would land on an empty cell.
   calendar->DoKeyDown(VK_LEFT, 0);
   ExpectDate(2024, 12, 1);
@@ -253,15 +252,13 @@ TEST_F(CalendarTest, IgnoredValuesChangeNothing) {
 
 TEST_F(CalendarTest, ImpossibleDatesThrowAndChangeNothing) {
   SetDate(2023, 1, 31);
-  const int col = calendar->Col();
-  const int row = calendar->Row();
+  const std::pair<int, int> cell = CurrentCell();
   ExpectConvertError([this] { calendar->SetMonth(2); });
   ExpectConvertError([this] { calendar->SetYear(10000); });
   ExpectConvertError([this] { calendar->SetYear(65536); });  // only 16 bits: year 0
   ExpectDate(2023, 1, 31);
   EXPECT_TRUE(calendar->UseCurrentDate());
-  EXPECT_EQ(calendar->Col(), col);
-  EXPECT_EQ(calendar->Row(), row);
+  EXPECT_EQ(CurrentCell(), cell);
   EXPECT_EQ(changes, 0);
 
   SetDate(2024, 2, 29);
@@ -321,15 +318,15 @@ class CalendarPicture : public CalendarTest {
     ASSERT_EQ(picture.Width(), 300);
   }
 
-  // The inside of a cell: its name or number where the font engine puts text centred in the
-  // cell's rectangle, the background everywhere else. Returns the count of ink pixels.
-  int ExpectCentredText(const TRect& cell, const TRect& inside, const std::string& text, TColor ink,
+  // The cell less `margin` pixels each side: its name or number where the font engine puts text
+  // centred in the cell's rectangle, the background elsewhere. Returns the count of ink pixels.
+  int ExpectCentredText(const TRect& cell, int margin, const std::string& text, TColor ink,
                         TColor background) {
     const QPoint origin = CentredTextOrigin(calendar->Font(), text, cell.Width(), cell.Height());
     const TextInk glyphs(calendar->Font(), text, cell.Width(), cell.Height(), origin);
     int inkCount = 0;
-    for (int y = inside.Top; y < inside.Bottom; ++y) {
-      for (int x = inside.Left; x < inside.Right; ++x) {
+    for (int y = cell.Top + margin; y < cell.Bottom - margin; ++y) {
+      for (int x = cell.Left + margin; x < cell.Right - margin; ++x) {
         const bool isInk = glyphs(x - cell.Left, y - cell.Top);
         inkCount += isInk;
         const TColor expected = ColorToRGB(isInk ? ink : background);
@@ -351,37 +348,28 @@ TEST_F(CalendarPicture, HeadingsAreRaisedCellsWithTheirDayNamesCentred) {
     SCOPED_TRACE(col);
     const TRect cell = Cell(col, 0);
     // Light along the top and left, dark along the right and bottom.
-    for (int x = cell.Left; x < cell.Right; ++x) {
+    for (int x = cell.Left; x < cell.Right; ++x)
       EXPECT_EQ(PixelAt(picture, x, cell.Top), ColorToRGB(clBtnHighlight)) << x;
-      if (x > cell.Left) {
-        EXPECT_EQ(PixelAt(picture, x, cell.Bottom - 1), ColorToRGB(clBtnShadow)) << x;
-      }
-    }
-    for (int y = cell.Top; y < cell.Bottom; ++y) {
+    for (int x = cell.Left + 1; x < cell.Right; ++x)
+      EXPECT_EQ(PixelAt(picture, x, cell.Bottom - 1), ColorToRGB(clBtnShadow)) << x;
+    for (int y = cell.Top; y < cell.Bottom; ++y)
       EXPECT_EQ(PixelAt(picture, cell.Left, y), ColorToRGB(clBtnHighlight)) << y;
-      if (y > cell.Top) {
-        EXPECT_EQ(PixelAt(picture, cell.Right - 1, y), ColorToRGB(clBtnShadow)) << y;
-      }
-    }
+    for (int y = cell.Top + 1; y < cell.Bottom; ++y)
+      EXPECT_EQ(PixelAt(picture, cell.Right - 1, y), ColorToRGB(clBtnShadow)) << y;
     // Monday first: the locale's short names from Monday to Sunday.
     const std::string name = ShortDayName(col == 6 ? 1 : col + 2);
-    const TRect inside = Rect(cell.Left + 1, cell.Top + 1, cell.Right - 1, cell.Bottom - 1);
-    EXPECT_GT(ExpectCentredText(cell, inside, name, calendar->Font().Color(), clBtnFace), 0);
+    EXPECT_GT(ExpectCentredText(cell, 1, name, calendar->Font().Color(), clBtnFace), 0);
   }
 }
 
 TEST_F(CalendarPicture, DayNumbersAreCentredInTheirCells) {
   Render();
   // 23 January 2024, a Tuesday: column 1 of row 4, not the chosen day.
-  EXPECT_GT(ExpectCentredText(Cell(1, 4), Cell(1, 4), "23", calendar->Font().Color(), clWindow), 0);
+  EXPECT_GT(ExpectCentredText(Cell(1, 4), 0, "23", calendar->Font().Color(), clWindow), 0);
   // The chosen day, 17 January, in the selection colours, inside the focus frame.
-  const TRect chosen = Cell(2, 3);
-  EXPECT_GT(ExpectCentredText(
-                chosen, Rect(chosen.Left + 1, chosen.Top + 1, chosen.Right - 1, chosen.Bottom - 1),
-                "17", clHighlightText, clHighlight),
-            0);
+  EXPECT_GT(ExpectCentredText(Cell(2, 3), 1, "17", clHighlightText, clHighlight), 0);
   // Cells outside the month are empty.
-  EXPECT_EQ(ExpectCentredText(Cell(6, 6), Cell(6, 6), "", clBlack, clWindow), 0);
+  EXPECT_EQ(ExpectCentredText(Cell(6, 6), 0, "", clBlack, clWindow), 0);
 }
 
 // The grid base on its own: a table larger than its window scrolls with bars and keys.

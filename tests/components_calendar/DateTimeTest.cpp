@@ -3,10 +3,22 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <tuple>
 
 #include "framework/DateTime.h"
 #include "framework/Exceptions.h"
 #include "tests/support/ExpectMessage.h"
+
+namespace {
+
+// -1 stands for an element the decoding left unwritten.
+std::tuple<int, int, int> Decoded(TDateTime date) {
+  int y = -1, m = -1, d = -1;
+  DecodeDate(date, y, m, d);
+  return {y, m, d};
+}
+
+}  // namespace
 
 TEST(DateTime, DayCountsFromTheEpoch) {
   EXPECT_EQ(EncodeDate(1899, 12, 30), 0.0);
@@ -22,28 +34,16 @@ TEST(DateTime, DayCountsFromTheEpoch) {
 
 TEST(DateTime, DecodeUndoesEncodeAcrossTheRange) {
   // Every first and last day of a month over four centuries, across the epoch.
-  for (int year = 1799; year <= 2201; ++year) {
-    for (int month = 1; month <= 12; ++month) {
-      for (int day : {1, DaysInMonth(year, month)}) {
-        int y, m, d;
-        DecodeDate(EncodeDate(year, month, day), y, m, d);
-        ASSERT_EQ(y, year);
-        ASSERT_EQ(m, month);
-        ASSERT_EQ(d, day);
-      }
-    }
-  }
+  for (int year = 1799; year <= 2201; ++year)
+    for (int month = 1; month <= 12; ++month)
+      for (int day : {1, DaysInMonth(year, month)})
+        ASSERT_EQ(Decoded(EncodeDate(year, month, day)), std::make_tuple(year, month, day));
 }
 
 TEST(DateTime, TimeOfDayDoesNotChangeTheDay) {
-  int y, m, d;
-  DecodeDate(EncodeDate(2024, 3, 5) + 0.99, y, m, d);
-  EXPECT_EQ(d, 5);
+  EXPECT_EQ(Decoded(EncodeDate(2024, 3, 5) + 0.99), std::make_tuple(2024, 3, 5));
   // Before the epoch the fraction counts from the whole day toward zero.
-  DecodeDate(-1.25, y, m, d);
-  EXPECT_EQ(y, 1899);
-  EXPECT_EQ(m, 12);
-  EXPECT_EQ(d, 29);
+  EXPECT_EQ(Decoded(-1.25), std::make_tuple(1899, 12, 29));
 }
 
 TEST(DateTime, EncodeRefusesImpossibleDates) {
@@ -62,11 +62,7 @@ TEST(DateTime, ValuesOutsideTheRangeDecodeToZero) {
   for (double value :
        {MaxDateTime + 1, MinDateTime - 1, 1e300, std::numeric_limits<double>::quiet_NaN(),
         std::numeric_limits<double>::infinity()}) {
-    int y = -1, m = -1, d = -1;
-    DecodeDate(value, y, m, d);
-    EXPECT_EQ(y, 0);
-    EXPECT_EQ(m, 0);
-    EXPECT_EQ(d, 0);
+    EXPECT_EQ(Decoded(value), std::make_tuple(0, 0, 0));
     EXPECT_FALSE(IsValidDate(value));
     EXPECT_EQ(DayOfWeek(value), 0);
   }

@@ -29,12 +29,6 @@ class PercentText {
   PercentText(const TCGauge& gauge, const std::string& text)
       : ink_(gauge.Font(), text, 100, 100, CentredTextOrigin(gauge.Font(), text, 99, 99)) {}
   bool operator()(int x, int y) const { return x >= 1 && y >= 1 && x < 99 && y < 99 && ink_(x, y); }
-  int Count() const {
-    int count = 0;
-    for (int y = 0; y < 100; ++y)
-      for (int x = 0; x < 100; ++x) count += (*this)(x, y);
-    return count;
-  }
 
  private:
   TextInk ink_;
@@ -54,12 +48,14 @@ class Gauge : public testing::Test {
 
 TEST_F(Gauge, ANewGaugeShowsZeroPercentCentredOnAWhiteFieldInABlackFrame) {
   const PercentText text(gauge, "0%");
-  ASSERT_GT(text.Count(), 0);
   const auto shown = Shown(gauge);
+  int ink = 0;
   ForEachPixel([&](int x, int y) {
     const TColor expected = IsFrame(x, y) || text(x, y) ? clBlack : clWhite;
     ASSERT_EQ(shown->Pixels(x, y), expected) << x << "," << y;
+    ink += text(x, y);
   });
+  EXPECT_GT(ink, 0);
 }
 
 TEST_F(Gauge, AtFiftyPercentTheBarCoversHalfAndTheTextIsInverted) {
@@ -92,10 +88,10 @@ TEST_F(Gauge, AtHundredPercentBothBarKindsFillTheWholeArea) {
   for (TCGaugeKind kind : {gkHorizontalBar, gkVerticalBar}) {
     gauge.SeTCGaugeKind(kind);
     const auto shown = Shown(gauge);
-    for (int y = 1; y < 99; ++y)
-      for (int x = 1; x < 99; ++x)
-        ASSERT_EQ(shown->Pixels(x, y), clBlue) << kind << ":" << x << "," << y;
-    ExpectPixels(*shown, {{0, 50, clBlack}, {50, 0, clBlack}, {50, 99, clBlack}});
+    ForEachPixel([&](int x, int y) {
+      ASSERT_EQ(shown->Pixels(x, y), IsFrame(x, y) ? clBlack : clBlue)
+          << kind << ":" << x << "," << y;
+    });
   }
   // The vertical bar at 40 %: floor(0.4 * 99) = 39 rows up from the bottom of the area.
   gauge.SetProgress(40);

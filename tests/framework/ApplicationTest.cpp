@@ -21,11 +21,8 @@ namespace {
 TEST(ApplicationTest, DialogTextAddsAFullStopOnlyAfterCharactersAboveItAndTitlesCutAtOne) {
   EXPECT_EQ(TApplication::DialogText("Asynchronous socket error 10054"),
             "Asynchronous socket error 10054.");
-  EXPECT_EQ(TApplication::DialogText("on API 'bind'"), "on API 'bind'");
-  EXPECT_EQ(TApplication::DialogText("Done."), "Done.");
-  EXPECT_EQ(TApplication::DialogText("list,"), "list,");
-  EXPECT_EQ(TApplication::DialogText(""), "");
-  EXPECT_EQ(TApplication::DialogText("ends in a space "), "ends in a space ");
+  for (const char* kept : {"on API 'bind'", "Done.", "list,", "", "ends in a space "})
+    EXPECT_EQ(TApplication::DialogText(kept), kept);
   // The title is the executable's name cut at its first full stop.
   EXPECT_EQ(TApplication::TitleOf("/opt/bin/RELAY.Server.exe"), "Relay");
   EXPECT_EQ(TApplication::TitleOf("tallyvane"), "tallyvane");
@@ -52,15 +49,12 @@ TEST(ApplicationTest, HandleExceptionSkipsAbortsAndPassesOthersToOnException) {
 TEST(ApplicationTest, OnlyOneExceptionDialogAtATimeAndWaitingOnesFollow) {
   // Each dialog that opens raises another error from inside its nested loop, as a socket error
   // storm would; the dialogs must follow one another instead of nesting.
-  int open = 0;
-  int maxOpen = 0;
-  int raised = 0;
-  int accepted = 0;
+  int maxOpen = 0, raised = 0, accepted = 0;
   QTimer poke;
   QObject::connect(&poke, &QTimer::timeout, [&] {
     QWidget* dialog = QApplication::activeModalWidget();
     if (!dialog) return;
-    open = 0;
+    int open = 0;
     for (QWidget* w : QApplication::topLevelWidgets())
       if (qobject_cast<QMessageBox*>(w) && w->isVisible()) ++open;
     maxOpen = std::max(maxOpen, open);

@@ -20,9 +20,9 @@ class ControlsTest : public testing::Test {
   void SetUp() override { form = new TForm(nullptr); }
   void TearDown() override { delete form; }
   template <class T>
-  T* Make() {
+  T* Make(TWinControl* parent = nullptr) {
     T* control = new T(form);
-    control->SetParent(form);
+    control->SetParent(parent != nullptr ? parent : form);
     return control;
   }
   TForm* form = nullptr;
@@ -117,10 +117,8 @@ TEST_F(ControlsTest, ComboBoxChangeFiresForTheUserOnly) {
 
 TEST_F(ControlsTest, LabelsFollowTheirParentsColourUnlessGivenTheirOwn) {
   TPanel* panel = Make<TPanel>();
-  auto* follows = new TLabel(form);
-  follows->SetParent(panel);
-  auto* own = new TLabel(form);
-  own->SetParent(panel);
+  auto* follows = Make<TLabel>(panel);
+  auto* own = Make<TLabel>(panel);
   own->SetColor(clBtnFace);
   panel->SetColor(clRed);
   EXPECT_EQ(follows->Color(), clRed);

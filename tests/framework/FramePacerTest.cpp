@@ -114,11 +114,4 @@ TEST(FramePacerTest, MovesWaitForTheFrameAndAnImmediateRefreshCarriesThemOut) {
   EXPECT_EQ(child.pos(), QPoint(0, 0));
 }
 
-TEST(FramePacerTest, AnImmediateRefreshDrawsAtOnce) {
-  ColourWindow shown;
-  shown.SetColour(Qt::green);
-  RepaintNow(&shown.window);
-  EXPECT_EQ(shown.ShownColour(), Rgb(Qt::green));
-}
-
 }  // namespace
