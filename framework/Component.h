@@ -24,13 +24,11 @@ class TComponent : public TObject {
   explicit TComponent(TComponent* owner);
   ~TComponent() override;
 
-  TComponent* Owner() const { return owner_; }
   const std::string& Name() const { return name_; }
   void SetName(const std::string& name) { name_ = name; }
   int Tag() const { return tag_; }
   void SetTag(int tag) { tag_ = tag; }
 
-  int ComponentCount() const { return static_cast<int>(components_.size()); }
   TComponent* FindComponent(const std::string& name) const;
 
   bool IsLoading() const { return loading_; }
