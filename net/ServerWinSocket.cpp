@@ -74,8 +74,10 @@ void TServerWinSocket::AcceptReady(SOCKET handle) {
   FireSocketEvent(endpoint, sekAccept);
 }
 
-std::string TServerWinSocket::AcceptedPeerAddress(SOCKET handle) const {
-  return handle == acceptedHandle_ ? acceptedPeerAddress_ : std::string();
+std::string TServerWinSocket::TakeAcceptedSocket(SOCKET handle) {
+  if (handle != acceptedHandle_) return {};
+  acceptedHandle_ = INVALID_SOCKET;
+  return acceptedPeerAddress_;
 }
 
 void TServerWinSocket::SetConnectionOptions(SOCKET client) {
@@ -99,8 +101,9 @@ TServerClientWinSocket* TServerWinSocket::ProvideClientEndpoint(SOCKET handle) {
   try {
     if (OnGetSocket) OnGetSocket(this, static_cast<int>(handle), endpoint);
   } catch (...) {
-    // Nobody took the accepted socket.
-    closesocket(handle);
+    // An endpoint that took the socket has closed it, or will: closing it here as well could
+    // close a descriptor opened meanwhile under the same number.
+    if (acceptedHandle_ == handle) closesocket(handle);
     throw;
   }
   if (!endpoint) endpoint = new TServerClientWinSocket(handle, this);
@@ -176,7 +179,7 @@ void TServerWinSocket::ClientFailed(TCustomWinSocket* endpoint, TErrorEvent kind
 
 TServerClientWinSocket::TServerClientWinSocket(SOCKET handle, TServerWinSocket* server)
     : TCustomWinSocket(handle), server_(server) {
-  const std::string acceptedPeer = server_->AcceptedPeerAddress(handle);
+  const std::string acceptedPeer = server_->TakeAcceptedSocket(handle);
   if (!acceptedPeer.empty()) RememberPeerAddress(acceptedPeer);
   server_->AddConnection(this);
   try {

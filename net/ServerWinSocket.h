@@ -42,9 +42,9 @@ class TServerWinSocket : public TCustomWinSocket {
   void CloseEndpoint(WinSock::SOCKET handle) override;
 
   virtual TServerClientWinSocket* ProvideClientEndpoint(WinSock::SOCKET handle);
-  // While the endpoint of a just accepted socket is set up: the peer address accept returned
-  // for it. Empty for any other socket.
-  std::string AcceptedPeerAddress(WinSock::SOCKET handle) const;
+  // Called by the endpoint that takes over a just accepted socket, which from then on closes it
+  // whatever happens next: the peer address accept returned for it. Empty for any other socket.
+  std::string TakeAcceptedSocket(WinSock::SOCKET handle);
   virtual void ClientReadable(TCustomWinSocket* endpoint);
   virtual void ClientWritable(TCustomWinSocket* endpoint);
   virtual void ClientConnected(TCustomWinSocket* endpoint);

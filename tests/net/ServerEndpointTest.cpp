@@ -1,5 +1,7 @@
 // The listening endpoint and its client endpoints against real TCP clients on loopback.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <memory>
@@ -223,8 +225,18 @@ TEST_F(ServerEndpointTest, AConnectHandlerThatThrowsTakesItsUnfinishedEndpointAl
   server->OnClientConnect = [&](TObject*, TCustomWinSocket*) {
     throw ESocketError("connect handler failed");
   };
-  // The server's own endpoint; one left in its list would be destroyed again when it closes.
-  server->OnGetSocket = nullptr;
+  // The failed endpoint closed the accepted socket; a descriptor opened under its number right
+  // after must stay open.
+  int socketNumber = -1;
+  server->OnGetSocket = [&, make = server->OnGetSocket](TObject* sender, int handle,
+                                                        TServerClientWinSocket*& client) {
+    try {
+      make(sender, handle, client);
+    } catch (...) {
+      socketNumber = dup2(STDERR_FILENO, handle);
+      throw;
+    }
+  };
   Listen();
   TcpClient client;
   ASSERT_TRUE(client.Connect(port));
@@ -233,6 +245,8 @@ TEST_F(ServerEndpointTest, AConnectHandlerThatThrowsTakesItsUnfinishedEndpointAl
   EXPECT_EQ(exceptions.senders[0], server.get());
   EXPECT_EQ(accepts, 0);
   EXPECT_TRUE(events.empty());
+  EXPECT_NE(fcntl(socketNumber, F_GETFD), -1) << "closed twice";
+  close(socketNumber);
   ASSERT_TRUE(RunUntilClosed(client));
 }
 
