@@ -51,6 +51,7 @@ void TCustomSocket::RelaySocketEvent(TCustomWinSocket* socket, TSocketEventKind 
       &TCustomSocket::onLookup_,     &TCustomSocket::onConnecting_, &TCustomSocket::onConnect_,
       &TCustomSocket::onDisconnect_, &TCustomSocket::OnListen,      &TCustomSocket::OnAccept,
       &TCustomSocket::onWrite_,      &TCustomSocket::onRead_};
+  static_assert(sizeof slots / sizeof slots[0] == sekRead + 1, "a slot for every kind");
   if (kind == sekConnect || kind == sekListen) SetActiveFlag(true);
   if (kind == sekDisconnect) SetActiveFlag(false);
   const TSocketNotifyEvent& handler = this->*slots[kind];
